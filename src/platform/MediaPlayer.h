@@ -1,0 +1,62 @@
+#pragma once
+// MediaPlayer1: plays one file or stream address at a time.
+//
+// Contract (every implementation, real or fake):
+// - setFileName(name) opens the item and starts it before it returns. Afterwards
+//   playState() is Playing, or Stopped with errorCode() != 0 when the open failed.
+//   An empty name closes the current item (Stopped, errorCode() 0, no event).
+// - duration() is valid right after setFileName (seconds, 0 when unknown or no item).
+// - currentPosition() in seconds; setCurrentPosition(s) seeks. A position at or past the
+//   duration ends the item at once: it reports Stopped with currentPosition() == duration().
+// - An item that ran to its end reports Stopped with currentPosition() == duration().
+// - After stop() the position where it stopped is kept, so position < duration tells a
+//   user's stop from an item's end.
+// - playState(): 1 paused, 2 playing, 0 stopped; 3 while an open is under way.
+// - volume in hundredths of a decibel, -10000 (mute) .. 0 (full); values outside are clamped.
+// - The play-state handler gets (old, new) on the UI thread, never from inside setFileName's
+//   caller stack before setFileName returns... except for the synchronous end of
+//   setCurrentPosition(>= duration), which reports before returning.
+#include <functional>
+#include <string>
+
+namespace quavix {
+
+class MediaPlayer {
+public:
+    enum PlayState { Stopped = 0, Paused = 1, Playing = 2, Opening = 3 };
+    using PlayStateHandler = std::function<void(int oldState, int newState)>;
+
+    virtual ~MediaPlayer() = default;
+
+    virtual void setFileName(const std::string& name) = 0;
+    virtual std::string fileName() const = 0;
+    virtual double duration() = 0;
+    virtual double currentPosition() = 0;
+    virtual void setCurrentPosition(double seconds) = 0;
+    virtual int playState() = 0;
+    // 0 after a successful open; non-zero after a failed one, with a text for the user.
+    virtual long errorCode() = 0;
+    virtual std::string errorDescription() = 0;
+    virtual int volume() const = 0;
+    virtual void setVolume(int hundredthsOfDb) = 0;
+    // Playing -> Paused; anything else is left alone.
+    virtual void pause() = 0;
+    // Paused -> Playing; anything else is left alone.
+    virtual void play() = 0;
+    // Playing or Paused -> Stopped, position kept; a stopped player is left alone.
+    virtual void stop() = 0;
+
+    void setPlayStateHandler(PlayStateHandler handler) { m_handler = std::move(handler); }
+
+protected:
+    void notifyPlayState(int oldState, int newState)
+    {
+        if (m_handler)
+            m_handler(oldState, newState);
+    }
+
+private:
+    PlayStateHandler m_handler;
+};
+
+} // namespace quavix

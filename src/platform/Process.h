@@ -1,0 +1,30 @@
+#pragma once
+// Process services: the command line, the single running instance, the event pump.
+//
+// - commandLine(): the program's arguments joined by single blanks ("" without arguments).
+// - previousInstance(): true when another instance of this user runs and answers.
+// - title()/setTitle(): the application title; the running instance is found by it.
+// - activateWindow(title): asks the running instance with that title to show, restore and
+//   activate its main window; true once it acknowledged (within 1 s), false otherwise.
+// - processEvents(): runs pending window events once (handlers may run nested here).
+// - sleep(ms): blocks the thread; no events run meanwhile.
+// - endProgram(): ends the process at once; stores are consistent on disk because every
+//   write is atomic. The real one never returns; a test double may throw.
+#include <string>
+
+namespace quavix {
+
+class Process {
+public:
+    virtual ~Process() = default;
+    virtual std::string commandLine() = 0;
+    virtual bool previousInstance() = 0;
+    virtual std::string title() = 0;
+    virtual void setTitle(const std::string& title) = 0;
+    virtual bool activateWindow(const std::string& title) = 0;
+    virtual void processEvents() = 0;
+    virtual void sleep(int milliseconds) = 0;
+    virtual void endProgram() = 0;
+};
+
+} // namespace quavix

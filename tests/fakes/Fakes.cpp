@@ -1,0 +1,245 @@
+#include "Fakes.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+namespace quavix::fakes {
+
+// --- FakeMediaPlayer -------------------------------------------------------------------
+
+void FakeMediaPlayer::changeState(int newState)
+{
+    if (newState == m_state)
+        return;
+    m_pending.emplace_back(m_state, newState);
+    m_state = newState;
+}
+
+void FakeMediaPlayer::setFileName(const std::string& name)
+{
+    opened.push_back(name);
+    if (m_state == Playing || m_state == Paused)
+        changeState(Stopped);
+    m_name = name;
+    m_position = 0;
+    m_error = 0;
+    if (name.empty()) {
+        m_duration = 0;
+        return;
+    }
+    auto it = m_items.find(name);
+    if (it == m_items.end()) {
+        m_duration = 0;
+        m_error = 1;
+        return;
+    }
+    m_duration = it->second;
+    changeState(Playing);
+}
+
+void FakeMediaPlayer::setCurrentPosition(double seconds)
+{
+    if (m_state != Playing && m_state != Paused)
+        return;
+    if (seconds >= m_duration) {
+        m_position = m_duration;
+        changeState(Stopped);
+        deliverEvents();
+        return;
+    }
+    m_position = std::max(0.0, seconds);
+}
+
+void FakeMediaPlayer::advance(double seconds)
+{
+    if (m_state != Playing)
+        return;
+    m_position += seconds;
+    if (m_position >= m_duration) {
+        m_position = m_duration;
+        changeState(Stopped);
+    }
+}
+
+void FakeMediaPlayer::deliverEvents()
+{
+    while (!m_pending.empty()) {
+        auto e = m_pending.front();
+        m_pending.pop_front();
+        delivered.push_back(e);
+        notifyPlayState(e.first, e.second);
+    }
+}
+
+void FakeMediaPlayer::pause()
+{
+    if (m_state == Playing)
+        changeState(Paused);
+}
+
+void FakeMediaPlayer::play()
+{
+    if (m_state == Paused)
+        changeState(Playing);
+}
+
+void FakeMediaPlayer::stop()
+{
+    ++stopCalls;
+    if (m_state == Playing || m_state == Paused)
+        changeState(Stopped);
+}
+
+// --- ScriptedDialogs -------------------------------------------------------------------
+
+MsgAnswer ScriptedDialogs::messageBox(const std::string& title, const std::string& text,
+                                      MsgIcon icon, MsgButtons buttons)
+{
+    boxes.push_back({title, text, icon, buttons});
+    if (onBox)
+        onBox(boxes.back());
+    if (!answers.empty()) {
+        auto a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::No;
+}
+
+std::optional<std::string> ScriptedDialogs::openFile(const FileDialogRequest& request)
+{
+    fileRequests.push_back(request);
+    if (fileAnswers.empty())
+        return std::nullopt;
+    auto a = fileAnswers.front();
+    fileAnswers.pop_front();
+    return a;
+}
+
+std::optional<std::string> ScriptedDialogs::saveFile(const FileDialogRequest& request)
+{
+    return openFile(request);
+}
+
+std::vector<std::string> ScriptedDialogs::titles() const
+{
+    std::vector<std::string> t;
+    for (const auto& b : boxes)
+        t.push_back(b.title);
+    return t;
+}
+
+// --- FakeProcess -----------------------------------------------------------------------
+
+void FakeProcess::wireTo(FakeMediaPlayer& player)
+{
+    onSleep = [&player](int ms) { player.advance(ms / 1000.0); };
+    onEvents = [&player] { player.deliverEvents(); };
+}
+
+bool FakeProcess::activateWindow(const std::string& title)
+{
+    activated.push_back(title);
+    return activateAnswer;
+}
+
+void FakeProcess::processEvents()
+{
+    if (++processEventsCalls >= failSafeEvents) {
+        ended = true;
+        throw ProgramEnded{};
+    }
+    while (!actions.empty()) {
+        auto a = std::move(actions.front());
+        actions.pop_front();
+        a();
+    }
+    if (onEvents)
+        onEvents();
+}
+
+void FakeProcess::sleep(int milliseconds)
+{
+    sleptMs += milliseconds;
+    if (onSleep)
+        onSleep(milliseconds);
+}
+
+void FakeProcess::endProgram()
+{
+    ended = true;
+    throw ProgramEnded{};
+}
+
+// --- Clock, random ---------------------------------------------------------------------
+
+std::string FixedClock::dateTimeText()
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%02d/%02d/%02d %02d:%02d:%02d", time.month, time.day,
+                  time.year % 100, time.hour, time.minute, time.second);
+    return buf;
+}
+
+double ScriptedRandom::next()
+{
+    if (!draws.empty()) {
+        last = draws.front();
+        draws.pop_front();
+    }
+    return last;
+}
+
+// --- Tray, registry, window system -----------------------------------------------------
+
+bool RecordingTray::notify(int message, const NotifyIconData& record)
+{
+    calls.emplace_back(message, record);
+    if (message == Add) {
+        if (present)
+            return false;
+        present = true;
+    } else if (message == Delete) {
+        if (!present)
+            return false;
+        present = false;
+    } else if (!present) {
+        return false;
+    }
+    return true;
+}
+
+namespace {
+std::string normalKey(std::string key)
+{
+    if (!key.empty() && key[0] == '.')
+        std::transform(key.begin(), key.end(), key.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return key;
+}
+} // namespace
+
+std::optional<std::string> MemoryClassesRegistry::queryValue(const std::string& key)
+{
+    auto it = values.find(normalKey(key));
+    if (it == values.end())
+        return std::nullopt;
+    return it->second;
+}
+
+bool MemoryClassesRegistry::setValue(const std::string& key, const std::string& value)
+{
+    values[normalKey(key)] = value;
+    return true;
+}
+
+std::optional<PixelRect> FakeWindowSystem::windowRect(Handle w)
+{
+    auto it = windows.find(w);
+    if (it == windows.end())
+        return std::nullopt;
+    return it->second;
+}
+
+} // namespace quavix::fakes

@@ -1,0 +1,164 @@
+#pragma once
+// Test doubles for the outside services. Each records what the program asked of it and
+// answers from a script the test sets up.
+#include "platform/ClassesRegistry.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/MediaPlayer.h"
+#include "platform/Process.h"
+#include "platform/Tray.h"
+#include "platform/WindowSystem.h"
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quavix::fakes {
+
+// Thrown by FakeProcess::endProgram so that a test sees the program end where it would.
+struct ProgramEnded {};
+
+// A media player in virtual time: items have scripted durations and play on only when
+// advance() is called (FakeProcess::sleep does so when wired with wireTo()).
+class FakeMediaPlayer : public MediaPlayer {
+public:
+    void addItem(const std::string& name, double duration) { m_items[name] = duration; }
+    // Plays on by the given seconds; an item reaching its end stops with position == duration.
+    void advance(double seconds);
+    // Delivers the play-state events queued since the last call.
+    void deliverEvents();
+    std::vector<std::pair<int, int>> delivered; // every event delivered so far
+    std::vector<std::string> opened;            // every name given to setFileName
+    int stopCalls = 0;
+
+    void setFileName(const std::string& name) override;
+    std::string fileName() const override { return m_name; }
+    double duration() override { return m_duration; }
+    double currentPosition() override { return m_position; }
+    void setCurrentPosition(double seconds) override;
+    int playState() override { return m_state; }
+    long errorCode() override { return m_error; }
+    std::string errorDescription() override { return m_error ? "cannot open " + m_name : ""; }
+    int volume() const override { return m_volume; }
+    void setVolume(int v) override { m_volume = v; }
+    void pause() override;
+    void play() override;
+    void stop() override;
+
+private:
+    void changeState(int newState);
+    std::map<std::string, double> m_items;
+    std::deque<std::pair<int, int>> m_pending;
+    std::string m_name;
+    double m_duration = 0, m_position = 0;
+    int m_state = Stopped;
+    long m_error = 0;
+    int m_volume = 0;
+};
+
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Box {
+        std::string title, text;
+        MsgIcon icon;
+        MsgButtons buttons;
+    };
+    std::vector<Box> boxes;
+    std::deque<MsgAnswer> answers; // empty: Ok for OK boxes, No for Yes/No boxes
+    std::vector<FileDialogRequest> fileRequests;
+    std::deque<std::optional<std::string>> fileAnswers; // empty: Cancel
+    std::function<void(const Box&)> onBox;              // runs when a box is shown
+
+    MsgAnswer messageBox(const std::string& title, const std::string& text, MsgIcon icon,
+                         MsgButtons buttons) override;
+    std::optional<std::string> openFile(const FileDialogRequest& request) override;
+    std::optional<std::string> saveFile(const FileDialogRequest& request) override;
+    std::vector<std::string> titles() const;
+};
+
+class FakeProcess : public Process {
+public:
+    std::string commandLineText;
+    bool previous = false;
+    std::string appTitle = "Quavix";
+    bool activateAnswer = true;
+    std::vector<std::string> activated; // titles asked to activate
+    int processEventsCalls = 0;
+    long sleptMs = 0;
+    bool ended = false;
+    // Run by processEvents: first every pending scripted action (in order), then onEvents.
+    std::deque<std::function<void()>> actions;
+    std::function<void()> onEvents;
+    std::function<void(int)> onSleep;
+    // Ends the program (throws ProgramEnded) after this many processEvents calls; 0 = never.
+    long failSafeEvents = 1000000;
+
+    // Sleeping advances the player's virtual time; pending events reach it in processEvents.
+    void wireTo(FakeMediaPlayer& player);
+
+    std::string commandLine() override { return commandLineText; }
+    bool previousInstance() override { return previous; }
+    std::string title() override { return appTitle; }
+    void setTitle(const std::string& t) override { appTitle = t; }
+    bool activateWindow(const std::string& title) override;
+    void processEvents() override;
+    void sleep(int milliseconds) override;
+    void endProgram() override;
+};
+
+class FixedClock : public Clock {
+public:
+    LocalDateTime time{2026, 12, 6, 16, 30, 0};
+    LocalDateTime now() override { return time; }
+    std::string dateTimeText() override;
+};
+
+// Draws from a list, then repeats its last value; seeding is counted.
+class ScriptedRandom : public Random {
+public:
+    std::deque<double> draws;
+    double last = 0.0;
+    int seeds = 0;
+    void seedFromClock() override { ++seeds; }
+    double next() override;
+};
+
+class RecordingTray : public Tray {
+public:
+    std::vector<std::pair<int, NotifyIconData>> calls;
+    bool present = false;
+    bool availableAnswer = true;
+    bool notify(int message, const NotifyIconData& record) override;
+    bool available() const override { return availableAnswer; }
+    void click(std::uint32_t id, std::uint32_t mouse) { deliver(id, mouse); }
+};
+
+class MemoryClassesRegistry : public ClassesRegistry {
+public:
+    std::map<std::string, std::string> values; // keys as given, extension keys upper-cased
+    std::optional<std::string> queryValue(const std::string& key) override;
+    bool setValue(const std::string& key, const std::string& value) override;
+};
+
+class FakeWindowSystem : public WindowSystem {
+public:
+    Handle foreground = 0;
+    std::map<Handle, PixelRect> windows;
+    PixelRect desktop{0, 0, 1920, 1080};
+    double twips = 15.0;
+    std::vector<std::pair<Handle, bool>> topmostCalls;
+
+    Handle foregroundWindow() override { return foreground; }
+    bool isVisible(Handle w) override { return windows.count(w) > 0; }
+    std::optional<PixelRect> windowRect(Handle w) override;
+    void makeTopmost(Handle w, bool on) override { topmostCalls.emplace_back(w, on); }
+    PixelRect desktopRect() override { return desktop; }
+    double twipsPerPixelX() override { return twips; }
+    double twipsPerPixelY() override { return twips; }
+};
+
+} // namespace quavix::fakes
