@@ -1,0 +1,80 @@
+# Shared by the end-to-end tests: a private X session (Xvfb + openbox) and sandboxed
+# XDG folders, torn down when the script exits. Source it, then call start_session.
+#
+#   start_session            sets DISPLAY, E2E_DIR and XDG_{CONFIG,DATA,STATE,RUNTIME,CACHE}_HOME
+#   wait_for_window NAME [S] prints the id of a mapped window whose name is NAME (regex)
+#   wait_for PID_OR_CMD [S]  waits until the command succeeds (deadline in seconds)
+#   fail MESSAGE             prints the message and exits 1 (the trap cleans up)
+#
+# Only processes started here are ended here.
+
+set -u
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+stop_session() {
+    local pid
+    for pid in ${E2E_PIDS:-}; do
+        kill "$pid" 2>/dev/null || true
+    done
+    for pid in ${E2E_PIDS:-}; do
+        wait "$pid" 2>/dev/null || true
+    done
+    if [ -n "${E2E_DIR:-}" ] && [ -z "${E2E_KEEP:-}" ]; then
+        rm -rf "$E2E_DIR"
+    fi
+}
+
+# Remembers a process this test started, so the session ends it.
+own_pid() {
+    E2E_PIDS="${E2E_PIDS:-} $1"
+}
+
+wait_for() {
+    local cmd=$1 deadline=$((SECONDS + ${2:-10}))
+    until eval "$cmd" >/dev/null 2>&1; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.05
+    done
+}
+
+start_session() {
+    E2E_DIR=$(mktemp -d /tmp/quavix-e2e.XXXXXX)
+    export XDG_CONFIG_HOME=$E2E_DIR/config XDG_DATA_HOME=$E2E_DIR/data
+    export XDG_STATE_HOME=$E2E_DIR/state XDG_CACHE_HOME=$E2E_DIR/cache
+    export XDG_RUNTIME_DIR=$E2E_DIR/runtime
+    mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_STATE_HOME" "$XDG_CACHE_HOME" \
+        "$XDG_RUNTIME_DIR"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    trap stop_session EXIT
+
+    # Xvfb picks a free display itself and tells us which.
+    local fdfile=$E2E_DIR/display
+    Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp 9>"$fdfile" 2>"$E2E_DIR/xvfb.log" &
+    own_pid $!
+    wait_for "[ -s '$fdfile' ]" 10 || fail "Xvfb did not start: $(cat "$E2E_DIR/xvfb.log")"
+    export DISPLAY=":$(cat "$fdfile")"
+    wait_for "xdpyinfo" 10 || fail "display $DISPLAY does not answer"
+
+    openbox --sm-disable >"$E2E_DIR/openbox.log" 2>&1 &
+    own_pid $!
+    wait_for "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" 10 ||
+        fail "openbox did not start"
+    unset QT_QPA_PLATFORM
+}
+
+wait_for_window() {
+    local name=$1 deadline=$((SECONDS + ${2:-15})) id
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        id=$(xdotool search --onlyvisible --name "$name" 2>/dev/null | head -n 1)
+        if [ -n "$id" ]; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.05
+    done
+    return 1
+}
