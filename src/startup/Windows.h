@@ -25,6 +25,12 @@ public:
     virtual void mmControlChanged() = 0;
     // One-shot start of the play-list player (timerPlay armed for one deferred run).
     virtual void startPlayListPlayer() = 0;
+    // Disables timerPlay: a start armed but not yet run is dropped. A port without a
+    // deferred trigger has nothing to drop.
+    virtual void cancelPlayListPlayer() {}
+    // True while a start is armed and has not run yet. A running player that sees its item
+    // end lets that start run first, so that the newer start decides what plays next.
+    virtual bool playListPlayerPending() const { return false; }
     // Disables Timer1, timerPlay and timerChangeIcon.
     virtual void disableTimers() = 0;
     virtual void setTimer1Enabled(bool on) = 0;
