@@ -1,0 +1,124 @@
+#include "clsCreateFileList.h"
+
+#include "RenameDialog.h"
+#include "SongFileName.h"
+#include "startup/Globals.h"
+#include "startup/Services.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace quavix {
+
+namespace {
+
+char lower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool lessIgnoringCase(const std::string& a, const std::string& b)
+{
+    bool less = std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                             [](char x, char y) { return lower(x) < lower(y); });
+    if (less)
+        return true;
+    bool greater = std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(),
+                                                [](char x, char y) { return lower(x) < lower(y); });
+    return !greater && a < b; // same but for case: a fixed order all the same
+}
+
+bool hasSongExtension(const std::string& name)
+{
+    if (name.size() < 5)
+        return false;
+    const char* tail = name.c_str() + name.size() - 4;
+    return tail[0] == '.' && lower(tail[1]) == 'm' && lower(tail[2]) == 'p' && tail[3] == '3';
+}
+
+// Folder texts are joined with file names as they are; one that lacks its closing "/"
+// would otherwise name files that do not exist.
+std::string folderText(const std::string& folder)
+{
+    if (!folder.empty() && folder.back() != '/')
+        return folder + "/";
+    return folder;
+}
+
+} // namespace
+
+std::vector<std::string> clsCreateFileList::fListSongFiles(const std::string& folder)
+{
+    namespace fs = std::filesystem;
+    std::vector<std::string> names;
+    std::error_code ec;
+    fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (hasSongExtension(name) && it->is_regular_file(ec))
+            names.push_back(std::move(name));
+    }
+    std::sort(names.begin(), names.end(), lessIgnoringCase);
+    return names;
+}
+
+void clsCreateFileList::fCreateFileList()
+{
+    Globals& g = globals();
+    do {
+        mRebuildList = false;
+        g.gSongCount = 0;
+        errno = 0;
+        std::ofstream list(g.gPlayListFile, std::ios::out | std::ios::trunc | std::ios::binary);
+        if (!list) {
+            int err = errno;
+            if (services().dialogs)
+                services().dialogs->messageBox(
+                    "Song List",
+                    "The song list \"" + g.gPlayListFile + "\" cannot be written: " +
+                        (err ? std::strerror(err) : "no file name") + ".",
+                    MsgIcon::Exclamation, MsgButtons::Ok);
+            return;
+        }
+        for (const std::string& location : g.gMP3Locations) {
+            const std::string folder = folderText(location);
+            for (const std::string& name : fListSongFiles(folder)) {
+                fParseSongFileName(folder, name);
+                list << folder << name << CrLf;
+                ++g.gSongCount;
+            }
+        }
+        list.close();
+        unloadResetSongFileName();
+    } while (mRebuildList);
+}
+
+void clsCreateFileList::fParseSongFileName(const std::string& folder, const std::string& fileName)
+{
+    Globals& g = globals();
+    g.gCurrentFileName = fileName;
+    if (takeSongNameApart(fileName))
+        return;
+    mRebuildList = true;
+    g.gStopPlay = true;
+    RenameDialogPort& dialog = loadResetSongFileName();
+    g.gCurrentFileName = fileName;
+    dialog.setCurrentName(fileName);
+    dialog.setSongPath(folder + fileName);
+    dialog.showModeless();
+    Process& process = *services().process;
+    while (g.gStopPlay) {
+        // Nobody is left to answer the window once the main window has closed.
+        if (g.gExitProgram) {
+            process.endProgram();
+            return;
+        }
+        process.sleep(100);
+        process.processEvents();
+    }
+}
+
+} // namespace quavix
