@@ -1,0 +1,113 @@
+#include "PlayCommands.h"
+
+#include "engine/PlayListPlayer.h"
+#include "startup/Globals.h"
+#include "startup/Services.h"
+#include "startup/Windows.h"
+
+#include <filesystem>
+#include <fstream>
+
+namespace quavix {
+
+const char* const PlayFileFilter =
+    "All Files (*.*)|*.*|MP3 Files (*.mp3)|*.mp3|Windows Sound Files (*.wav)|*.wav|"
+    "NetShow Files (*.asf;*.asx)|*.asf;*.asx|"
+    "RealNetwork Files (*.ra;*.ram;*.rm;*.rmm)|*.ra;*.ram;*.rm;*.rmm|"
+    "MIDI (*.mid;*.rmi)|*.mid;*.rmi|Misc. Sound Files (*.au;*.snd)|*.au;*.snd";
+
+namespace {
+bool holdsLineBreak(const std::string& s)
+{
+    return s.find_first_of("\r\n") != std::string::npos;
+}
+} // namespace
+
+bool writePlayList(const std::string& path, const std::vector<std::string>& entries)
+{
+    if (path.empty())
+        return false;
+    for (const auto& e : entries) {
+        if (holdsLineBreak(e))
+            return false;
+    }
+    const std::string temp = path + ".new";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out)
+            return false;
+        for (const auto& e : entries)
+            out << e << "\r\n";
+        out.flush();
+        if (!out) {
+            out.close();
+            std::error_code ignored;
+            std::filesystem::remove(temp, ignored);
+            return false;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(temp, path, ec);
+    if (ec) {
+        std::filesystem::remove(temp, ec);
+        return false;
+    }
+    return true;
+}
+
+void playFileCommand()
+{
+    auto& s = services();
+    auto& g = globals();
+    std::optional<std::string> chosen;
+    if (s.dialogs) {
+        FileDialogRequest request;
+        request.title = "Open";
+        request.filter = PlayFileFilter;
+        request.filterIndex = 1;
+        request.mustExist = true;
+        chosen = s.dialogs->openFile(request);
+    }
+    if (chosen && !chosen->empty() && writePlayList(g.gPlayListFile, {*chosen})) {
+        if (auto* w = mainWindow()) {
+            w->mmControl().applyPlayListStart();
+            w->mmControlChanged();
+        }
+        g.gCurrentFileName.clear();
+        PlayListPlayer::forgetPosition();
+        PlayListPlayer::cancelStart();
+        if (s.media)
+            s.media->stop();
+        PlayListPlayer::start();
+    }
+    if (auto* w = mainWindow())
+        w->setTimer1Enabled(true);
+}
+
+bool playDroppedFiles(const std::vector<std::string>& files)
+{
+    auto& s = services();
+    auto& g = globals();
+    std::vector<std::string> entries;
+    for (const auto& f : files) {
+        if (!f.empty() && !holdsLineBreak(f))
+            entries.push_back(f);
+    }
+    if (entries.empty() || !writePlayList(g.gPlayListFile, entries))
+        return false;
+    g.gCurrentFileName = entries.front();
+    PlayListPlayer::forgetPosition();
+    if (s.media)
+        s.media->stop();
+    if (s.process)
+        s.process->processEvents();
+    PlayListPlayer::start();
+    g.gPlayListSequential = true;
+    if (s.options)
+        s.options->save(ProgramTitle, "Options", "RandomSelectIconWhileRunning", "0");
+    g.gPlayingPlayList = true;
+    g.gPlayFirstEntry = true;
+    return true;
+}
+
+} // namespace quavix

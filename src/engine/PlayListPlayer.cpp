@@ -1,0 +1,288 @@
+#include "PlayListPlayer.h"
+
+#include "platform/MediaAddress.h"
+#include "startup/Globals.h"
+#include "startup/Services.h"
+#include "startup/Windows.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <filesystem>
+
+namespace quavix {
+
+namespace {
+
+// The entry that played last, with its index in the file; meaningful while its name is
+// gCurrentFileName.
+PlayListEntry& position()
+{
+    static PlayListEntry p;
+    return p;
+}
+
+std::function<void()>& iconChange()
+{
+    static std::function<void()> f;
+    return f;
+}
+
+long currentIndexHint()
+{
+    const auto& p = position();
+    return p.name == globals().gCurrentFileName ? p.index : -1;
+}
+
+bool isPlayable(const std::string& name)
+{
+    if (name.empty())
+        return false;
+    if (isStreamAddress(name))
+        return true;
+    std::error_code ec;
+    auto st = std::filesystem::status(name, ec);
+    return !ec && std::filesystem::exists(st) && !std::filesystem::is_directory(st);
+}
+
+bool isGoingOn(int state)
+{
+    return state == MediaPlayer::Playing || state == MediaPlayer::Paused;
+}
+
+// Gives the media player the current entry; true when it plays.
+bool playCurrent()
+{
+    auto& g = globals();
+    auto* media = services().media;
+    if (!isPlayable(g.gCurrentFileName))
+        return false;
+    const std::string name = g.gCurrentFileName;
+    if (auto* w = mainWindowIfLoaded())
+        w->setImageToolTip(name);
+    media->setFileName(name);
+    if (auto* w = mainWindowIfLoaded()) {
+        w->setSliderMin(0);
+        w->setSliderMax(toSliderSeconds(media->duration()));
+    }
+    return isGoingOn(media->playState());
+}
+
+void waitForItem()
+{
+    auto& g = globals();
+    auto* media = services().media;
+    auto* process = services().process;
+    while (isGoingOn(media->playState())) {
+        process->sleep(250);
+        process->processEvents();
+        if (g.gStopPlay)
+            break;
+    }
+}
+
+// An item stopped to make room for an armed start (Previous, Play File, a drop) must not
+// make this activation move on by itself: the start decides what plays next, and it runs
+// nested here. The bound only guards against a trigger that never fires.
+void letArmedStartRun()
+{
+    auto& g = globals();
+    auto* process = services().process;
+    for (int round = 0; round < 1000; ++round) {
+        auto* w = mainWindowIfLoaded();
+        if (!w || !w->playListPlayerPending() || g.gExitProgram)
+            return;
+        process->processEvents();
+        w = mainWindowIfLoaded();
+        if (w && w->playListPlayerPending())
+            process->sleep(5);
+    }
+}
+
+bool hasEntries(const std::string& path)
+{
+    LineReader reader(path);
+    std::string_view entry;
+    return reader.nextEntry(entry);
+}
+
+} // namespace
+
+int toSliderSeconds(double seconds)
+{
+    if (!(seconds > 0))
+        return 0;
+    double whole = std::nearbyint(seconds);
+    return whole >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<int>(whole);
+}
+
+std::optional<PlayListEntry> chooseNextEntry(const std::string& playListFile,
+                                             const std::string& current, long currentIndex,
+                                             bool sequential, Random& random)
+{
+    EntryScan scan = scanPlayList(playListFile, current, currentIndex);
+    if (sequential) {
+        if (scan.index < 0 || !scan.after)
+            return std::nullopt;
+        return PlayListEntry{std::move(*scan.after), scan.index + 1};
+    }
+    // Every other entry with equal chance; the one that just played is left out.
+    long others = scan.count - (scan.index >= 0 ? 1 : 0);
+    if (others <= 0)
+        return std::nullopt;
+    double r = random.next();
+    long pick = static_cast<long>(std::floor(r * static_cast<double>(others)));
+    pick = std::clamp(pick, 0L, others - 1);
+    if (scan.index >= 0 && pick >= scan.index)
+        ++pick;
+    auto name = playListEntryAt(playListFile, pick);
+    if (!name)
+        return std::nullopt;
+    return PlayListEntry{std::move(*name), pick};
+}
+
+void PlayListPlayer::run()
+{
+    auto& g = globals();
+    auto& s = services();
+    if (!s.media || !s.process || !hasEntries(g.gPlayListFile))
+        return;
+    bool seeded = false;
+    long unplayed = 0;
+    for (;;) {
+        if (g.gPlayFirstEntry) {
+            g.gPlayFirstEntry = false;
+            if (position().name != g.gCurrentFileName)
+                position() = {g.gCurrentFileName, -1};
+        } else if (!g.gCurrentFileName.empty()) {
+            bool sequential = g.gPlayListSequential || !s.random;
+            if (!sequential && !seeded) {
+                s.random->seedFromClock();
+                seeded = true;
+            }
+            auto next = chooseNextEntry(g.gPlayListFile, g.gCurrentFileName, currentIndexHint(),
+                                        sequential, *s.random);
+            if (!next)
+                break;
+            g.gCurrentFileName = next->name;
+            position() = std::move(*next);
+        } else {
+            auto first = playListEntryAt(g.gPlayListFile, 0);
+            if (!first)
+                break;
+            g.gCurrentFileName = *first;
+            position() = {std::move(*first), 0};
+        }
+
+        bool played = playCurrent();
+        waitForItem();
+        letArmedStartRun();
+
+        if (g.gRandomIconWhileRunning && g.gChangeIconAfterFile && iconChange())
+            iconChange()();
+        if (!g.gPlayingPlayList && !g.gPlayFirstEntry)
+            break;
+
+        // A list of nothing but missing files or dead addresses would otherwise spin here
+        // for ever in random order: let events run, and give up once every entry failed.
+        if (played) {
+            unplayed = 0;
+        } else {
+            s.process->processEvents();
+            if (++unplayed >= std::max(1L, scanPlayList(g.gPlayListFile, {}).count))
+                break;
+        }
+    }
+}
+
+void PlayListPlayer::start()
+{
+    if (auto* w = mainWindow())
+        w->startPlayListPlayer();
+}
+
+void PlayListPlayer::cancelStart()
+{
+    if (auto* w = mainWindowIfLoaded())
+        w->cancelPlayListPlayer();
+}
+
+void PlayListPlayer::previous()
+{
+    auto& g = globals();
+    auto* media = services().media;
+    if (!media || !isPlayable(g.gCurrentFileName))
+        return;
+    EntryScan scan = scanPlayList(g.gPlayListFile, g.gCurrentFileName, currentIndexHint());
+    if (scan.index <= 0 || !scan.before)
+        return;
+    cancelStart();
+    media->stop();
+    // The entry above is played as it stands, in either order.
+    g.gCurrentFileName = *scan.before;
+    position() = {std::move(*scan.before), scan.index - 1};
+    g.gPlayFirstEntry = true;
+    start();
+}
+
+void PlayListPlayer::next()
+{
+    auto* media = services().media;
+    if (media && isGoingOn(media->playState()))
+        media->setCurrentPosition(media->duration());
+}
+
+void PlayListPlayer::back()
+{
+    auto* media = services().media;
+    if (!media)
+        return;
+    double target = media->currentPosition() - 10.0;
+    if (target >= 0)
+        media->setCurrentPosition(target);
+}
+
+void PlayListPlayer::step()
+{
+    auto* media = services().media;
+    if (!media)
+        return;
+    double target = media->currentPosition() + 10.0;
+    if (media->duration() >= target)
+        media->setCurrentPosition(target);
+}
+
+void PlayListPlayer::pause()
+{
+    if (auto* media = services().media)
+        media->pause();
+}
+
+void PlayListPlayer::stop()
+{
+    if (auto* media = services().media)
+        media->stop();
+    cancelStart();
+    globals().gPlayingPlayList = false;
+}
+
+void PlayListPlayer::playStateChanged(int, int newState)
+{
+    auto* media = services().media;
+    if (newState == MediaPlayer::Playing)
+        globals().gStopPlay = false;
+    else if (newState == MediaPlayer::Stopped && media)
+        globals().gStopPlay = media->duration() != media->currentPosition();
+}
+
+void PlayListPlayer::setIconChangeAfterFile(std::function<void()> change)
+{
+    iconChange() = std::move(change);
+}
+
+void PlayListPlayer::forgetPosition()
+{
+    position() = {};
+}
+
+} // namespace quavix
