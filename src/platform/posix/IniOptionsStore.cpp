@@ -1,0 +1,386 @@
+#include "IniOptionsStore.h"
+
+#include "XdgPaths.h"
+
+#include <cerrno>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quavix {
+
+namespace {
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trim(std::string_view s)
+{
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = char(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = char(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+std::string escape(std::string_view s, bool name)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        bool edge = i == 0 || i + 1 == s.size();
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c < 0x20 || c == 0x7f || (edge && c == ' ') ||
+                 (name && (c == '=' || c == '[' || c == ']' || c == ';'))) {
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool unescape(std::string_view s, std::string& out)
+{
+    out.clear();
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '\\') {
+            out += s[i];
+            continue;
+        }
+        if (++i == s.size())
+            return false;
+        switch (s[i]) {
+        case '\\':
+            out += '\\';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'x': {
+            int hi = i + 1 < s.size() ? hexDigit(s[i + 1]) : -1;
+            int lo = i + 2 < s.size() ? hexDigit(s[i + 2]) : -1;
+            if (hi < 0 || lo < 0)
+                return false;
+            out += char(hi * 16 + lo);
+            i += 2;
+            break;
+        }
+        default:
+            return false;
+        }
+    }
+    return true;
+}
+
+IniOptionsStore::Section* findSection(IniOptionsStore::Contents& c, std::string_view name)
+{
+    for (auto& s : c.sections)
+        if (sameName(s.name, name))
+            return &s;
+    return nullptr;
+}
+
+IniOptionsStore::Entry* findEntry(IniOptionsStore::Section& s, std::string_view key)
+{
+    for (auto& e : s.entries)
+        if (sameName(e.key, key))
+            return &e;
+    return nullptr;
+}
+
+bool writeAll(int fd, const std::string& data)
+{
+    std::size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Reads the whole file; false on any error but "missing" (which gives empty text).
+bool readFile(const std::string& path, std::string& text, struct stat* st = nullptr)
+{
+    text.clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT;
+    if (st && ::fstat(fd, st) != 0) {
+        ::close(fd);
+        return false;
+    }
+    char buf[16384];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return false;
+        }
+        if (n == 0)
+            break;
+        text.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+bool copyAside(const std::string& path, const std::string& text)
+{
+    std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
+    std::string base = path + ".bad-" + stamp;
+    for (int n = 1; n < 100; ++n) {
+        std::string name = n == 1 ? base : base + "-" + std::to_string(n);
+        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0)
+            return false;
+        bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
+        ok = ::close(fd) == 0 && ok;
+        return ok;
+    }
+    return false;
+}
+
+class FileLock {
+public:
+    explicit FileLock(const std::string& path)
+        : m_fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+    {
+        while (m_fd >= 0 && ::flock(m_fd, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                ::close(m_fd);
+                m_fd = -1;
+            }
+        }
+    }
+    ~FileLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd); // releases the lock
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    bool held() const { return m_fd >= 0; }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+IniOptionsStore::IniOptionsStore(std::string path)
+    : m_path(path.empty() ? xdg::optionsPath() : std::move(path))
+{
+}
+
+IniOptionsStore::Contents IniOptionsStore::parse(const std::string& text)
+{
+    Contents c;
+    Section* current = nullptr;
+    std::string_view all(text);
+    std::string a, b;
+    while (!all.empty()) {
+        std::size_t nl = all.find('\n');
+        std::string_view line = all.substr(0, nl);
+        all.remove_prefix(nl == std::string_view::npos ? all.size() : nl + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.find('\0') != std::string_view::npos) {
+            c.damaged = true;
+            continue;
+        }
+        line = trim(line);
+        if (line.empty() || line.front() == ';')
+            continue;
+        if (line.front() == '[') {
+            if (line.back() != ']' || line.size() < 3 ||
+                !unescape(trim(line.substr(1, line.size() - 2)), a) || a.empty()) {
+                c.damaged = true;
+                current = nullptr; // its entries would land in the wrong section
+                continue;
+            }
+            current = findSection(c, a);
+            if (!current) {
+                c.sections.push_back({a, {}});
+                current = &c.sections.back();
+            }
+            continue;
+        }
+        std::size_t eq = line.find('=');
+        if (eq == std::string_view::npos || !current || !unescape(trim(line.substr(0, eq)), a) ||
+            a.empty() || !unescape(trim(line.substr(eq + 1)), b)) {
+            c.damaged = true;
+            continue;
+        }
+        if (!findEntry(*current, a))
+            current->entries.push_back({a, b});
+    }
+    return c;
+}
+
+std::string IniOptionsStore::format(const Contents& contents)
+{
+    std::string out = "; Quavix options. Written by the program; values use \\ escapes.\n";
+    for (const auto& s : contents.sections) {
+        out += "\n[" + escape(s.name, true) + "]\n";
+        for (const auto& e : s.entries)
+            out += escape(e.key, true) + "=" + escape(e.value, false) + "\n";
+    }
+    return out;
+}
+
+IniOptionsStore::Contents& IniOptionsStore::current()
+{
+    struct stat st {};
+    if (::stat(m_path.c_str(), &st) != 0) {
+        m_cache = {};
+        m_cacheValid = false;
+        return m_cache;
+    }
+    long long mtime = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    if (m_cacheValid && st.st_dev == m_dev && st.st_ino == m_ino && mtime == m_mtimeNs &&
+        st.st_size == m_size)
+        return m_cache;
+    std::string text;
+    struct stat opened {};
+    if (!readFile(m_path, text, &opened)) {
+        m_cache = {};
+        m_cacheValid = false;
+        return m_cache;
+    }
+    m_cache = parse(text);
+    m_cacheValid = true;
+    m_dev = opened.st_dev;
+    m_ino = opened.st_ino;
+    m_mtimeNs =
+        static_cast<long long>(opened.st_mtim.tv_sec) * 1000000000LL + opened.st_mtim.tv_nsec;
+    m_size = opened.st_size;
+    return m_cache;
+}
+
+std::string IniOptionsStore::get(const std::string& /*app*/, const std::string& section,
+                                 const std::string& key, const std::string& defaultValue)
+{
+    Contents& c = current();
+    if (Section* s = findSection(c, section))
+        if (Entry* e = findEntry(*s, key))
+            return e->value;
+    return defaultValue;
+}
+
+bool IniOptionsStore::save(const std::string& /*app*/, const std::string& section,
+                           const std::string& key, const std::string& value)
+{
+    if (section.empty() || key.empty())
+        return false;
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(m_path).parent_path(), ec);
+    FileLock lock(m_path + ".lock");
+    if (!lock.held())
+        return false;
+
+    std::string text;
+    struct stat st {};
+    bool exists = ::stat(m_path.c_str(), &st) == 0;
+    if (!readFile(m_path, text))
+        return false; // unreadable: writing now would throw its contents away
+    Contents c = parse(text);
+    if (c.damaged && !copyAside(m_path, text))
+        return false;
+
+    Section* s = findSection(c, section);
+    if (!s) {
+        c.sections.push_back({section, {}});
+        s = &c.sections.back();
+    }
+    Entry* e = findEntry(*s, key);
+    if (e && e->value == value && !c.damaged)
+        return true;
+    if (e)
+        e->value = value;
+    else
+        s->entries.push_back({key, value});
+
+    std::string tmp = m_path + ".tmp-" + std::to_string(::getpid());
+    mode_t mode = exists ? (st.st_mode & 07777) : 0600;
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    if (fd < 0)
+        return false;
+    bool ok = writeAll(fd, format(c)) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || ::rename(tmp.c_str(), m_path.c_str()) != 0) {
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    std::string dir = std::filesystem::path(m_path).parent_path().string();
+    if (int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    m_cacheValid = false;
+    return true;
+}
+
+} // namespace quavix

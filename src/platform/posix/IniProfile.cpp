@@ -1,0 +1,132 @@
+#include "IniProfile.h"
+
+#include "XdgPaths.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quavix {
+
+namespace {
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trim(std::string_view s)
+{
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return true;
+}
+
+std::string cutValue(std::string_view v)
+{
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        bool continuation = (static_cast<unsigned char>(v[i]) & 0xC0) == 0x80;
+        if (!continuation && ++chars > Profile::MaxValueLength)
+            return std::string(v.substr(0, i));
+    }
+    return std::string(v);
+}
+
+// Profiles are small; anything bigger is not a profile (a sound file named on the command
+// line, say), and reading only its head keeps a per-song check cheap.
+constexpr std::size_t MaxProfileBytes = 1 << 20;
+
+std::string readHead(const std::string& path)
+{
+    std::string text;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return text;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        char buf[65536];
+        while (text.size() < MaxProfileBytes) {
+            ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            text.append(buf, static_cast<std::size_t>(n));
+        }
+    }
+    ::close(fd);
+    return text;
+}
+
+} // namespace
+
+IniProfile::IniProfile(std::string defaultFile) : m_defaultFile(std::move(defaultFile)) {}
+
+std::string IniProfile::lookup(const std::string& text, const std::string& section,
+                               const std::string& key)
+{
+    std::string_view all(text);
+    if (all.substr(0, 3) == "\xEF\xBB\xBF")
+        all.remove_prefix(3);
+    const std::string_view wantSection = trim(section);
+    const std::string_view wantKey = trim(key);
+    bool inSection = false;
+    while (!all.empty()) {
+        std::size_t nl = all.find('\n');
+        std::string_view line = all.substr(0, nl);
+        all.remove_prefix(nl == std::string_view::npos ? all.size() : nl + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        line = trim(line);
+        if (line.empty() || line.front() == ';')
+            continue;
+        if (line.front() == '[') {
+            if (inSection)
+                return {}; // only the first section of that name counts
+            std::size_t close = line.find(']');
+            if (close == std::string_view::npos)
+                continue;
+            inSection = sameName(trim(line.substr(1, close - 1)), wantSection);
+            continue;
+        }
+        if (!inSection)
+            continue;
+        std::size_t eq = line.find('=');
+        if (eq == std::string_view::npos || !sameName(trim(line.substr(0, eq)), wantKey))
+            continue;
+        std::string_view value = trim(line.substr(eq + 1));
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front())
+            value = value.substr(1, value.size() - 2);
+        return cutValue(value);
+    }
+    return {};
+}
+
+std::string IniProfile::read(const std::string& section, const std::string& key,
+                             const std::string& defaultValue, const std::string& file)
+{
+    std::string path = file;
+    if (path.empty())
+        path = m_defaultFile.empty() ? xdg::defaultProfilePath() : m_defaultFile;
+    std::string value = lookup(readHead(path), section, key);
+    return value.empty() ? cutValue(defaultValue) : value;
+}
+
+} // namespace quavix

@@ -1,0 +1,29 @@
+#pragma once
+// The profile reader on plain files (see platform/Profile.h for the rules).
+//
+// Matching is ASCII case-insensitive on section and key names, with blanks and tabs
+// around both the asked name and the name in the file ignored. Lines may end in LF or
+// CR LF; a UTF-8 byte order mark is skipped; NUL bytes and other garbage only make the
+// line they are on unusable. The 254-character cut counts UTF-8 characters (every byte
+// that does not continue a sequence counts as one), so a cut never splits a character.
+#include "platform/Profile.h"
+
+namespace quavix {
+
+class IniProfile : public Profile {
+public:
+    // defaultFile: what reads with an empty file name use; "" = xdg::defaultProfilePath()
+    // at the time of each read.
+    explicit IniProfile(std::string defaultFile = {});
+    std::string read(const std::string& section, const std::string& key,
+                     const std::string& defaultValue, const std::string& file) override;
+
+    // The value of section/key in the given text, or "" (pure; for the reader and tests).
+    static std::string lookup(const std::string& text, const std::string& section,
+                              const std::string& key);
+
+private:
+    std::string m_defaultFile;
+};
+
+} // namespace quavix

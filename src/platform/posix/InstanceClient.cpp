@@ -1,0 +1,159 @@
+#include "InstanceClient.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstddef>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace quavix {
+
+namespace instance {
+
+std::string socketName()
+{
+    return "quavix-" + std::to_string(::getuid());
+}
+
+std::string encode(const Request& request)
+{
+    if (request.kind == Request::Ping)
+        return "PING\n";
+    std::string title = request.title;
+    for (char& c : title)
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    return "ACTIVATE " + title + "\n";
+}
+
+std::optional<Request> parse(std::string_view line)
+{
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    if (line == "PING")
+        return Request{Request::Ping, {}};
+    constexpr std::string_view activate = "ACTIVATE ";
+    if (line.substr(0, activate.size()) == activate)
+        return Request{Request::Activate, std::string(line.substr(activate.size()))};
+    return std::nullopt;
+}
+
+} // namespace instance
+
+namespace {
+
+class Fd {
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// Waits for the events until the deadline; false on timeout or error.
+bool waitFor(int fd, short events, std::chrono::steady_clock::time_point deadline)
+{
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
+        if (left < 0)
+            return false;
+        pollfd p{fd, events, 0};
+        int n = ::poll(&p, 1, static_cast<int>(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        return n > 0 && (p.revents & events);
+    }
+}
+
+} // namespace
+
+InstanceClient::InstanceClient(std::string name, int timeoutMs)
+    : m_name(std::move(name)), m_timeoutMs(timeoutMs)
+{
+}
+
+bool InstanceClient::ping()
+{
+    return exchange({instance::Request::Ping, {}});
+}
+
+bool InstanceClient::activate(const std::string& title)
+{
+    return exchange({instance::Request::Activate, title});
+}
+
+bool InstanceClient::exchange(const instance::Request& request)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_timeoutMs);
+    sockaddr_un addr{};
+    if (m_name.size() + 1 > sizeof addr.sun_path)
+        return false;
+    Fd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (fd.get() < 0)
+        return false;
+    addr.sun_family = AF_UNIX;
+    addr.sun_path[0] = '\0'; // abstract namespace
+    std::memcpy(addr.sun_path + 1, m_name.data(), m_name.size());
+    auto len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + m_name.size());
+    if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&addr), len) != 0) {
+        if (errno != EINPROGRESS && errno != EAGAIN)
+            return false;
+        if (!waitFor(fd.get(), POLLOUT, deadline))
+            return false;
+        int err = 0;
+        socklen_t errLen = sizeof err;
+        if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &err, &errLen) != 0 || err != 0)
+            return false;
+    }
+    ucred peer{};
+    socklen_t peerLen = sizeof peer;
+    if (::getsockopt(fd.get(), SOL_SOCKET, SO_PEERCRED, &peer, &peerLen) != 0 ||
+        peer.uid != ::getuid())
+        return false;
+
+    std::string out = instance::encode(request);
+    std::size_t sent = 0;
+    while (sent < out.size()) {
+        ssize_t n = ::send(fd.get(), out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN) {
+            if (!waitFor(fd.get(), POLLOUT, deadline))
+                return false;
+            continue;
+        }
+        if (n <= 0)
+            return false;
+        sent += static_cast<std::size_t>(n);
+    }
+
+    std::string in;
+    while (in.find('\n') == std::string::npos && in.size() < 64) {
+        if (!waitFor(fd.get(), POLLIN, deadline))
+            return false;
+        char buf[64];
+        ssize_t n = ::recv(fd.get(), buf, sizeof buf, 0);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0)
+            return false;
+        in.append(buf, static_cast<std::size_t>(n));
+    }
+    return in.substr(0, instance::Ack.size()) == instance::Ack;
+}
+
+} // namespace quavix

@@ -1,0 +1,43 @@
+#pragma once
+// Talks to the running instance over the per-user abstract Unix socket, without the
+// toolkit (the launcher uses it before any library of the window layer is loaded).
+//
+// Protocol, one exchange per connection: the client sends one line, "PING" or
+// "ACTIVATE <title>", and the instance answers "ACK" once it has done what was asked.
+// Both ends check that the peer runs as the same user; a socket held by another user
+// counts as no instance.
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quavix {
+
+namespace instance {
+// "quavix-<uid>": the abstract socket name (no file on disk, nothing stale after a crash).
+std::string socketName();
+inline constexpr std::string_view Ack = "ACK\n";
+
+struct Request {
+    enum Kind { Ping, Activate } kind = Ping;
+    std::string title; // Activate only
+};
+std::string encode(const Request& request);
+// One request line without its "\n"; nullopt for anything else.
+std::optional<Request> parse(std::string_view line);
+} // namespace instance
+
+class InstanceClient {
+public:
+    explicit InstanceClient(std::string name = instance::socketName(), int timeoutMs = 1000);
+    // True when an instance of this user answered within the timeout.
+    bool ping();
+    // Asks the instance to show, restore and activate its window; true once acknowledged.
+    bool activate(const std::string& title);
+
+private:
+    bool exchange(const instance::Request& request);
+    std::string m_name;
+    int m_timeoutMs;
+};
+
+} // namespace quavix

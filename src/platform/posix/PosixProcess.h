@@ -1,0 +1,34 @@
+#pragma once
+// Process services without the toolkit (see platform/Process.h): what the launcher needs
+// for the hand-off. There is no window here, so processEvents() does nothing.
+#include "InstanceClient.h"
+#include "platform/Process.h"
+
+#include <vector>
+
+namespace quavix {
+
+class PosixProcess : public Process {
+public:
+    // The arguments after the program's own name.
+    explicit PosixProcess(std::vector<std::string> arguments,
+                          InstanceClient client = InstanceClient());
+    static std::vector<std::string> arguments(int argc, char** argv);
+
+    std::string commandLine() override;
+    bool previousInstance() override;
+    std::string title() override { return m_title; }
+    void setTitle(const std::string& title) override { m_title = title; }
+    bool activateWindow(const std::string& title) override;
+    void processEvents() override {}
+    void sleep(int milliseconds) override;
+    // Flushes stdio and leaves with status 0 (no destructors run; stores are atomic).
+    [[noreturn]] void endProgram() override;
+
+protected:
+    std::vector<std::string> m_arguments;
+    InstanceClient m_client;
+    std::string m_title = "Quavix";
+};
+
+} // namespace quavix

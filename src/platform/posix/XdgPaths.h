@@ -1,0 +1,109 @@
+#pragma once
+// Where the program keeps its files, after the XDG base directory rules: an XDG_* variable
+// counts only when it holds an absolute path; otherwise the usual folder under $HOME
+// (or the password database's home when HOME is unset) is used.
+//
+// Header-only on purpose: the start-up layer needs the default log folder without linking
+// the real services.
+#include <cstdlib>
+#include <pwd.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace quavix::xdg {
+
+inline std::string home()
+{
+    if (const char* h = std::getenv("HOME"); h && *h)
+        return h;
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir)
+        return pw->pw_dir;
+    return "/";
+}
+
+// The variable's value when it is an absolute path, else "".
+inline std::string absoluteEnv(const char* name)
+{
+    const char* v = std::getenv(name);
+    return v && v[0] == '/' ? std::string(v) : std::string();
+}
+
+inline std::string withHome(const char* name, const char* underHome)
+{
+    std::string v = absoluteEnv(name);
+    return v.empty() ? home() + underHome : v;
+}
+
+inline std::string configHome()
+{
+    return withHome("XDG_CONFIG_HOME", "/.config");
+}
+inline std::string dataHome()
+{
+    return withHome("XDG_DATA_HOME", "/.local/share");
+}
+inline std::string stateHome()
+{
+    return withHome("XDG_STATE_HOME", "/.local/state");
+}
+
+// $XDG_RUNTIME_DIR, or /tmp when it is unset (the runtime folder is optional).
+inline std::string runtimeDir()
+{
+    std::string v = absoluteEnv("XDG_RUNTIME_DIR");
+    return v.empty() ? std::string("/tmp") : v;
+}
+
+// A colon-separated list; relative entries are dropped; the fallback when none is left.
+inline std::vector<std::string> dirList(const char* name, const char* fallback)
+{
+    auto split = [](const std::string& s) {
+        std::vector<std::string> out;
+        std::size_t start = 0;
+        while (start <= s.size()) {
+            std::size_t end = s.find(':', start);
+            if (end == std::string::npos)
+                end = s.size();
+            std::string part = s.substr(start, end - start);
+            if (!part.empty() && part[0] == '/')
+                out.push_back(part);
+            start = end + 1;
+        }
+        return out;
+    };
+    const char* v = std::getenv(name);
+    auto dirs = split(v ? v : "");
+    return dirs.empty() ? split(fallback) : dirs;
+}
+
+inline std::vector<std::string> configDirs()
+{
+    return dirList("XDG_CONFIG_DIRS", "/etc/xdg");
+}
+inline std::vector<std::string> dataDirs()
+{
+    return dirList("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
+}
+
+// The program's own folders.
+inline std::string quavixConfigDir()
+{
+    return configHome() + "/quavix";
+}
+inline std::string defaultProfilePath()
+{
+    return quavixConfigDir() + "/quavix.ini";
+}
+inline std::string optionsPath()
+{
+    return quavixConfigDir() + "/options.ini";
+}
+// Activity logs when the profile names no log location; ends with "/" because the log
+// writer appends the file name directly.
+inline std::string defaultLogFolder()
+{
+    return stateHome() + "/quavix/";
+}
+
+} // namespace quavix::xdg
