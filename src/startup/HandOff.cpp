@@ -1,0 +1,107 @@
+#include "HandOff.h"
+
+#include "Globals.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quavix {
+
+namespace {
+
+bool writeAll(int fd, const std::string& data)
+{
+    std::size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string para()
+{
+    return std::string(CrLf) + CrLf;
+}
+
+} // namespace
+
+bool writePlayListLine(const std::string& file, const std::string& line, bool append,
+                       std::string& error)
+{
+    error.clear();
+    if (file.empty()) {
+        error = "no play list file is set";
+        return false;
+    }
+    // Appending needs the last byte: a file that ends without a line end would otherwise
+    // glue the new entry onto its last one.
+    int flags = O_CLOEXEC | O_CREAT | (append ? (O_RDWR | O_APPEND) : (O_WRONLY | O_TRUNC));
+    int fd = ::open(file.c_str(), flags, 0666);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    std::string data = line + CrLf;
+    off_t before = -1;
+    if (struct stat st{}; append && ::fstat(fd, &st) == 0) {
+        before = st.st_size;
+        char last = '\n';
+        if (before > 0 && ::pread(fd, &last, 1, before - 1) == 1 && last != '\n')
+            data.insert(0, CrLf);
+    }
+    bool ok = writeAll(fd, data);
+    int writeErrno = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        writeErrno = errno;
+    }
+    if (!ok) {
+        error = std::strerror(writeErrno);
+        if (before >= 0 && ::truncate(file.c_str(), before) != 0) {
+            // Nothing more to do: the error above is what the user hears about.
+        }
+    }
+    return ok;
+}
+
+HandOffResult handOffToRunningInstance(const std::string& playListFile,
+                                       const std::string& commandLine, Process& process,
+                                       Clock& clock, std::string& error)
+{
+    if (!writePlayListLine(playListFile, commandLine, true, error))
+        return HandOffResult::PlayListNotWritten;
+    const std::string remembered = process.title();
+    process.setTitle(std::string(ProgramTitle) + "-Dup" + clock.dateTimeText());
+    return process.activateWindow(remembered) ? HandOffResult::HandedOver
+                                              : HandOffResult::NotAcknowledged;
+}
+
+void reportHandOff(HandOffResult result, const std::string& playListFile,
+                   const std::string& commandLine, const std::string& error, Dialogs& dialogs)
+{
+    const std::string title = ProgramTitle;
+    if (result == HandOffResult::PlayListNotWritten) {
+        dialogs.messageBox(title,
+                           "The play list file \"" + playListFile + "\" could not be written" +
+                               (error.empty() ? "" : " (" + error + ")") + "." + para() + "\"" +
+                               commandLine + "\" was not passed on to the running " + title + ".",
+                           MsgIcon::Exclamation, MsgButtons::Ok);
+    } else if (result == HandOffResult::NotAcknowledged) {
+        dialogs.messageBox(title,
+                           "The running " + title + " did not answer." + para() + "\"" +
+                               commandLine + "\" was added to the play list file \"" +
+                               playListFile + "\", but the running " + title +
+                               " was not asked to show it.",
+                           MsgIcon::Exclamation, MsgButtons::Ok);
+    }
+}
+
+} // namespace quavix

@@ -1,0 +1,37 @@
+#pragma once
+// Passing a command line to the instance that already runs, and writing the command line
+// into the default play list. Shared by Main and the launcher, which does the same
+// hand-off before any toolkit is loaded.
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Process.h"
+
+#include <string>
+
+namespace quavix {
+
+enum class HandOffResult {
+    HandedOver,         // line appended, running instance activated and acknowledged
+    PlayListNotWritten, // nothing handed over; the title is unchanged
+    NotAcknowledged,    // line appended, but the running instance did not answer
+};
+
+// Writes line + CR LF into the play list file: appended as a new last line (a last line
+// without its line end gets one first), or as the file's only line when append is false.
+// On failure returns false and sets error to the reason; an append leaves no partial line.
+bool writePlayListLine(const std::string& file, const std::string& line, bool append,
+                       std::string& error);
+
+// The hand-off: append the command line to the play list, take the title
+// "Quavix-Dup" + date and time so that only the running instance bears the program's
+// title, then ask the instance with the former title to show itself. error receives the
+// reason when the play list could not be written.
+HandOffResult handOffToRunningInstance(const std::string& playListFile,
+                                       const std::string& commandLine, Process& process,
+                                       Clock& clock, std::string& error);
+
+// The box a failed hand-off shows (nothing for HandedOver); error is the write failure.
+void reportHandOff(HandOffResult result, const std::string& playListFile,
+                   const std::string& commandLine, const std::string& error, Dialogs& dialogs);
+
+} // namespace quavix

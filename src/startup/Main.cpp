@@ -1,0 +1,57 @@
+#include "Main.h"
+
+#include "Globals.h"
+#include "HandOff.h"
+#include "OptionValues.h"
+#include "Services.h"
+#include "Windows.h"
+#include "clsINISettings.h"
+
+namespace quavix {
+
+void Main(const MainHooks& hooks)
+{
+    Globals& g = globals();
+    Services& s = services();
+
+    g.gExitProgram = false;
+    clsINISettings().fGetINISettings();
+    g.gCommandLine = s.process->commandLine();
+
+    if (!g.gCommandLine.empty()) {
+        std::string error;
+        if (s.process->previousInstance()) {
+            HandOffResult r = handOffToRunningInstance(g.gPlayListFile, g.gCommandLine, *s.process,
+                                                       *s.clock, error);
+            reportHandOff(r, g.gPlayListFile, g.gCommandLine, error, *s.dialogs);
+            s.process->endProgram();
+            return;
+        }
+        if (writePlayListLine(g.gPlayListFile, g.gCommandLine, false, error)) {
+            g.gCommandLineFile = true;
+        } else {
+            const std::string title = ProgramTitle;
+            s.dialogs->messageBox(title,
+                                  "The play list file \"" + g.gPlayListFile +
+                                      "\" could not be written (" + error + ")." + CrLf + CrLf +
+                                      "\"" + g.gCommandLine + "\" will not be played.",
+                                  MsgIcon::Exclamation, MsgButtons::Ok);
+        }
+    }
+
+    g.gAdjustFontUpDown = optionInt32("Options", "AdjustForScreenFontSizeUpDown", 0);
+    g.gAdjustFontLeftRight = optionInt32("Options", "AdjustForScreenFontSizeLeftRight", 0);
+    g.gAdjustIconUpDown = optionInt32("Options", "AdjustIconUpDown", 0);
+    g.gAdjustIconLeftRight = optionInt32("Options", "AdjustIconLeftRight", 0);
+
+    if (MainWindowPort* form1 = mainWindow())
+        form1->setVisible(!form1->minimizeChecked());
+
+    g.gLogDate.clear();
+    s.process->processEvents();
+
+    if (g.gAutoLoadMP3Locations && hooks.runEngine)
+        hooks.runEngine();
+}
+
+} // namespace quavix

@@ -1,0 +1,156 @@
+#include "clsINISettings.h"
+
+#include "Globals.h"
+#include "Services.h"
+#include "Windows.h"
+#include "clsIniItemCounter.h"
+#include "platform/posix/CommandText.h"
+#include "platform/posix/XdgPaths.h"
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace quavix {
+
+namespace {
+
+const char* const FileLocations = "File Locations";
+
+std::string para()
+{
+    return std::string(CrLf) + CrLf;
+}
+
+std::string readProfile(const char* section, const std::string& key, const std::string& def)
+{
+    // Read before the command line is known: the default profile, always.
+    return services().profile->read(section, key, def, "");
+}
+
+void save(const char* section, const std::string& key, const std::string& value)
+{
+    services().options->save(ProgramTitle, section, key, value);
+}
+
+} // namespace
+
+bool isBlankText(const std::string& text)
+{
+    return text.find_first_not_of(" \t") == std::string::npos;
+}
+
+std::string defaultPlayListFile(Profile& profile, OptionsStore& options)
+{
+    std::string file = profile.read(FileLocations, "FileList", "", "");
+    if (isBlankText(file))
+        file = options.get(ProgramTitle, FileLocations, "FileList", "");
+    return file;
+}
+
+void clsINISettings::fGetINISettings()
+{
+    Globals& g = globals();
+    Services& s = services();
+    g.gPlayListFile = defaultPlayListFile(*s.profile, *s.options);
+    if (isBlankText(g.gPlayListFile)) {
+        firstRunSetUp();
+        return; // only reached when endProgram returns (it does not in the program)
+    }
+
+    g.gMP3Locations.clear();
+    clsIniItemCounter counter;
+    for (;;) {
+        std::string number = counter.fGetNextNumber();
+        std::string folder = readProfile(FileLocations, "MP3Location" + number, "");
+        if (folder.empty() || number == "32767")
+            break;
+        g.gMP3Locations.push_back(folder);
+    }
+
+    const std::string logFolder = xdg::defaultLogFolder();
+    g.gLogLocation = readProfile(FileLocations, "LogLocation", logFolder);
+    if (g.gLogLocation == logFolder) {
+        // The log writer appends file names to this folder; it must exist.
+        std::error_code ec;
+        std::filesystem::create_directories(logFolder, ec);
+    }
+    g.gStartUpAction = readProfile("StartUp", "Action", "Preview");
+    // The key is matched with blanks around it ignored, so "AutoLoadMP3Locations" and
+    // "AutoLoadMP3Locations " in the profile both count.
+    g.gAutoLoadMP3Locations = readProfile("StartUp", "AutoLoadMP3Locations ", "No") == "Yes";
+}
+
+void clsINISettings::firstRunSetUp()
+{
+    Globals& g = globals();
+    Services& s = services();
+    const std::string title = ProgramTitle;
+    const std::string needed =
+        "A default playlist file must be specified in order for " + title + " to work correctly.";
+
+    s.dialogs->messageBox("Missing Information",
+                          needed + para() + "Click OK and then specify a default playlist file.",
+                          MsgIcon::Information, MsgButtons::Ok);
+
+    FileDialogRequest request;
+    request.title = "Open";
+    request.filter = "All Files (*.*)|*.*|Playlist Files(*.pls;*.m3u)|*.pls;*.m3u";
+    request.filterIndex = 2;
+    request.initialName = title + ".m3u";
+    std::optional<std::string> chosen = s.dialogs->openFile(request);
+    if (!chosen || chosen->empty()) {
+        s.dialogs->messageBox("Missing Information",
+                              "The Cancel button was pressed." + para() + needed + para() +
+                                  "Click OK to exit the program.",
+                              MsgIcon::Information, MsgButtons::Ok);
+        s.process->endProgram();
+        return;
+    }
+
+    std::error_code ec;
+    std::filesystem::path full = std::filesystem::absolute(*chosen, ec);
+    g.gPlayListFile = ec ? *chosen : full.lexically_normal().string();
+    save(FileLocations, "FileList", g.gPlayListFile);
+
+    if (!std::filesystem::exists(g.gPlayListFile, ec)) {
+        std::ofstream create(g.gPlayListFile, std::ios::binary);
+        if (!create) {
+            s.dialogs->messageBox(title,
+                                  "The play list file \"" + g.gPlayListFile +
+                                      "\" could not be created." + para() +
+                                      "Check that its folder exists and can be written.",
+                                  MsgIcon::Exclamation, MsgButtons::Ok);
+        }
+    }
+
+    const std::string example = "mms://media.example.net/RockMusic";
+    save("Locations", "LastLocation", example);
+    save("Locations", "LocationHistory0", example);
+    save("Locations", "LocationHistory1", "Last Item");
+
+    s.classes->setValue(title, title);
+    s.classes->setValue(title + "\\shell\\open\\command",
+                        command::openCommand(command::launcherPath()));
+
+    for (const char* ext : {".MP3", ".WAV", ".ASF", ".ASX", ".RA", ".RAM", ".RM", ".RMM", ".MID",
+                            ".RMI", ".AU", ".SND"})
+        save("OriginalAssociations", ext, "<none>");
+    save("Options", "PlayListInSequentialOrder", "True");
+
+    s.dialogs->messageBox(
+        "Setup Complete",
+        title +
+            " must exit in order to save and utilize the required configuration information "
+            "about your system." +
+            para() + "Click on the OK button to exit." + para() + "Re-starting " + title +
+            " will complete the setup process and allow you to start using the program." + para() +
+            "We hope you enjoy using " + title + ".",
+        MsgIcon::Information, MsgButtons::Ok);
+
+    if (MainWindowPort* w = mainWindowIfLoaded())
+        w->disableTimers();
+    s.process->endProgram();
+}
+
+} // namespace quavix

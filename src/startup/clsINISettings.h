@@ -1,0 +1,29 @@
+#pragma once
+// Reads the profile into the shared state once at start-up; runs the first-run set-up
+// (which ends the program) when no default play list is known yet.
+#include "platform/OptionsStore.h"
+#include "platform/Profile.h"
+
+#include <string>
+
+namespace quavix {
+
+class clsINISettings {
+public:
+    // Fills gPlayListFile, gMP3Locations, gLogLocation, gStartUpAction and
+    // gAutoLoadMP3Locations from the default profile (and the options store for the play
+    // list). Does not return when the set-up runs: services().process->endProgram().
+    void fGetINISettings();
+
+private:
+    void firstRunSetUp();
+};
+
+// The default play list file: the profile's [File Locations] FileList, else the stored
+// option of the same name; "" when neither names one. Values are kept as read.
+std::string defaultPlayListFile(Profile& profile, OptionsStore& options);
+
+// True when the text holds nothing but blanks.
+bool isBlankText(const std::string& text);
+
+} // namespace quavix
