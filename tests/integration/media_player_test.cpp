@@ -1,0 +1,415 @@
+// The GStreamer media player on real files and a local http server. The output is whatever
+// QUAVIX_AUDIO_SINK says (CTest: a fakesink that keeps real time).
+#include "platform/linux/GstMediaPlayer.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <arpa/inet.h>
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <gst/gst.h>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+using quavix::GstMediaPlayer;
+using quavix::MediaPlayer;
+using Event = std::pair<int, int>;
+
+namespace {
+
+// Lazy start-up: a player that was never asked to open anything leaves GStreamer alone.
+// Runs first; skipped when another test of the same run already started GStreamer.
+TEST(GstMediaPlayerStartup, UnusedPlayerNeitherInitialisesNorBuilds)
+{
+    if (gst_is_initialized())
+        GTEST_SKIP() << "GStreamer already started by an earlier test";
+    GstMediaPlayer player;
+    player.setVolume(-1234);
+    EXPECT_EQ(player.volume(), -1234);
+    EXPECT_EQ(player.playState(), MediaPlayer::Stopped);
+    EXPECT_EQ(player.duration(), 0);
+    EXPECT_EQ(player.currentPosition(), 0);
+    EXPECT_EQ(player.errorCode(), 0);
+    player.pause();
+    player.stop();
+    EXPECT_FALSE(gst_is_initialized());
+}
+
+void runPipeline(const std::string& description)
+{
+    GError* err = nullptr;
+    GstElement* pipeline = gst_parse_launch(description.c_str(), &err);
+    ASSERT_TRUE(pipeline && !err) << description << ": " << (err ? err->message : "");
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    GstBus* bus = gst_element_get_bus(pipeline);
+    GstMessage* msg = gst_bus_timed_pop_filtered(
+        bus, 20 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    bool ok = msg && GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS;
+    if (msg)
+        gst_message_unref(msg);
+    gst_object_unref(bus);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+    ASSERT_TRUE(ok) << description;
+}
+
+// tenths of a second of a tone, mono 44.1 kHz
+std::string tone(int tenths)
+{
+    return "audiotestsrc num-buffers=" + std::to_string(tenths) +
+           " samplesperbuffer=4410 ! audio/x-raw,rate=44100,channels=1 ! audioconvert ! ";
+}
+
+// Sun audio: ".snd" header, then 16-bit big-endian PCM.
+void writeAu(const std::string& path, double seconds)
+{
+    const uint32_t rate = 8000, samples = static_cast<uint32_t>(seconds * rate);
+    std::ofstream out(path, std::ios::binary);
+    auto be32 = [&](uint32_t v) {
+        char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+        out.write(b, 4);
+    };
+    out.write(".snd", 4);
+    be32(24);
+    be32(samples * 2);
+    be32(3); // 16-bit linear PCM
+    be32(rate);
+    be32(1);
+    for (uint32_t i = 0; i < samples; ++i) {
+        auto s = static_cast<int16_t>(8000 * std::sin(i * 2 * M_PI * 440 / rate));
+        char b[2] = {char(static_cast<uint16_t>(s) >> 8), char(s & 0xff)};
+        out.write(b, 2);
+    }
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A one-file http server on 127.0.0.1 in its own threads (the player's open blocks the UI
+// thread). With ranges it honours "Range: bytes=N-"; without it always sends the whole body
+// and does not advertise ranges, like many streaming servers.
+class HttpServer {
+public:
+    HttpServer(std::string body, bool ranges) : m_body(std::move(body)), m_ranges(ranges)
+    {
+        m_listen = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (bind(m_listen, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
+            listen(m_listen, 8) != 0 ||
+            getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+            throw std::runtime_error("cannot listen");
+        m_port = ntohs(addr.sin_port);
+        m_acceptor = std::thread([this] { acceptLoop(); });
+    }
+    ~HttpServer()
+    {
+        shutdown(m_listen, SHUT_RDWR);
+        m_acceptor.join();
+        close(m_listen);
+        {
+            std::lock_guard lock(m_mutex);
+            for (int fd : m_clients)
+                shutdown(fd, SHUT_RDWR);
+        }
+        for (auto& t : m_workers)
+            t.join();
+    }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/a.mp3"; }
+    int rangedRequests() const { return m_rangedRequests; }
+
+private:
+    void acceptLoop()
+    {
+        for (;;) {
+            int fd = accept(m_listen, nullptr, nullptr);
+            if (fd < 0)
+                return;
+            std::lock_guard lock(m_mutex);
+            m_clients.push_back(fd);
+            m_workers.emplace_back([this, fd] { serve(fd); });
+        }
+    }
+    void serve(int fd)
+    {
+        std::string request;
+        char buf[4096];
+        while (request.find("\r\n\r\n") == std::string::npos) {
+            ssize_t n = recv(fd, buf, sizeof buf, 0);
+            if (n <= 0)
+                break;
+            request.append(buf, static_cast<size_t>(n));
+        }
+        size_t from = 0;
+        std::string lower = request;
+        for (auto& c : lower)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        auto range = lower.find("\r\nrange: bytes=");
+        if (range != std::string::npos) {
+            ++m_rangedRequests;
+            if (m_ranges)
+                from = std::min<size_t>(std::stoul(lower.substr(range + 15)), m_body.size());
+        }
+        std::string head;
+        if (m_ranges && range != std::string::npos)
+            head = "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(from) +
+                   "-" + std::to_string(m_body.size() - 1) + "/" + std::to_string(m_body.size()) +
+                   "\r\n";
+        else
+            head = "HTTP/1.1 200 OK\r\n";
+        if (m_ranges)
+            head += "Accept-Ranges: bytes\r\n";
+        head += "Content-Type: audio/mpeg\r\nConnection: close\r\nContent-Length: " +
+                std::to_string(m_body.size() - from) + "\r\n\r\n";
+        std::string reply = head + m_body.substr(from);
+        for (size_t sent = 0; sent < reply.size();) {
+            ssize_t n = send(fd, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0)
+                break;
+            sent += static_cast<size_t>(n);
+        }
+        shutdown(fd, SHUT_WR);
+        while (recv(fd, buf, sizeof buf, 0) > 0) {
+        }
+        std::lock_guard lock(m_mutex);
+        close(fd);
+        std::erase(m_clients, fd);
+    }
+
+    std::string m_body;
+    bool m_ranges;
+    int m_listen = -1;
+    int m_port = 0;
+    std::atomic<int> m_rangedRequests{0};
+    std::thread m_acceptor;
+    std::mutex m_mutex;
+    std::vector<int> m_clients;
+    std::vector<std::thread> m_workers;
+};
+
+class MediaPlayerTest : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        gst_init(nullptr, nullptr);
+        dir = new QTemporaryDir;
+        auto path = [](const char* name) { return dir->filePath(name).toStdString(); };
+        xingMp3 = path("xing.mp3");
+        plainMp3 = path("plain.mp3");
+        shortMp3 = path("short.mp3");
+        wav = path("tone.wav");
+        au = path("tone.au");
+        textMp3 = path("notes.mp3");
+        oddName = path("a:b #1 %20 ü?.mp3");
+        runPipeline(tone(30) + "lamemp3enc ! xingmux ! filesink location=\"" + xingMp3 + "\"");
+        runPipeline(tone(30) + "lamemp3enc target=bitrate bitrate=128 cbr=true ! filesink " +
+                    "location=\"" + plainMp3 + "\"");
+        runPipeline(tone(10) + "lamemp3enc ! xingmux ! filesink location=\"" + shortMp3 + "\"");
+        runPipeline(tone(20) + "wavenc ! filesink location=\"" + wav + "\"");
+        writeAu(au, 2.0);
+        std::ofstream(textMp3) << "This is a shopping list.\nEggs\nMilk\n";
+        std::ofstream(oddName, std::ios::binary) << readFile(shortMp3);
+    }
+    static void TearDownTestSuite() { delete dir; }
+
+    void SetUp() override
+    {
+        player.setPlayStateHandler([this](int o, int n) { events.emplace_back(o, n); });
+    }
+    bool sawEvent(Event e) const
+    {
+        return std::find(events.begin(), events.end(), e) != events.end();
+    }
+    void openOk(const std::string& name)
+    {
+        player.setFileName(name);
+        ASSERT_EQ(player.errorCode(), 0) << player.errorDescription();
+        ASSERT_EQ(player.playState(), MediaPlayer::Playing);
+    }
+
+    static inline QTemporaryDir* dir = nullptr;
+    static inline std::string xingMp3, plainMp3, shortMp3, wav, au, textMp3, oddName;
+    GstMediaPlayer player;
+    std::vector<Event> events;
+};
+
+TEST_F(MediaPlayerTest, DurationIsKnownRightAfterOpening)
+{
+    struct Case {
+        std::string file;
+        double seconds, tolerance;
+    };
+    // The MP3 encoder adds a frame or two of delay and padding.
+    for (const Case& c : {Case{xingMp3, 3.0, 0.08}, Case{wav, 2.0, 0.001}, Case{au, 2.0, 0.001},
+                          Case{oddName, 1.0, 0.08}}) {
+        SCOPED_TRACE(c.file);
+        openOk(c.file);
+        EXPECT_NEAR(player.duration(), c.seconds, c.tolerance);
+        EXPECT_FALSE(player.durationIsEstimate());
+        EXPECT_EQ(player.fileName(), c.file);
+    }
+    // Without a Xing header the length is estimated from size and bit rate at first.
+    openOk(plainMp3);
+    EXPECT_NEAR(player.duration(), 3.0, 0.3);
+}
+
+TEST_F(MediaPlayerTest, FailedOpensReportAndLeaveThePlayerUsable)
+{
+    struct Case {
+        std::string name;
+        long code;
+    };
+    std::vector<Case> cases = {
+        {dir->filePath("missing.mp3").toStdString(), GstMediaPlayer::ErrorNotFound},
+        {dir->path().toStdString(), GstMediaPlayer::ErrorNotFound},
+        {textMp3, GstMediaPlayer::ErrorUnsupported},
+        {"mms://127.0.0.1/radio", GstMediaPlayer::ErrorNoHandler},
+        {"http://127.0.0.1:1/closed.mp3", GstMediaPlayer::ErrorNetwork},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        openOk(shortMp3);
+        player.setFileName(c.name);
+        EXPECT_EQ(player.playState(), MediaPlayer::Stopped);
+        EXPECT_EQ(player.errorCode(), c.code) << player.errorDescription();
+        EXPECT_NE(player.errorDescription(), "");
+        if (c.code == GstMediaPlayer::ErrorNoHandler) {
+            EXPECT_NE(player.errorDescription().find("No URI handler"), std::string::npos);
+        }
+        player.play(); // nothing to resume
+        EXPECT_EQ(player.playState(), MediaPlayer::Stopped);
+    }
+    // Nothing of a failed item leaks into the next one.
+    openOk(wav);
+    QTest::qWait(0);
+    EXPECT_EQ(player.playState(), MediaPlayer::Playing);
+    EXPECT_EQ(player.errorCode(), 0);
+}
+
+TEST_F(MediaPlayerTest, ItemRunsToItsEnd)
+{
+    openOk(shortMp3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sawEvent({2, 0}); }, 5000));
+    EXPECT_EQ(events.front(), Event(0, 2));
+    EXPECT_EQ(player.playState(), MediaPlayer::Stopped);
+    EXPECT_GT(player.duration(), 0.9);
+    EXPECT_EQ(player.currentPosition(), player.duration());
+    EXPECT_EQ(player.errorCode(), 0);
+}
+
+TEST_F(MediaPlayerTest, SeekingToTheEndEndsTheItemBeforeReturning)
+{
+    openOk(xingMp3);
+    double length = player.duration();
+    player.setCurrentPosition(length + 5);
+    EXPECT_EQ(player.playState(), MediaPlayer::Stopped);
+    EXPECT_TRUE(sawEvent({2, 0}));
+    EXPECT_EQ(player.currentPosition(), length);
+    EXPECT_EQ(player.duration(), length);
+
+    // A seek inside the item moves it there.
+    openOk(xingMp3);
+    player.setCurrentPosition(2.0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player.currentPosition() >= 2.0; }, 2000));
+    EXPECT_EQ(player.playState(), MediaPlayer::Playing);
+}
+
+TEST_F(MediaPlayerTest, PauseResumeAndStopKeepThePosition)
+{
+    openOk(xingMp3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.currentPosition() > 0.3; }, 3000));
+    player.pause();
+    EXPECT_EQ(player.playState(), MediaPlayer::Paused);
+    double held = player.currentPosition();
+    QTest::qWait(300); // a paused item must not move on however long it waits
+    EXPECT_NEAR(player.currentPosition(), held, 0.05);
+    player.pause(); // already paused: nothing happens
+    player.play();
+    EXPECT_EQ(player.playState(), MediaPlayer::Playing);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.currentPosition() > held + 0.2; }, 3000));
+    player.stop();
+    double stoppedAt = player.currentPosition();
+    EXPECT_EQ(player.playState(), MediaPlayer::Stopped);
+    EXPECT_GT(stoppedAt, held);
+    EXPECT_LT(stoppedAt, player.duration());
+    QTest::qWait(0);
+    EXPECT_EQ(player.currentPosition(), stoppedAt);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return events.size() >= 4; }, 1000));
+    EXPECT_EQ(events, (std::vector<Event>{{0, 2}, {2, 1}, {1, 2}, {2, 0}}));
+}
+
+TEST_F(MediaPlayerTest, VolumeRoundTripsAndClamps)
+{
+    for (int v = -10000; v <= 0; ++v) {
+        player.setVolume(v);
+        ASSERT_EQ(player.volume(), v);
+    }
+    player.setVolume(-20000);
+    EXPECT_EQ(player.volume(), -10000);
+    player.setVolume(300);
+    EXPECT_EQ(player.volume(), 0);
+    player.setVolume(-2000); // a tenth of full amplitude
+    openOk(shortMp3);
+    EXPECT_EQ(player.volume(), -2000);
+}
+
+TEST_F(MediaPlayerTest, HttpItemWithRangesSeeks)
+{
+    HttpServer server(readFile(xingMp3), true);
+    openOk(server.url());
+    EXPECT_NEAR(player.duration(), 3.0, 0.08);
+    EXPECT_TRUE(player.canSeek());
+    player.setCurrentPosition(2.0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player.currentPosition() >= 2.0; }, 3000));
+    EXPECT_EQ(player.playState(), MediaPlayer::Playing);
+    EXPECT_EQ(player.errorCode(), 0);
+}
+
+TEST_F(MediaPlayerTest, HttpItemWithoutRangesIgnoresSeeksAndPlaysOn)
+{
+    HttpServer server(readFile(shortMp3), false);
+    openOk(server.url());
+    EXPECT_FALSE(player.canSeek());
+    player.setCurrentPosition(0.5);
+    EXPECT_EQ(player.playState(), MediaPlayer::Playing);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sawEvent({2, 0}); }, 5000));
+    EXPECT_EQ(player.errorCode(), 0) << player.errorDescription();
+    EXPECT_EQ(player.currentPosition(), player.duration());
+    EXPECT_EQ(server.rangedRequests(), 0);
+}
+
+TEST_F(MediaPlayerTest, OutputOverrideRecordsWhatPlayed)
+{
+    std::string recording = dir->filePath("out.wav").toStdString();
+    std::string saved = std::getenv("QUAVIX_AUDIO_SINK") ? std::getenv("QUAVIX_AUDIO_SINK") : "";
+    setenv("QUAVIX_AUDIO_SINK", ("wavenc ! filesink location=\"" + recording + "\"").c_str(), 1);
+    {
+        GstMediaPlayer recorder; // reads the override when it first opens
+        bool ended = false;
+        recorder.setPlayStateHandler([&](int, int n) { ended = n == MediaPlayer::Stopped; });
+        recorder.setFileName(shortMp3);
+        EXPECT_EQ(recorder.errorCode(), 0) << recorder.errorDescription();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return ended; }, 5000));
+    }
+    if (saved.empty())
+        unsetenv("QUAVIX_AUDIO_SINK");
+    else
+        setenv("QUAVIX_AUDIO_SINK", saved.c_str(), 1);
+    // About a second of 44.1 kHz 16-bit mono (the encoder's channel count may vary).
+    EXPECT_GT(readFile(recording).size(), 80000u);
+}
+
+} // namespace
