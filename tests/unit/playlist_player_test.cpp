@@ -1,0 +1,438 @@
+// The play-list player and the transport commands, driven as a user drives them: a real
+// play list file, fake media in virtual time, the stand-in main window firing timerPlay.
+#include "engine/PlayCommands.h"
+#include "engine/PlayListPlayer.h"
+#include "engine/PlayListReader.h"
+#include "engine/clsPlayFromPlayList.h"
+#include "support/PlayerHarness.h"
+
+#include <climits>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <random>
+
+using namespace quavix;
+using quavix::testing::PlayerHarness;
+using Strings = std::vector<std::string>;
+
+namespace {
+void pressPlay(PlayerHarness& h)
+{
+    PlayListPlayer::start();
+    h.window.firePending();
+}
+} // namespace
+
+TEST(PlayListOrder, PlaysEveryEntryInFileOrderThenEnds)
+{
+    PlayerHarness h;
+    auto s = h.songs(4, 2.6);
+    h.writeList(s);
+    globals().gPlayingPlayList = true;
+
+    clsPlayFromPlayList().fPlayPlayList();
+    EXPECT_TRUE(h.window.pending) << "the start is deferred, not run inside the caller";
+    EXPECT_TRUE(h.media.opened.empty());
+    h.window.firePending();
+
+    EXPECT_EQ(h.media.opened, s);
+    EXPECT_EQ(h.window.toolTips, s);
+    EXPECT_EQ(globals().gCurrentFileName, s.back());
+    EXPECT_EQ(h.window.sliderMin, 0);
+    EXPECT_EQ(h.window.sliderMaxValue, 3);
+    EXPECT_FALSE(globals().gStopPlay) << "the last item ran to its end";
+}
+
+TEST(PlayListOrder, MovesOnFromTheCurrentEntryAndPlaysOneItemWhenNotPlayingAList)
+{
+    PlayerHarness h;
+    auto s = h.songs(4);
+    h.writeList(s);
+    globals().gCurrentFileName = s[0];
+    globals().gPlayingPlayList = true;
+    pressPlay(h);
+    EXPECT_EQ(h.media.opened, Strings(s.begin() + 1, s.end())) << "the first line is not replayed";
+
+    h.media.opened.clear();
+    globals().gPlayingPlayList = false;
+    globals().gCurrentFileName = s[1];
+    pressPlay(h);
+    EXPECT_EQ(h.media.opened, Strings{s[2]});
+}
+
+TEST(PlayListOrder, LineEndingsBlankLinesAndRepeatedEntries)
+{
+    PlayerHarness h;
+    auto s = h.songs(3);
+    // LF endings, blank lines, an entry listed twice: each line is played once, in order.
+    h.writeList({s[0], "", s[1], s[0], "", s[2]}, "\n");
+    globals().gPlayingPlayList = true;
+    pressPlay(h);
+    EXPECT_EQ(h.media.opened, (Strings{s[0], s[1], s[0], s[2]}));
+}
+
+TEST(PlayListOrder, SkipsMissingFilesAndFailedOpensButPlaysStreamAddresses)
+{
+    PlayerHarness h;
+    auto a = h.song("a.mp3"), b = h.song("b.mp3");
+    const std::string stream = "http://radio.example.net/live";
+    h.media.addItem(stream, 4);
+    const std::string dead = "mms://media.example.net/gone";
+    h.writeList({a, (h.dir / "missing.mp3").string(), stream, dead, h.dir.string(), b});
+    globals().gPlayingPlayList = true;
+    pressPlay(h);
+    EXPECT_EQ(h.media.opened, (Strings{a, stream, dead, b}));
+    EXPECT_EQ(globals().gCurrentFileName, b);
+}
+
+TEST(PlayListOrder, EmptyOrMissingPlayListPlaysAndShowsNothing)
+{
+    for (const char* content : {"<none>", "", "\r\n\r\n"}) {
+        PlayerHarness h;
+        if (std::string(content) != "<none>")
+            h.writeList({content});
+        globals().gPlayingPlayList = true;
+        globals().gCurrentFileName = h.song("x.mp3");
+        pressPlay(h);
+        EXPECT_TRUE(h.media.opened.empty()) << content;
+        EXPECT_TRUE(h.window.toolTips.empty()) << content;
+    }
+}
+
+TEST(PlayListRandom, UniformOverAllEntriesWithoutRepeats)
+{
+    PlayerHarness h;
+    constexpr int N = 10, Picks = 6000;
+    auto s = h.songs(N, 0.5);
+    h.writeList(s);
+    auto& g = globals();
+    g.gPlayListSequential = false;
+    g.gPlayingPlayList = true;
+    g.gSongCount = 3; // stale count: the file decides
+    std::mt19937 gen(4711);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    for (int i = 0; i < Picks + 10; ++i)
+        h.random.draws.push_back(u(gen));
+    h.whenOpened(Picks + 1, [] { PlayListPlayer::stop(); });
+
+    pressPlay(h);
+
+    ASSERT_EQ(h.media.opened.size(), static_cast<std::size_t>(Picks + 1));
+    EXPECT_EQ(h.media.opened[0], s[0]) << "a fresh start plays the first entry";
+    std::map<std::string, int> counts;
+    for (std::size_t i = 1; i < h.media.opened.size(); ++i) {
+        ASSERT_NE(h.media.opened[i], h.media.opened[i - 1]) << "repeat at pick " << i;
+        ++counts[h.media.opened[i]];
+    }
+    ASSERT_EQ(counts.size(), static_cast<std::size_t>(N));
+    double expected = static_cast<double>(Picks) / N, chi2 = 0;
+    for (const auto& [name, c] : counts)
+        chi2 += (c - expected) * (c - expected) / expected;
+    EXPECT_LT(chi2, 27.88) << "chi-square, 9 degrees of freedom, p = 0.001";
+    EXPECT_EQ(h.random.seeds, 1);
+    EXPECT_FALSE(g.gPlayingPlayList);
+}
+
+TEST(PlayListRandom, OneEntryPlaysOnceAndAForeignCurrentEntryExcludesNothing)
+{
+    PlayerHarness h;
+    auto s = h.songs(2);
+    globals().gPlayListSequential = false;
+    globals().gPlayingPlayList = true;
+    h.writeList({s[0]});
+    pressPlay(h);
+    EXPECT_EQ(h.media.opened, Strings{s[0]});
+
+    // The current entry is not in the file: all entries are candidates.
+    h.media.opened.clear();
+    h.writeList(s);
+    globals().gCurrentFileName = "/elsewhere/other.mp3";
+    globals().gPlayingPlayList = false;
+    h.random.draws = {0.99};
+    pressPlay(h);
+    EXPECT_EQ(h.media.opened, Strings{s[1]});
+}
+
+TEST(PlayListRandom, ListOfNothingPlayableEndsInsteadOfSpinning)
+{
+    PlayerHarness h;
+    h.writeList({"/nowhere/a.mp3", "/nowhere/b.mp3", "/nowhere/c.mp3"});
+    globals().gPlayListSequential = false;
+    globals().gPlayingPlayList = true;
+    pressPlay(h);
+    EXPECT_TRUE(h.media.opened.empty());
+    EXPECT_FALSE(h.process.ended);
+}
+
+TEST(PlayListPrevious, FirstEntryOrEntryNotInTheListDoNothing)
+{
+    PlayerHarness h;
+    auto s = h.songs(4);
+    h.writeList(s);
+    for (const std::string& current : {s[0], h.song("other.mp3"), std::string()}) {
+        globals().gCurrentFileName = current;
+        PlayListPlayer::previous();
+        EXPECT_EQ(h.window.starts, 0) << current;
+        EXPECT_EQ(h.media.stopCalls, 0) << current;
+        EXPECT_EQ(globals().gCurrentFileName, current);
+    }
+}
+
+TEST(PlayListPrevious, LastEntryPlaysTheOneAboveInEitherOrder)
+{
+    for (bool sequential : {true, false}) {
+        PlayerHarness h;
+        auto s = h.songs(4);
+        h.writeList(s);
+        globals().gPlayListSequential = sequential;
+        globals().gCurrentFileName = s[3];
+        h.random.draws = {0.0};
+        PlayListPlayer::previous();
+        EXPECT_TRUE(h.window.pending);
+        h.window.firePending();
+        ASSERT_FALSE(h.media.opened.empty());
+        EXPECT_EQ(h.media.opened[0], s[2]) << (sequential ? "sequential" : "random");
+    }
+}
+
+TEST(PlayListPrevious, WhilePlayingGoesBackOneAndCarriesOn)
+{
+    PlayerHarness h;
+    auto s = h.songs(4);
+    h.writeList(s);
+    globals().gPlayingPlayList = true;
+    h.whenOpened(3, [] { PlayListPlayer::previous(); });
+    pressPlay(h);
+    EXPECT_EQ(h.media.opened, (Strings{s[0], s[1], s[2], s[1], s[2], s[3]}));
+    EXPECT_GE(h.process.sleptMs, 5 * 3000) << "every item but the interrupted one played out";
+}
+
+TEST(PlayListPrevious, RepeatedEntryGoesBackFromTheOccurrenceThatPlays)
+{
+    PlayerHarness h;
+    auto s = h.songs(3);
+    h.writeList({s[0], s[1], s[2], s[0], s[1]});
+    globals().gPlayingPlayList = true;
+    // During the second s[1] (fifth line): back to the second s[0], not to the first line.
+    h.whenOpened(5, [] { PlayListPlayer::previous(); });
+    pressPlay(h);
+    EXPECT_EQ(h.media.opened, (Strings{s[0], s[1], s[2], s[0], s[1], s[0], s[1]}));
+}
+
+TEST(Transport, NextEndsTheItemAndTheListMovesOn)
+{
+    PlayerHarness h;
+    auto s = h.songs(3, 30);
+    h.writeList(s);
+    globals().gPlayingPlayList = true;
+    bool stopPlayAfterNext = true;
+    h.whenOpened(1, [&] {
+        PlayListPlayer::next();
+        stopPlayAfterNext = globals().gStopPlay;
+        EXPECT_EQ(h.media.currentPosition(), h.media.duration());
+    });
+    pressPlay(h);
+    EXPECT_EQ(h.media.opened, s);
+    EXPECT_FALSE(stopPlayAfterNext) << "an item moved to its end counts as ended, not stopped";
+    EXPECT_LT(h.process.sleptMs, 3 * 30 * 1000) << "the first item did not play out";
+}
+
+TEST(Transport, StopIdlesAndPlayResumesWithTheNextEntry)
+{
+    PlayerHarness h;
+    auto s = h.songs(4);
+    h.writeList(s);
+    auto& g = globals();
+    g.gPlayingPlayList = true;
+    h.whenOpened(2, [] { PlayListPlayer::stop(); });
+    pressPlay(h);
+    h.process.processEvents(); // the stop event arrives after the handler
+    EXPECT_EQ(h.media.opened, (Strings{s[0], s[1]}));
+    EXPECT_TRUE(g.gStopPlay) << "stopped before its end";
+    EXPECT_FALSE(g.gPlayingPlayList);
+    EXPECT_EQ(h.media.playState(), MediaPlayer::Stopped);
+
+    // A start armed before Stop is dropped too.
+    PlayListPlayer::start();
+    PlayListPlayer::stop();
+    EXPECT_FALSE(h.window.pending);
+
+    pressPlay(h);
+    EXPECT_EQ(h.media.opened, (Strings{s[0], s[1], s[2]}));
+    EXPECT_FALSE(g.gStopPlay);
+}
+
+TEST(Transport, PlayWhilePausedStartsTheNextEntryAndTheOuterRunEnds)
+{
+    PlayerHarness h;
+    auto s = h.songs(3);
+    h.writeList(s);
+    globals().gPlayingPlayList = true;
+    h.whenOpened(1, [] {
+        PlayListPlayer::pause();
+        PlayListPlayer::start();
+    });
+    pressPlay(h);
+    EXPECT_EQ(h.media.opened, s);
+    for (auto [from, to] : h.media.delivered)
+        EXPECT_FALSE(from == MediaPlayer::Paused && to == MediaPlayer::Playing);
+}
+
+TEST(Transport, BackAndStepKeepInsideTheItem)
+{
+    PlayerHarness h;
+    auto a = h.song("a.mp3", 30);
+    h.media.setFileName(a);
+    h.media.advance(5);
+    PlayListPlayer::back();
+    EXPECT_DOUBLE_EQ(h.media.currentPosition(), 5) << "within the first 10 s";
+    h.media.advance(10);
+    PlayListPlayer::back();
+    EXPECT_DOUBLE_EQ(h.media.currentPosition(), 5);
+
+    h.media.advance(20); // 25 s of 30
+    PlayListPlayer::step();
+    EXPECT_DOUBLE_EQ(h.media.currentPosition(), 25) << "within the last 10 s";
+    PlayListPlayer::back();
+    PlayListPlayer::step();
+    EXPECT_DOUBLE_EQ(h.media.currentPosition(), 25);
+    EXPECT_EQ(h.media.playState(), MediaPlayer::Playing);
+}
+
+TEST(Transport, IconChangesAfterEveryEntryOnlyWithBothOptions)
+{
+    for (bool afterFile : {true, false}) {
+        PlayerHarness h;
+        auto s = h.songs(2);
+        h.writeList({s[0], "/nowhere/missing.mp3", s[1]});
+        int changes = 0;
+        PlayListPlayer::setIconChangeAfterFile([&] { ++changes; });
+        globals().gRandomIconWhileRunning = true;
+        globals().gChangeIconAfterFile = afterFile;
+        globals().gPlayingPlayList = true;
+        pressPlay(h);
+        EXPECT_EQ(changes, afterFile ? 3 : 0);
+    }
+}
+
+TEST(Transport, SliderSecondsRoundHalfToEvenAndClamp)
+{
+    EXPECT_EQ(toSliderSeconds(2.5), 2);
+    EXPECT_EQ(toSliderSeconds(3.5), 4);
+    EXPECT_EQ(toSliderSeconds(179.4), 179);
+    EXPECT_EQ(toSliderSeconds(-1), 0);
+    EXPECT_EQ(toSliderSeconds(std::nan("")), 0);
+    EXPECT_EQ(toSliderSeconds(1e30), INT_MAX);
+}
+
+TEST(PlayFile, CancelLeavesListAndPlaybackAlone)
+{
+    PlayerHarness h;
+    auto s = h.songs(2);
+    h.writeList(s);
+    std::string before = h.readList();
+    playFileCommand();
+    ASSERT_EQ(h.dialogs.fileRequests.size(), 1u);
+    const auto& r = h.dialogs.fileRequests[0];
+    EXPECT_EQ(r.title, "Open");
+    EXPECT_EQ(r.filterIndex, 1);
+    EXPECT_TRUE(r.mustExist);
+    EXPECT_EQ(r.filter.rfind("All Files (*.*)|*.*|MP3 Files (*.mp3)|*.mp3|", 0), 0u);
+    EXPECT_EQ(std::count(r.filter.begin(), r.filter.end(), '|'), 13);
+    EXPECT_EQ(h.readList(), before);
+    EXPECT_EQ(h.media.stopCalls, 0);
+    EXPECT_EQ(h.window.starts, 0);
+    EXPECT_TRUE(h.window.timer1);
+
+    // A play list that cannot be written counts as a failure: the same outcome.
+    h.window.timer1 = false;
+    globals().gPlayListFile = (h.dir / "no-such-folder" / "list.m3u").string();
+    h.dialogs.fileAnswers.push_back(s[0]);
+    playFileCommand();
+    EXPECT_EQ(h.media.stopCalls, 0);
+    EXPECT_EQ(h.window.starts, 0);
+    EXPECT_TRUE(h.window.timer1);
+}
+
+TEST(PlayFile, ChosenFileReplacesTheListAndPlaysAfterTheCurrentItem)
+{
+    PlayerHarness h;
+    auto s = h.songs(3);
+    auto chosen = h.song("chosen.mp3");
+    h.writeList(s);
+    globals().gPlayingPlayList = true;
+    h.dialogs.fileAnswers.push_back(chosen);
+    h.whenOpened(2, [] { playFileCommand(); });
+    pressPlay(h);
+    EXPECT_EQ(h.readList(), chosen + "\r\n");
+    EXPECT_EQ(h.media.opened, (Strings{s[0], s[1], chosen}));
+    for (Button b : {Button::Prev, Button::Next, Button::Play, Button::Pause, Button::Back,
+                     Button::Step, Button::Stop})
+        EXPECT_TRUE(h.window.bar.buttonEnabled(b));
+    EXPECT_TRUE(h.window.timer1);
+}
+
+TEST(DroppedFiles, PlayInDropOrderFromTheFirstEvenWhileARandomListPlays)
+{
+    PlayerHarness h;
+    auto s = h.songs(5);
+    Strings dropped = {h.song("d1.mp3"), h.song("d2.mp3"), h.song("d3.mp3")};
+    h.writeList(s);
+    auto& g = globals();
+    g.gPlayListSequential = false;
+    g.gPlayingPlayList = true;
+    h.random.draws = {0.5};
+    h.whenOpened(2, [&] { EXPECT_TRUE(playDroppedFiles(dropped)); });
+    pressPlay(h);
+
+    EXPECT_EQ(h.readList(), dropped[0] + "\r\n" + dropped[1] + "\r\n" + dropped[2] + "\r\n");
+    ASSERT_EQ(h.media.opened.size(), 5u);
+    EXPECT_EQ(Strings(h.media.opened.begin() + 2, h.media.opened.end()), dropped);
+    EXPECT_GE(h.process.sleptMs, 4 * 3000) << "the first dropped file played out";
+    EXPECT_TRUE(g.gPlayListSequential);
+    EXPECT_EQ(h.options.value("Options", "RandomSelectIconWhileRunning"), "0");
+}
+
+TEST(DroppedFiles, NothingUsableChangesNothing)
+{
+    PlayerHarness h;
+    auto s = h.songs(1);
+    h.writeList(s);
+    EXPECT_FALSE(playDroppedFiles({}));
+    EXPECT_FALSE(playDroppedFiles({"", "/tmp/evil\n/etc/passwd"}));
+    EXPECT_EQ(h.readList(), s[0] + "\r\n");
+    EXPECT_EQ(h.window.starts, 0);
+    EXPECT_TRUE(h.options.saves.empty());
+}
+
+TEST(PlayListFile, WriteIsAllOrNothing)
+{
+    PlayerHarness h;
+    h.writeList({"old"});
+    EXPECT_FALSE(writePlayList(h.playList, {"new", "bad\rline"}));
+    EXPECT_FALSE(writePlayList("", {"x"}));
+    EXPECT_EQ(h.readList(), "old\r\n");
+    EXPECT_TRUE(writePlayList(h.playList, {"a", "b c"}));
+    EXPECT_EQ(h.readList(), "a\r\nb c\r\n");
+    EXPECT_FALSE(std::filesystem::exists(h.playList + ".new"));
+}
+
+TEST(PlayListFile, ReaderHandlesLongLinesAndAMissingFinalLineEnd)
+{
+    PlayerHarness h;
+    std::string longLine(200 * 1024, 'x');
+    {
+        std::ofstream out(h.playList, std::ios::binary);
+        out << longLine << "\r\nb\r\n\r\nc";
+    }
+    EntryScan scan = scanPlayList(h.playList, "b");
+    EXPECT_TRUE(scan.opened);
+    EXPECT_EQ(scan.count, 3);
+    EXPECT_EQ(scan.index, 1);
+    ASSERT_TRUE(scan.before && scan.after);
+    EXPECT_EQ(*scan.before, longLine);
+    EXPECT_EQ(*scan.after, "c");
+    EXPECT_EQ(playListEntryAt(h.playList, 2), "c");
+    EXPECT_EQ(playListEntryAt(h.playList, 3), std::nullopt);
+    EXPECT_FALSE(scanPlayList(h.dir.string() + "/none", "b").opened);
+}
