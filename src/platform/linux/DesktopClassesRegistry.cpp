@@ -1,0 +1,351 @@
+#include "DesktopClassesRegistry.h"
+
+#include "platform/posix/CommandText.h"
+#include "platform/posix/XdgPaths.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace quavix {
+
+namespace {
+
+const char* const DesktopId = "quavix.desktop";
+const char* const ClassKey = "quavix";
+const char* const CommandKey = "quavix\\shell\\open\\command";
+const char* const DefaultsSection = "[Default Applications]";
+
+std::string lowered(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return s;
+}
+
+std::string trimmed(const std::string& s)
+{
+    std::size_t b = s.find_first_not_of(" \t\r");
+    if (b == std::string::npos)
+        return {};
+    return s.substr(b, s.find_last_not_of(" \t\r") - b + 1);
+}
+
+std::vector<std::string> readLines(const std::string& path)
+{
+    std::vector<std::string> lines;
+    std::ifstream in(path, std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+bool replaceFile(const std::string& path, const std::string& text)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    std::string tmp = path + ".tmp-" + std::to_string(::getpid());
+    {
+        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        out << text;
+        out.flush();
+        if (!out) {
+            std::filesystem::remove(tmp, ec);
+            return false;
+        }
+    }
+    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+        std::filesystem::remove(tmp, ec);
+        return false;
+    }
+    return true;
+}
+
+// key=value lines of the [Desktop Entry] group.
+std::optional<std::string> entryValue(const std::vector<std::string>& lines, const std::string& key)
+{
+    bool inGroup = false;
+    for (const auto& line : lines) {
+        if (!line.empty() && line[0] == '[') {
+            inGroup = line == "[Desktop Entry]";
+            continue;
+        }
+        std::size_t eq = line.find('=');
+        if (inGroup && eq != std::string::npos && trimmed(line.substr(0, eq)) == key)
+            return DesktopClassesRegistry::unescapeString(trimmed(line.substr(eq + 1)));
+    }
+    return std::nullopt;
+}
+
+// Builds the whole entry: the program owns this file.
+std::string desktopEntry(const std::string& name, const std::optional<std::string>& command)
+{
+    std::vector<std::string> types;
+    for (const char* ext : {".MP3", ".WAV", ".ASF", ".ASX", ".RA", ".RAM", ".RM", ".RMM", ".MID",
+                            ".RMI", ".AU", ".SND"})
+        for (const auto& t : DesktopClassesRegistry::mimeTypes(ext))
+            if (std::find(types.begin(), types.end(), t) == types.end())
+                types.push_back(t);
+    std::string text = "[Desktop Entry]\nType=Application\n";
+    text += "Name=" + DesktopClassesRegistry::escapeString(name) + "\n";
+    text += "Comment=Audio player\nTerminal=false\nCategories=AudioVideo;Audio;Player;\n";
+    text += "MimeType=";
+    for (const auto& t : types)
+        text += t + ";";
+    text += "\n";
+    if (command) {
+        if (auto exec = DesktopClassesRegistry::execValue(*command))
+            text += "Exec=" + DesktopClassesRegistry::escapeString(*exec) + "\n";
+        text += "X-Quavix-Command=" + DesktopClassesRegistry::escapeString(*command) + "\n";
+    }
+    return text;
+}
+
+bool installed(const std::string& desktopId)
+{
+    std::vector<std::string> dirs{xdg::dataHome()};
+    for (const auto& d : xdg::dataDirs())
+        dirs.push_back(d);
+    std::error_code ec;
+    for (const auto& d : dirs)
+        if (std::filesystem::exists(d + "/applications/" + desktopId, ec))
+            return true;
+    return false;
+}
+
+// The mimeapps.list files, most important first.
+std::vector<std::string> mimeAppsFiles()
+{
+    std::vector<std::string> desktops;
+    if (const char* v = std::getenv("XDG_CURRENT_DESKTOP")) {
+        std::stringstream s(v);
+        for (std::string d; std::getline(s, d, ':');)
+            if (!d.empty())
+                desktops.push_back(lowered(d));
+    }
+    std::vector<std::string> dirs{xdg::configHome()};
+    for (const auto& d : xdg::configDirs())
+        dirs.push_back(d);
+    dirs.push_back(xdg::dataHome() + "/applications");
+    for (const auto& d : xdg::dataDirs())
+        dirs.push_back(d + "/applications");
+    std::vector<std::string> files;
+    for (const auto& d : dirs) {
+        for (const auto& desktop : desktops)
+            files.push_back(d + "/" + desktop + "-mimeapps.list");
+        files.push_back(d + "/mimeapps.list");
+    }
+    return files;
+}
+
+std::optional<std::string> defaultApplication(const std::string& mimeType)
+{
+    for (const auto& file : mimeAppsFiles()) {
+        bool inDefaults = false;
+        for (const auto& raw : readLines(file)) {
+            std::string line = trimmed(raw);
+            if (!line.empty() && line[0] == '[') {
+                inDefaults = line == DefaultsSection;
+                continue;
+            }
+            std::size_t eq = line.find('=');
+            if (!inDefaults || eq == std::string::npos || trimmed(line.substr(0, eq)) != mimeType)
+                continue;
+            std::stringstream ids(line.substr(eq + 1));
+            for (std::string id; std::getline(ids, id, ';');)
+                if (!trimmed(id).empty() && installed(trimmed(id)))
+                    return trimmed(id);
+        }
+    }
+    return std::nullopt;
+}
+
+bool setDefaultApplications(const std::vector<std::string>& mimeTypes,
+                            const std::optional<std::string>& desktopId)
+{
+    std::string path = DesktopClassesRegistry::userMimeAppsPath();
+    std::vector<std::string> lines = readLines(path);
+    for (const auto& type : mimeTypes) {
+        std::optional<std::size_t> header, found;
+        bool inDefaults = false;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            std::string line = trimmed(lines[i]);
+            if (!line.empty() && line[0] == '[') {
+                inDefaults = line == DefaultsSection;
+                if (inDefaults && !header)
+                    header = i;
+                continue;
+            }
+            std::size_t eq = line.find('=');
+            if (inDefaults && eq != std::string::npos && trimmed(line.substr(0, eq)) == type) {
+                found = i;
+                break;
+            }
+        }
+        std::string entry = desktopId ? type + "=" + *desktopId + ";" : std::string();
+        if (found && desktopId)
+            lines[*found] = entry;
+        else if (found)
+            lines.erase(lines.begin() + static_cast<long>(*found));
+        else if (desktopId && header)
+            lines.insert(lines.begin() + static_cast<long>(*header) + 1, entry);
+        else if (desktopId) {
+            if (!lines.empty() && !trimmed(lines.back()).empty())
+                lines.emplace_back();
+            lines.emplace_back(DefaultsSection);
+            lines.push_back(entry);
+        }
+    }
+    std::string text;
+    for (const auto& l : lines)
+        text += l + "\n";
+    return replaceFile(path, text);
+}
+
+} // namespace
+
+std::string DesktopClassesRegistry::desktopFilePath()
+{
+    return xdg::dataHome() + "/applications/" + DesktopId;
+}
+
+std::string DesktopClassesRegistry::userMimeAppsPath()
+{
+    return xdg::configHome() + "/mimeapps.list";
+}
+
+std::vector<std::string> DesktopClassesRegistry::mimeTypes(const std::string& extension)
+{
+    static const std::vector<std::pair<std::string, std::string>> table = {
+        {".mp3", "audio/mpeg"},
+        {".wav", "audio/x-wav"},
+        {".asf", "application/vnd.ms-asf"},
+        {".asx", "audio/x-ms-asx"},
+        {".ra", "audio/vnd.rn-realaudio"},
+        {".ram", "application/ram"},
+        {".rm", "application/vnd.rn-realmedia"},
+        {".rmm", "application/vnd.rn-realmedia"},
+        {".mid", "audio/midi"},
+        {".rmi", "audio/midi"},
+        {".au", "audio/basic"},
+        {".snd", "audio/basic"},
+    };
+    std::string ext = lowered(extension);
+    for (const auto& [e, type] : table)
+        if (e == ext)
+            return {type};
+    return {};
+}
+
+std::optional<std::string> DesktopClassesRegistry::execValue(const std::string& command)
+{
+    auto words = command::split(command);
+    if (!words || words->empty())
+        return std::nullopt;
+    std::string exec;
+    for (const auto& word : *words) {
+        if (!exec.empty())
+            exec += ' ';
+        if (word == "%1") {
+            exec += "%f";
+            continue;
+        }
+        std::string arg;
+        bool quote = word.empty();
+        for (char c : word) {
+            if (std::string_view(" \t\n\"'\\><~|&;$*?#()`").find(c) != std::string_view::npos)
+                quote = true;
+            if (c == '"' || c == '`' || c == '$' || c == '\\')
+                arg += '\\';
+            arg += c == '%' ? std::string("%%") : std::string(1, c);
+        }
+        exec += quote ? "\"" + arg + "\"" : arg;
+    }
+    return exec;
+}
+
+std::string DesktopClassesRegistry::escapeString(const std::string& text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == ' ' && (i == 0 || i + 1 == text.size()))
+            out += "\\s"; // blanks at the ends would be trimmed away
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string DesktopClassesRegistry::unescapeString(const std::string& text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        char c = text[++i];
+        out += c == 's' ? ' ' : c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
+    }
+    return out;
+}
+
+std::optional<std::string> DesktopClassesRegistry::queryValue(const std::string& key)
+{
+    std::string k = lowered(key);
+    if (k == ClassKey || k == CommandKey) {
+        std::error_code ec;
+        if (!std::filesystem::exists(desktopFilePath(), ec))
+            return std::nullopt;
+        auto lines = readLines(desktopFilePath());
+        return entryValue(lines, k == ClassKey ? "Name" : "X-Quavix-Command");
+    }
+    for (const auto& type : mimeTypes(key))
+        if (auto id = defaultApplication(type))
+            return *id == DesktopId ? std::string("Quavix") : *id;
+    return std::nullopt;
+}
+
+bool DesktopClassesRegistry::setValue(const std::string& key, const std::string& value)
+{
+    std::string k = lowered(key);
+    if (k == ClassKey || k == CommandKey) {
+        auto lines = readLines(desktopFilePath());
+        std::string name = entryValue(lines, "Name").value_or("Quavix");
+        std::optional<std::string> command = entryValue(lines, "X-Quavix-Command");
+        if (k == ClassKey)
+            name = value;
+        else if (!execValue(value))
+            return false;
+        else
+            command = value;
+        return replaceFile(desktopFilePath(), desktopEntry(name, command));
+    }
+    auto types = mimeTypes(key);
+    if (types.empty())
+        return false;
+    std::optional<std::string> id;
+    if (value == "Quavix")
+        id = DesktopId;
+    else if (!value.empty() && value != "<none>")
+        id = value;
+    return setDefaultApplications(types, id);
+}
+
+} // namespace quavix
