@@ -1,0 +1,49 @@
+#pragma once
+// The media player's status display: one line with the play state ("Playing", "Paused",
+// "Stopped", "Opening"), the item's name (a file's name without its folder, an address as
+// it is) and "position / duration" as m:ss.
+//
+// It reads the player once a second while it is visible, and whenever refresh() is called
+// (its owner forwards the player's play-state events there). It is drawn for a height of
+// 20 logical pixels of which only the middle 16 may show: the strip places it 2 pixels above
+// its own top edge and cuts off what overhangs.
+#include "platform/MediaPlayer.h"
+
+#include <QTimer>
+#include <QWidget>
+#include <string>
+
+namespace quavix {
+
+// "m:ss" for a time in seconds, whole seconds cut off; minutes are not wrapped into hours.
+QString formatMediaTime(double seconds);
+// What the display calls an item: the part after the last '/' of a file name, the whole
+// text of an address.
+QString mediaItemName(const std::string& name);
+
+class StatusDisplay : public QWidget {
+    Q_OBJECT
+public:
+    explicit StatusDisplay(MediaPlayer& player, QWidget* parent = nullptr);
+
+    QSize sizeHint() const override;
+    // The parts as last read from the player.
+    QString stateText() const { return m_state; }
+    QString nameText() const { return m_name; }
+    QString timeText() const { return m_time; }
+
+public slots:
+    void refresh();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    MediaPlayer& m_player;
+    QTimer m_timer;
+    QString m_state, m_name, m_time;
+};
+
+} // namespace quavix

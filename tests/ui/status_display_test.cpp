@@ -1,0 +1,93 @@
+// The status display against a player in virtual time.
+#include "fakes/Fakes.h"
+#include "startup/widgets/StatusDisplay.h"
+
+#include <QImage>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using quavix::StatusDisplay;
+using quavix::fakes::FakeMediaPlayer;
+
+TEST(StatusDisplayText, TimesAndNames)
+{
+    using quavix::formatMediaTime;
+    EXPECT_EQ(formatMediaTime(0), "0:00");
+    EXPECT_EQ(formatMediaTime(59.99), "0:59");
+    EXPECT_EQ(formatMediaTime(65), "1:05");
+    EXPECT_EQ(formatMediaTime(4503.2), "75:03");
+    EXPECT_EQ(formatMediaTime(-3), "0:00");
+    EXPECT_EQ(formatMediaTime(std::nan("")), "0:00");
+
+    using quavix::mediaItemName;
+    EXPECT_EQ(mediaItemName("/music/a b/song.mp3"), "song.mp3");
+    EXPECT_EQ(mediaItemName("song.mp3"), "song.mp3");
+    EXPECT_EQ(mediaItemName("a:b/c.mp3"), "c.mp3");
+    EXPECT_EQ(mediaItemName("http://radio.example/live/stream"),
+              "http://radio.example/live/stream");
+    EXPECT_EQ(mediaItemName("/music/Motörhead.mp3"), "Motörhead.mp3");
+}
+
+TEST(StatusDisplayWidget, FollowsThePlayer)
+{
+    FakeMediaPlayer player;
+    player.addItem("/music/song.mp3", 225);
+    StatusDisplay display(player);
+    EXPECT_EQ(display.stateText(), "Stopped");
+    EXPECT_EQ(display.timeText(), "");
+
+    player.setFileName("/music/song.mp3");
+    display.refresh();
+    EXPECT_EQ(display.stateText(), "Playing");
+    EXPECT_EQ(display.nameText(), "song.mp3");
+    EXPECT_EQ(display.timeText(), "0:00 / 3:45");
+
+    player.pause();
+    display.refresh();
+    EXPECT_EQ(display.stateText(), "Paused");
+
+    // While shown it reads the player by itself.
+    display.resize(display.sizeHint());
+    display.show();
+    player.play();
+    player.advance(72.4);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return display.timeText() == "1:12 / 3:45"; }, 3000));
+    EXPECT_EQ(display.stateText(), "Playing");
+
+    player.setCurrentPosition(300);
+    display.refresh();
+    EXPECT_EQ(display.stateText(), "Stopped");
+    EXPECT_EQ(display.timeText(), "3:45 / 3:45");
+}
+
+// The strip shows only rows 2..17 of the 20-pixel display: every bit of text must be there.
+TEST(StatusDisplayWidget, TextFitsTheVisibleBand)
+{
+    FakeMediaPlayer player;
+    std::string name = "/music/A very long title with Umlauts ÄÖÜ and gy descenders.mp3";
+    player.addItem(name, 3599);
+    player.setFileName(name);
+    player.advance(3000);
+    StatusDisplay display(player);
+    display.resize(177, 20);
+    QImage image = display.grab().toImage();
+    ASSERT_EQ(image.height() / image.devicePixelRatio(), 20);
+
+    QColor text = display.palette().color(QPalette::WindowText);
+    auto isText = [&](QRgb px) {
+        return qAbs(qGray(px) - text.lightness()) < 60 &&
+               qAbs(qGray(px) - display.palette().color(QPalette::Window).lightness()) > 60;
+    };
+    int first = -1, last = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (isText(image.pixel(x, y))) {
+                if (first < 0)
+                    first = y;
+                last = y;
+            }
+    double dpr = image.devicePixelRatio();
+    ASSERT_GE(first, 0) << "no text drawn";
+    EXPECT_GE(first / dpr, 2);
+    EXPECT_LT(last / dpr, 18);
+}
