@@ -1,0 +1,95 @@
+#include "LocationHistory.h"
+
+#include "startup/Globals.h"
+#include "startup/Services.h"
+#include "startup/Windows.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace quavix {
+
+namespace {
+std::string historyKey(std::size_t n)
+{
+    return "LocationHistory" + std::to_string(n);
+}
+} // namespace
+
+std::string loadLastLocation(OptionsStore& store)
+{
+    return store.get(ProgramTitle, LocationsSection, "LastLocation", "");
+}
+
+std::vector<std::string> loadLocationHistory(OptionsStore& store)
+{
+    std::vector<std::string> history;
+    for (std::size_t n = 0;; ++n) {
+        std::string entry =
+            store.get(ProgramTitle, LocationsSection, historyKey(n), LocationHistoryEnd);
+        if (entry == LocationHistoryEnd)
+            return history;
+        history.push_back(std::move(entry));
+    }
+}
+
+void addLocationIfNew(std::vector<std::string>& history, const std::string& address)
+{
+    if (address == LocationHistoryEnd)
+        return;
+    if (std::find(history.begin(), history.end(), address) == history.end())
+        history.insert(history.begin(), address);
+}
+
+void saveLocationHistory(OptionsStore& store, const std::vector<std::string>& history)
+{
+    std::size_t n = 0;
+    for (const auto& entry : history) {
+        if (entry != LocationHistoryEnd)
+            store.save(ProgramTitle, LocationsSection, historyKey(n++), entry);
+    }
+    store.save(ProgramTitle, LocationsSection, historyKey(n), LocationHistoryEnd);
+}
+
+bool openLocation(const std::string& address, std::vector<std::string>& history)
+{
+    auto& s = services();
+    MainWindowPort* w = mainWindow();
+    if (w) {
+        w->mmControl().applyStream();
+        w->mmControlChanged();
+        w->setImageToolTip("Opening " + address);
+    }
+    // An empty name would only close the current item, which is no successful open.
+    bool opened = false;
+    if (s.media && !address.empty()) {
+        s.media->setFileName(address);
+        opened = s.media->errorCode() == 0;
+    }
+    if ((w = mainWindowIfLoaded()))
+        w->setImageToolTip(address);
+    if (!opened) {
+        if (s.dialogs)
+            s.dialogs->messageBox("URL Not Loaded",
+                                  std::string("An error occured loading the requested URL.") +
+                                      CrLf + CrLf +
+                                      "Check the source URL to ensure that it is correct and "
+                                      "active.",
+                                  MsgIcon::Information, MsgButtons::Ok);
+        return false;
+    }
+    if (w) {
+        w->setSliderEnabled(false);
+        w->setSliderMin(std::max(w->sliderMax(), INT_MIN + 1) - 1);
+    }
+    if (s.options) {
+        s.options->save(ProgramTitle, LocationsSection, "LastLocation", address);
+        addLocationIfNew(history, address);
+        saveLocationHistory(*s.options, history);
+    }
+    if (w)
+        w->setTimer1Enabled(true);
+    return true;
+}
+
+} // namespace quavix
