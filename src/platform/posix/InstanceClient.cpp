@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -16,6 +17,8 @@ namespace instance {
 
 std::string socketName()
 {
+    if (const char* name = std::getenv("QUAVIX_INSTANCE_NAME"); name && *name)
+        return name;
     return "quavix-" + std::to_string(::getuid());
 }
 

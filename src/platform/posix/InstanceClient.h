@@ -14,6 +14,8 @@ namespace quavix {
 
 namespace instance {
 // "quavix-<uid>": the abstract socket name (no file on disk, nothing stale after a crash).
+// $QUAVIX_INSTANCE_NAME replaces it, so that sandboxed runs (tests, demos) of the same user
+// do not find each other.
 std::string socketName();
 inline constexpr std::string_view Ack = "ACK\n";
 

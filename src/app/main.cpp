@@ -1,0 +1,95 @@
+// quavix-gui: the whole program. The only place that builds the real services.
+#include "startup/Main.h"
+
+#include "engine/clsMainPerformLoop.h"
+#include "mainwindow/MainWindowLoader.h"
+#include "platform/linux/DesktopClassesRegistry.h"
+#include "platform/linux/GstMediaPlayer.h"
+#include "platform/linux/InstanceServer.h"
+#include "platform/linux/QtDialogs.h"
+#include "platform/linux/QtProcess.h"
+#include "platform/linux/QtTray.h"
+#include "platform/linux/QtWindowSystem.h"
+#include "platform/posix/IniOptionsStore.h"
+#include "platform/posix/IniProfile.h"
+#include "platform/posix/SystemClock.h"
+#include "startup/Globals.h"
+#include "startup/HandOff.h"
+#include "startup/Services.h"
+#include "startup/Windows.h"
+
+#include <QApplication>
+#include <QWidget>
+#include <cstdlib>
+
+namespace {
+
+// Brings the strip back when a second start hands a file over.
+void showMainWindow()
+{
+    quavix::MainWindowPort* form1 = quavix::mainWindowIfLoaded();
+    if (!form1)
+        return;
+    form1->setVisible(true);
+    if (auto* widget = dynamic_cast<QWidget*>(form1)) {
+        widget->showNormal();
+        widget->raise();
+        widget->activateWindow();
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Before QApplication takes the arguments it knows (-style and the like) out of argv:
+    // every argument belongs to the command line, as the launcher passed it.
+    auto arguments = quavix::PosixProcess::arguments(argc, argv);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(quavix::ProgramTitle);
+
+    quavix::QtDialogs dialogs;
+    quavix::Services& s = quavix::services();
+    s.dialogs = &dialogs;
+
+    // The launcher appended the file but the running instance did not answer: say so.
+    if (const char* file = std::getenv("QUAVIX_HANDOFF_UNANSWERED")) {
+        std::string playList = file;
+        ::unsetenv("QUAVIX_HANDOFF_UNANSWERED");
+        quavix::PosixProcess plain(arguments);
+        quavix::reportHandOff(quavix::HandOffResult::NotAcknowledged, playList, plain.commandLine(),
+                              {}, dialogs);
+        return 1;
+    }
+
+    quavix::InstanceServer server(showMainWindow);
+    server.listen();
+
+    quavix::GstMediaPlayer media;
+    media.setNoticeHandler([](const std::string& text) {
+        quavix::services().dialogs->messageBox(
+            quavix::ProgramTitle, text, quavix::MsgIcon::Exclamation, quavix::MsgButtons::Ok);
+    });
+    quavix::IniProfile profile;
+    quavix::IniOptionsStore options;
+    quavix::DesktopClassesRegistry classes;
+    quavix::QtTray tray;
+    quavix::QtWindowSystem windows;
+    quavix::QtProcess process(arguments, &server);
+    quavix::SystemClock clock;
+    quavix::MtRandom random;
+
+    s.media = &media;
+    s.profile = &profile;
+    s.options = &options;
+    s.classes = &classes;
+    s.tray = &tray;
+    s.process = &process;
+    s.clock = &clock;
+    s.random = &random;
+    s.windows = &windows;
+
+    quavix::installMainWindow();
+    quavix::Main({[] { quavix::clsMainPerformLoop().fPerformPlaySongs(); }});
+    return app.exec();
+}

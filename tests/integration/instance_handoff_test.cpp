@@ -1,0 +1,185 @@
+// The hand-off between two real processes: the built launcher against an instance server
+// in this process, and against a started quavix-gui.
+#include "platform/linux/InstanceServer.h"
+#include "platform/posix/InstanceClient.h"
+#include "platform/posix/PosixProcess.h"
+#include "startup/HandOff.h"
+#include "support/Sandbox.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTest>
+#include <csignal>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace quavix;
+using quavix::testing::Sandbox;
+
+namespace {
+
+const std::string BuildDir = QUAVIX_BINARY_DIR;
+
+class HandOffTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        name = "quavix-test-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+        ::setenv("QUAVIX_INSTANCE_NAME", name.c_str(), 1);
+        list = box.write("list.m3u", "first.mp3\r\n");
+        box.write("config/quavix/quavix.ini", "[File Locations]\nFileList=" + list + "\n");
+        // The launcher, with a stand-in for the full program next to it that only records
+        // how it was started.
+        std::filesystem::create_directories(box.path("bin"));
+        std::filesystem::copy_file(BuildDir + "/src/app/quavix", box.path("bin/quavix"));
+        box.write("bin/quavix-gui", "#!/bin/sh\nprintf '%s|%s' \"$QUAVIX_HANDOFF_UNANSWERED\" "
+                                    "\"$*\" > \"" +
+                                        box.path("gui-started") + "\"\n");
+        ::chmod(box.path("bin/quavix-gui").c_str(), 0755);
+    }
+    void TearDown() override { ::unsetenv("QUAVIX_INSTANCE_NAME"); }
+
+    // Runs the launcher, serving this process's events meanwhile; its exit code.
+    int runLauncher(const QStringList& args, const std::string& exe = {})
+    {
+        QProcess p;
+        p.start(QString::fromStdString(exe.empty() ? box.path("bin/quavix") : exe), args);
+        EXPECT_TRUE(p.waitForStarted(5000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000));
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+    std::string guiStarted() const
+    {
+        return std::filesystem::exists(box.path("gui-started"))
+                   ? Sandbox::read(box.path("gui-started"))
+                   : "<not started>";
+    }
+
+    static inline int counter = 0;
+    Sandbox box;
+    std::string name, list;
+};
+
+// Answers pings but never an activation: an instance that hangs halfway.
+class HalfDeafServer : public QObject {
+public:
+    explicit HalfDeafServer(const std::string& name)
+    {
+        server.setSocketOptions(QLocalServer::AbstractNamespaceOption);
+        EXPECT_TRUE(server.listen(QString::fromStdString(name)));
+        connect(&server, &QLocalServer::newConnection, this, [this] {
+            QLocalSocket* s = server.nextPendingConnection();
+            connect(s, &QLocalSocket::readyRead, s, [s] {
+                if (s->canReadLine() && s->readLine() == "PING\n")
+                    s->write("ACK\n");
+            });
+        });
+    }
+    QLocalServer server;
+};
+
+} // namespace
+
+TEST_F(HandOffTest, LauncherHandsTheFileToTheRunningInstance)
+{
+    int activated = 0;
+    InstanceServer server([&] { ++activated; });
+    ASSERT_TRUE(server.listen());
+    InstanceServer second([] {});
+    EXPECT_FALSE(second.listen()); // the name is taken: one instance per name
+
+    EXPECT_EQ(runLauncher({"/my music/a.mp3", "--x"}), 0);
+    EXPECT_EQ(Sandbox::read(list), "first.mp3\r\n/my music/a.mp3 --x\r\n");
+    EXPECT_EQ(activated, 1);
+    EXPECT_EQ(server.activations(), 1);
+    EXPECT_EQ(guiStarted(), "<not started>");
+}
+
+TEST_F(HandOffTest, LauncherBecomesTheFullProgramOtherwise)
+{
+    // No instance: the full program starts with the same arguments; nothing is written.
+    EXPECT_EQ(runLauncher({"/a.mp3"}), 0);
+    EXPECT_EQ(guiStarted(), "|/a.mp3");
+    EXPECT_EQ(Sandbox::read(list), "first.mp3\r\n");
+
+    // No command line: no hand-off even with an instance.
+    int activated = 0;
+    InstanceServer server([&] { ++activated; });
+    ASSERT_TRUE(server.listen());
+    EXPECT_EQ(runLauncher({}), 0);
+    EXPECT_EQ(guiStarted(), "|");
+    EXPECT_EQ(activated, 0);
+
+    // A play list that cannot be written: the full program reports it.
+    box.write("config/quavix/quavix.ini",
+              "[File Locations]\nFileList=" + box.path("missing/list.m3u") + "\n");
+    EXPECT_EQ(runLauncher({"/b.mp3"}), 0);
+    EXPECT_EQ(guiStarted(), "|/b.mp3");
+    EXPECT_EQ(activated, 0);
+}
+
+TEST_F(HandOffTest, AnInstanceThatDoesNotAcknowledgeIsReported)
+{
+    HalfDeafServer server(name);
+    EXPECT_EQ(runLauncher({"/c.mp3"}), 0);
+    // The line went in; the full program is told which play list holds it.
+    EXPECT_EQ(Sandbox::read(list), "first.mp3\r\n/c.mp3\r\n");
+    EXPECT_EQ(guiStarted(), list + "|/c.mp3");
+
+    // The same through the shared hand-off function.
+    PosixProcess process({"/d.mp3"});
+    struct : Clock {
+        LocalDateTime now() override { return {}; }
+        std::string dateTimeText() override { return "now"; }
+    } clock;
+    // The client blocks, and the server needs this thread's events: ask from a child.
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::string error;
+        HandOffResult r = handOffToRunningInstance(list, "/d.mp3", process, clock, error);
+        ::_exit(r == HandOffResult::NotAcknowledged && process.title() == "Quavix-Dupnow" ? 0 : 1);
+    }
+    int status = -1;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 10000));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(Sandbox::read(list), "first.mp3\r\n/c.mp3\r\n/d.mp3\r\n");
+}
+
+TEST_F(HandOffTest, ClientGivesUpOnASilentSocketAndIgnoresOtherNames)
+{
+    // Accepts connections (the kernel does) but never reads or answers.
+    QLocalServer silent;
+    silent.setSocketOptions(QLocalServer::AbstractNamespaceOption);
+    ASSERT_TRUE(silent.listen(QString::fromStdString(name)));
+    InstanceClient client(name, 200);
+    EXPECT_FALSE(client.ping());
+    EXPECT_FALSE(client.activate("Quavix"));
+    EXPECT_FALSE(InstanceClient(name + "-nobody", 200).ping());
+}
+
+TEST_F(HandOffTest, LauncherHandsOffToARealQuavixGui)
+{
+    const std::string gui = BuildDir + "/src/app/quavix-gui";
+    if (!std::filesystem::exists(gui))
+        GTEST_SKIP() << "quavix-gui is not built";
+    QProcess running;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QUAVIX_AUDIO_SINK", "fakesink sync=true");
+    running.setProcessEnvironment(env);
+    running.start(QString::fromStdString(gui), {});
+    ASSERT_TRUE(running.waitForStarted(5000));
+    InstanceClient client(name, 200);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return client.ping(); }, 20000));
+
+    EXPECT_EQ(runLauncher({"/e.mp3"}, BuildDir + "/src/app/quavix"), 0);
+    EXPECT_EQ(Sandbox::read(list), "first.mp3\r\n/e.mp3\r\n");
+    EXPECT_EQ(running.state(), QProcess::Running);
+    ::kill(static_cast<pid_t>(running.processId()), SIGTERM);
+    running.waitForFinished(5000);
+}
