@@ -213,7 +213,7 @@ void PlayListPlayer::previous()
     auto* media = services().media;
     if (!media || !isPlayable(g.gCurrentFileName))
         return;
-    EntryScan scan = scanPlayList(g.gPlayListFile, g.gCurrentFileName, currentIndexHint());
+    EntryScan scan = scanPlayList(g.gPlayListFile, g.gCurrentFileName, currentIndexHint(), true);
     if (scan.index <= 0 || !scan.before)
         return;
     cancelStart();

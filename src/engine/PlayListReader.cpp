@@ -81,7 +81,7 @@ bool LineReader::nextEntry(std::string_view& entry)
     return false;
 }
 
-EntryScan scanPlayList(const std::string& path, std::string_view name, long hint)
+EntryScan scanPlayList(const std::string& path, std::string_view name, long hint, bool wantBefore)
 {
     EntryScan scan;
     LineReader reader(path);
@@ -108,8 +108,10 @@ EntryScan scanPlayList(const std::string& path, std::string_view name, long hint
                     firstBefore = previous;
             }
         }
-        previous.assign(entry);
-        hasPrevious = true;
+        if (wantBefore) {
+            previous.assign(entry);
+            hasPrevious = true;
+        }
         scan.count = i + 1;
     }
     if (scan.index >= 0) {

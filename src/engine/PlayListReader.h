@@ -48,7 +48,9 @@ struct EntryScan {
 
 // Looks for `name`. When the entry at `hint` equals it, that occurrence is the one meant
 // (a list may hold the same entry twice); otherwise the first occurrence.
-EntryScan scanPlayList(const std::string& path, std::string_view name, long hint = -1);
+// `before` is only filled when asked for.
+EntryScan scanPlayList(const std::string& path, std::string_view name, long hint = -1,
+                       bool wantBefore = false);
 
 // The entry at a 0-based index, or nothing when the file has fewer entries.
 std::optional<std::string> playListEntryAt(const std::string& path, long index);

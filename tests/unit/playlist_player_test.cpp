@@ -425,7 +425,7 @@ TEST(PlayListFile, ReaderHandlesLongLinesAndAMissingFinalLineEnd)
         std::ofstream out(h.playList, std::ios::binary);
         out << longLine << "\r\nb\r\n\r\nc";
     }
-    EntryScan scan = scanPlayList(h.playList, "b");
+    EntryScan scan = scanPlayList(h.playList, "b", -1, true);
     EXPECT_TRUE(scan.opened);
     EXPECT_EQ(scan.count, 3);
     EXPECT_EQ(scan.index, 1);
