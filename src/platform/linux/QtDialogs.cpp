@@ -1,0 +1,110 @@
+#include "QtDialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace quavix {
+
+QStringList QtDialogs::toQtFilters(const std::string& filter)
+{
+    const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString name = parts[i].trimmed();
+        QStringList patterns;
+        for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            if (!p.trimmed().isEmpty())
+                patterns << p.trimmed();
+        if (patterns.isEmpty())
+            patterns << QStringLiteral("*");
+        const QString joined = patterns.join(QLatin1Char(' '));
+        // "MP3 Files (*.mp3)" already names its patterns: do not say it twice.
+        const qsizetype open = name.lastIndexOf(QLatin1Char('('));
+        if (name.endsWith(QLatin1Char(')')) && open >= 0) {
+            QString inner = name.mid(open + 1, name.size() - open - 2);
+            inner.replace(QLatin1Char(';'), QLatin1Char(' '));
+            if (inner.simplified() == joined)
+                name = name.left(open).trimmed();
+        }
+        if (name.isEmpty())
+            name = joined;
+        out << name + QStringLiteral(" (") + joined + QLatin1Char(')');
+    }
+    return out;
+}
+
+MsgAnswer QtDialogs::messageBox(const std::string& title, const std::string& text, MsgIcon icon,
+                                MsgButtons buttons)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(QString::fromStdString(title));
+    // Paragraphs come joined with CR LF; Qt wants plain line feeds.
+    box.setText(QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    box.setTextFormat(Qt::PlainText);
+    switch (icon) {
+    case MsgIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case MsgIcon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MsgIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MsgIcon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    }
+    if (buttons == MsgButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    const int result = box.exec();
+    if (buttons == MsgButtons::Ok)
+        return MsgAnswer::Ok;
+    return result == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+}
+
+std::optional<std::string> QtDialogs::fileDialog(const FileDialogRequest& request, bool save)
+{
+    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(request.title));
+    const QStringList filters = toQtFilters(request.filter);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        const int index = std::clamp(request.filterIndex, 1, static_cast<int>(filters.size()));
+        dialog.selectNameFilter(filters[index - 1]);
+    }
+    if (save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    }
+    if (!request.initialName.empty())
+        dialog.selectFile(QString::fromStdString(request.initialName));
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty() || chosen.first().isEmpty())
+        return std::nullopt;
+    return chosen.first().toStdString();
+}
+
+std::optional<std::string> QtDialogs::openFile(const FileDialogRequest& request)
+{
+    return fileDialog(request, false);
+}
+
+std::optional<std::string> QtDialogs::saveFile(const FileDialogRequest& request)
+{
+    return fileDialog(request, true);
+}
+
+} // namespace quavix
