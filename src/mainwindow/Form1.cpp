@@ -1,0 +1,610 @@
+#include "Form1.h"
+
+#include "mainwindow/Form1Options.h"
+#include "mainwindow/IconSet.h"
+#include "mainwindow/Layout.h"
+#include "mainwindow/ScreenSize.h"
+#include "mainwindow/StripX11.h"
+#include "mainwindow/TrayIcon.h"
+#include "startup/Globals.h"
+#include "startup/Services.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QSessionManager>
+#include <algorithm>
+#include <cmath>
+
+namespace quavix {
+
+namespace {
+// Shows the busy pointer for the life of the object.
+class BusyPointer {
+public:
+    BusyPointer() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyPointer() { QGuiApplication::restoreOverrideCursor(); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+};
+
+QAction* separator(QMenu* menu)
+{
+    return menu->addSeparator();
+}
+} // namespace
+
+Form1::Form1(QWidget* parent) : QWidget(parent)
+{
+    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool);
+    setWindowTitle(QString::fromUtf8(ProgramTitle));
+    setAutoFillBackground(true);
+
+    Slider1 = new PositionSlider(this);
+    // The status display comes from the media widgets; until then the area stays blank.
+    MediaPlayer1View = new QWidget(this);
+    MediaPlayer1View->setAutoFillBackground(true);
+    MMControl1 = new MMControlBar(this);
+    Image1 = new IconImage(this);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(1000);
+    timerPlay = new QTimer(this);
+    timerPlay->setSingleShot(true);
+    timerPlay->setInterval(0);
+    timerChangeIcon = new QTimer(this);
+
+    buildMenu();
+    connectControls();
+
+    // The task bar and pager flags must be on the native window before it is first mapped.
+    winId();
+    keepOffTaskbar(this);
+}
+
+Form1::~Form1()
+{
+    if (services().tray)
+        services().tray->setCallback(nullptr);
+    if (services().media && !m_unloaded)
+        services().media->setPlayStateHandler(nullptr);
+    if (mainWindowIfLoaded() == this)
+        mainWindowUnloaded();
+}
+
+MediaPlayer& Form1::MediaPlayer1() const
+{
+    return *services().media;
+}
+
+void Form1::buildMenu()
+{
+    mnuPopUp = new QMenu(QStringLiteral("PopUpMenu"), this);
+    mnuPlayFile = mnuPopUp->addAction(QStringLiteral("Play &File"));
+    mnuPlayLocation = mnuPopUp->addAction(QStringLiteral("Play &Location"));
+    mnuPlayListEditor = mnuPopUp->addAction(QStringLiteral("Play List &Editor"));
+    mnuFiller03 = separator(mnuPopUp);
+    mnuPlay = mnuPopUp->addAction(QStringLiteral("&Play"));
+    mnuPause = mnuPopUp->addAction(QStringLiteral("P&ause"));
+    mnuStop = mnuPopUp->addAction(QStringLiteral("&Stop"));
+    mnuFastForward = mnuPopUp->addAction(QStringLiteral("Fas&t Forward"));
+    mnuBack = mnuPopUp->addAction(QStringLiteral("&Back"));
+    mnuNext = mnuPopUp->addAction(QStringLiteral("&Next"));
+    mnuPrevious = mnuPopUp->addAction(QStringLiteral("P&revious"));
+    mnuFiller04 = separator(mnuPopUp);
+    mnuOptions = mnuPopUp->addMenu(QStringLiteral("&Options"));
+    mnuShowStatusInformation = mnuOptions->addAction(QStringLiteral("Show Status &Information"));
+    mnuShowControls = mnuOptions->addAction(QStringLiteral("Show &Controls"));
+    mnuShowSlider = mnuOptions->addAction(QStringLiteral("Show &Slider"));
+    mnuFiller7 = separator(mnuOptions);
+    mnuAlwaysOnTop = mnuOptions->addAction(QStringLiteral("&Always On Top"));
+    menufiller02 = separator(mnuOptions);
+    mnuProperties = mnuOptions->addAction(QStringLiteral("&Properties"));
+    mnuFiller5 = separator(mnuPopUp);
+    mnuMinimize = mnuPopUp->addAction(QStringLiteral("&Minimize to System Tray"));
+    mnuRemoveFromSystemTray = mnuPopUp->addAction(QStringLiteral("Remo&ve from System Tray"));
+    mnuFiller6 = separator(mnuPopUp);
+    mnuHelp = mnuPopUp->addMenu(QStringLiteral("&Help"));
+    mnuHelpOnLine = mnuHelp->addAction(QStringLiteral("&On-line Help"));
+    mnuHelpAbout = mnuHelp->addAction(QStringLiteral("&About"));
+    mnuFiller07 = separator(mnuPopUp);
+    mnuExit = mnuPopUp->addAction(QStringLiteral("E&xit"));
+
+    for (QAction* a : {mnuShowStatusInformation, mnuShowControls, mnuShowSlider, mnuAlwaysOnTop,
+                       mnuMinimize, mnuRemoveFromSystemTray})
+        a->setCheckable(true);
+}
+
+void Form1::connectCommand(QAction* action, void (Form1::*handler)())
+{
+    connect(action, &QAction::triggered, this, [this, action, handler](bool checked) {
+        // Qt has already flipped a checkable item; the handler decides the mark itself.
+        if (action->isCheckable()) {
+            QSignalBlocker block(action);
+            action->setChecked(!checked);
+        }
+        (this->*handler)();
+    });
+}
+
+void Form1::connectControls()
+{
+    connectCommand(mnuPlayFile, &Form1::mnuPlayFile_Click);
+    connectCommand(mnuPlayLocation, &Form1::mnuPlayLocation_Click);
+    connectCommand(mnuPlayListEditor, &Form1::mnuPlayListEditor_Click);
+    // A menu item runs the same handler as its button. Back has no command behind it.
+    connectCommand(mnuPlay, &Form1::MMControl1_PlayClick);
+    connectCommand(mnuPause, &Form1::MMControl1_PauseClick);
+    connectCommand(mnuStop, &Form1::MMControl1_StopClick);
+    connectCommand(mnuFastForward, &Form1::MMControl1_StepClick);
+    connectCommand(mnuNext, &Form1::MMControl1_NextClick);
+    connectCommand(mnuPrevious, &Form1::MMControl1_PrevClick);
+    connectCommand(mnuShowStatusInformation, &Form1::mnuShowStatusInformation_Click);
+    connectCommand(mnuShowControls, &Form1::mnuShowControls_Click);
+    connectCommand(mnuShowSlider, &Form1::mnuShowSlider_Click);
+    connectCommand(mnuAlwaysOnTop, &Form1::mnuAlwaysOnTop_Click);
+    connectCommand(mnuProperties, &Form1::mnuProperties_Click);
+    connectCommand(mnuMinimize, &Form1::mnuMinimize_Click);
+    connectCommand(mnuRemoveFromSystemTray, &Form1::mnuRemoveFromSystemTray_Click);
+    connectCommand(mnuHelpOnLine, &Form1::mnuHelpOnLine_Click);
+    connectCommand(mnuHelpAbout, &Form1::mnuHelpAbout_Click);
+    connectCommand(mnuExit, &Form1::mnuExit_Click);
+
+    connect(MMControl1, &MMControlBar::prevClicked, this, &Form1::MMControl1_PrevClick);
+    connect(MMControl1, &MMControlBar::nextClicked, this, &Form1::MMControl1_NextClick);
+    connect(MMControl1, &MMControlBar::playClicked, this, &Form1::MMControl1_PlayClick);
+    connect(MMControl1, &MMControlBar::pauseClicked, this, &Form1::MMControl1_PauseClick);
+    connect(MMControl1, &MMControlBar::backClicked, this, &Form1::MMControl1_BackClick);
+    connect(MMControl1, &MMControlBar::stepClicked, this, &Form1::MMControl1_StepClick);
+    connect(MMControl1, &MMControlBar::stopClicked, this, &Form1::MMControl1_StopClick);
+    connect(MMControl1, &MMControlBar::ejectClicked, this, &Form1::MMControl1_EjectClick);
+
+    connect(Slider1, &PositionSlider::mouseDown, this, &Form1::Slider1_MouseDown);
+    connect(Slider1, &PositionSlider::mouseUp, this, &Form1::Slider1_MouseUp);
+    connect(Slider1, &PositionSlider::clicked, this, &Form1::Slider1_Click);
+
+    connect(Image1, &IconImage::mouseDown, this, &Form1::Image1_MouseDown);
+    connect(Image1, &IconImage::filesDropped, this, [this](const QStringList& files) {
+        std::vector<std::string> names;
+        for (const QString& f : files)
+            names.push_back(f.toStdString());
+        Image1_OLEDragDrop(names);
+    });
+
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(timerPlay, &QTimer::timeout, this, &Form1::timerPlay_Timer);
+    connect(timerChangeIcon, &QTimer::timeout, this, &Form1::timerChangeIcon_Timer);
+
+    // Logging out or shutting down closes the window without the exit question.
+    connect(qApp, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager&) { closeWithoutAsking(CloseReason::SessionEnding); });
+}
+
+double Form1::twipsPerPixelX() const
+{
+    double t = services().windows ? services().windows->twipsPerPixelX() : 15.0;
+    return t > 0 ? t : 15.0;
+}
+
+double Form1::twipsPerPixelY() const
+{
+    double t = services().windows ? services().windows->twipsPerPixelY() : 15.0;
+    return t > 0 ? t : 15.0;
+}
+
+void Form1::processEventsOnce()
+{
+    if (services().process)
+        services().process->processEvents();
+    else
+        QCoreApplication::processEvents();
+}
+
+// ---- load and unload ---------------------------------------------------------------------
+
+void Form1::Form_Load()
+{
+    Globals& g = globals();
+    Services& s = services();
+    {
+        BusyPointer busy;
+        g.gExitProgram = false;
+        mSliderFollowsPosition = true;
+
+        mmControl().applyLoad(g.gAutoLoadMP3Locations);
+        mmControlChanged();
+
+        twipsSlider1 = {0, strip::SliderTop, strip::SliderWidth, strip::SliderHeight};
+        twipsMediaPlayer1 = {0, strip::StatusTop, strip::StatusWidth, strip::StatusHeight};
+        twipsMMControl1 = {0, strip::ControlsTop, strip::ControlsWidth, strip::ControlsHeight};
+        twipsImage1.top = static_cast<float>(g.gAdjustIconUpDown);
+        twipsImage1.left = static_cast<float>(g.gAdjustIconLeftRight);
+        twipsForm.top = static_cast<float>(g.gAdjustFontUpDown);
+        twipsForm.height = strip::Height;
+        twipsImage1.height = twipsForm.height;
+        twipsImage1.width = twipsImage1.height;
+
+        const Form1Options o = readForm1Options(IconSet::Count);
+        mnuShowStatusInformation->setChecked(o.statusAreaVisible);
+        mnuShowControls->setChecked(o.controlsVisible);
+        mnuShowSlider->setChecked(o.sliderVisible);
+        fAdjustFormWidth();
+
+        g.gPlayListSequential = o.playListSequential;
+        g.gRandomIconAtStartup = o.randomIconAtStartup;
+        g.gRandomIconWhileRunning = o.randomIconWhileRunning;
+        g.gChangeIconAfterFile = o.changeIconAfterFile;
+
+        int index = o.imageIndex;
+        if (g.gRandomIconAtStartup && s.random) {
+            s.random->seedFromClock();
+            index = iconIndexForDraw(s.random->next(), IconSet::Count);
+        }
+        mImageIndex = index;
+        setProgramIcon(IconSet::chosenIcon(index, *s.options));
+
+        timerChangeIcon->stop();
+        if (g.gRandomIconWhileRunning && !g.gChangeIconAfterFile) {
+            timerChangeIcon->setInterval(60000);
+            timerChangeIcon->start();
+        }
+
+        if (s.tray)
+            s.tray->setCallback(
+                [this](std::uint32_t id, std::uint32_t mouse) { Msghook_Message(id, mouse); });
+        fUpdateTrayIcon(Tray::Add);
+
+        Timer1->setInterval(1000);
+        mnuAlwaysOnTop->setChecked(o.alwaysOnTop);
+        // Hidden in the tray is only safe while a tray exists to bring the window back.
+        mnuMinimize->setChecked(o.minimized && trayAvailable());
+        if (mnuMinimize->isChecked()) {
+            mnuRemoveFromSystemTray->setEnabled(false);
+            mnuRemoveFromSystemTray->setChecked(false);
+        } else {
+            mnuRemoveFromSystemTray->setEnabled(true);
+            mnuRemoveFromSystemTray->setChecked(o.removeFromSystemTray);
+        }
+        setTimer1Enabled(mnuAlwaysOnTop->isChecked());
+
+        if (g.gCommandLineFile) {
+            mmControl().applyPlayListStart();
+            mmControlChanged();
+            setTimer1Enabled(true);
+            g.gPlayListEditCancelled = false;
+            g.gPlayingPlayList = true;
+            startPlayListPlayer();
+        }
+
+        if (s.media) {
+            s.media->setPlayStateHandler([this](int oldState, int newState) {
+                MediaPlayer1_PlayStateChange(oldState, newState);
+            });
+            s.media->setVolume(o.volume);
+        }
+    }
+}
+
+bool Form1::Form_QueryUnload(CloseReason reason)
+{
+    if (reason != CloseReason::User)
+        return true;
+    if (!services().dialogs)
+        return true;
+    const std::string title = services().process ? services().process->title() : ProgramTitle;
+    return services().dialogs->messageBox("Exit", "Are you sure you want to exit " + title + "?",
+                                          MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes;
+}
+
+void Form1::Form_Unload()
+{
+    Globals& g = globals();
+    Services& s = services();
+    BusyPointer busy;
+    m_unloaded = true;
+    g.gStopPlay = true;
+    g.gExitProgram = true;
+    g.gPlayingPlayList = false;
+    g.gPlayFirstEntry = false;
+
+    // The window is going: its timers must not fire for it any more.
+    Timer1->stop();
+    timerPlay->stop();
+    timerChangeIcon->stop();
+
+    if (s.media)
+        s.media->stop();
+    processEventsOnce();
+
+    Form1SavedOptions saved;
+    saved.statusAreaVisible = mnuShowStatusInformation->isChecked();
+    saved.controlsVisible = mnuShowControls->isChecked();
+    saved.sliderVisible = mnuShowSlider->isChecked();
+    saved.alwaysOnTop = mnuAlwaysOnTop->isChecked();
+    saved.minimized = mnuMinimize->isChecked();
+    saved.removeFromSystemTray = mnuRemoveFromSystemTray->isChecked();
+    saved.volume = s.media ? s.media->volume() : 0;
+    if (s.options)
+        saveForm1Options(saved);
+
+    deleteTrayIcon();
+    processEventsOnce();
+
+    if (s.tray)
+        s.tray->setCallback(nullptr);
+    if (s.media)
+        s.media->setPlayStateHandler(nullptr);
+    if (mainWindowIfLoaded() == this)
+        mainWindowUnloaded();
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    if (m_unloaded) {
+        event->accept();
+        return;
+    }
+    const CloseReason reason = m_closeReason;
+    m_closeReason = CloseReason::User;
+    if (!Form_QueryUnload(reason)) {
+        event->ignore();
+        return;
+    }
+    Form_Unload();
+    event->accept();
+}
+
+void Form1::closeWithoutAsking(CloseReason reason)
+{
+    if (m_unloaded)
+        return;
+    m_closeReason = reason;
+    close();
+    m_closeReason = CloseReason::User;
+}
+
+void Form1::showEvent(QShowEvent* event)
+{
+    // A window manager drops the state flags of a window it unmapped: set them again.
+    if (!event->spontaneous())
+        keepOffTaskbar(this);
+    QWidget::showEvent(event);
+}
+
+void Form1::mnuExit_Click()
+{
+    close();
+}
+
+void Form1::MMControl1_EjectClick()
+{
+    close();
+}
+
+// ---- layout ------------------------------------------------------------------------------
+
+void Form1::fAdjustFormWidth()
+{
+    const StripLayout l =
+        layOutStrip(mnuShowSlider->isChecked(), mnuShowStatusInformation->isChecked(),
+                    mnuShowControls->isChecked(), twipsImage1.width);
+    Slider1->setVisible(l.sliderVisible);
+    MMControl1->setVisible(l.controlsVisible);
+    MediaPlayer1View->setVisible(l.statusVisible);
+    twipsSlider1.left = l.sliderLeft;
+    twipsMediaPlayer1.left = l.statusLeft;
+    twipsMMControl1.left = l.controlsLeft;
+    twipsImage1.left = l.imageLeft;
+    twipsForm.width = l.width;
+    twipsForm.left = stripLeftFor(clsScreenSize().fGetScreenWidth(), twipsPerPixelX(), l.width);
+    applyGeometry();
+}
+
+void Form1::moveStripTwips(float left, float top)
+{
+    twipsForm.left = left;
+    twipsForm.top = top;
+    move(twipsToPixels(left, twipsPerPixelX()), twipsToPixels(top, twipsPerPixelY()));
+}
+
+void Form1::applyGeometry()
+{
+    const double tx = twipsPerPixelX(), ty = twipsPerPixelY();
+    auto place = [tx, ty](QWidget* w, const TwipsRect& r) {
+        w->setGeometry(twipsToPixels(r.left, tx), twipsToPixels(r.top, ty),
+                       twipsToPixels(r.width, tx), twipsToPixels(r.height, ty));
+    };
+    place(Slider1, twipsSlider1);
+    place(MediaPlayer1View, twipsMediaPlayer1);
+    place(MMControl1, twipsMMControl1);
+    place(Image1, twipsImage1);
+    const QSize size(twipsToPixels(twipsForm.width, tx), twipsToPixels(twipsForm.height, ty));
+    setFixedSize(size);
+    move(twipsToPixels(twipsForm.left, tx), twipsToPixels(twipsForm.top, ty));
+}
+
+void Form1::mnuShowStatusInformation_Click()
+{
+    mnuShowStatusInformation->setChecked(!mnuShowStatusInformation->isChecked());
+    fAdjustFormWidth();
+    setTimer1Enabled(true);
+}
+
+void Form1::mnuShowControls_Click()
+{
+    mnuShowControls->setChecked(!mnuShowControls->isChecked());
+    fAdjustFormWidth();
+    setTimer1Enabled(true);
+}
+
+void Form1::mnuShowSlider_Click()
+{
+    mnuShowSlider->setChecked(!mnuShowSlider->isChecked());
+    fAdjustFormWidth();
+    setTimer1Enabled(true);
+}
+
+void Form1::mnuAlwaysOnTop_Click()
+{
+    const bool on = !mnuAlwaysOnTop->isChecked();
+    mnuAlwaysOnTop->setChecked(on);
+    setTimer1Enabled(on);
+}
+
+// ---- icon and tray -----------------------------------------------------------------------
+
+void Form1::setProgramIcon(const QIcon& icon)
+{
+    Image1->setIcon(icon);
+    setWindowIcon(icon);
+}
+
+void Form1::fUpdateTrayIcon(int message)
+{
+    nidTrayIcon = trayicon::makeRecord(static_cast<std::uintptr_t>(winId()), ProgramTitle);
+    if (services().tray)
+        services().tray->notify(message, nidTrayIcon);
+}
+
+void Form1::deleteTrayIcon()
+{
+    if (services().tray)
+        services().tray->notify(Tray::Delete, nidTrayIcon);
+}
+
+bool Form1::trayAvailable() const
+{
+    return services().tray && services().tray->available();
+}
+
+// ---- mouse and timers --------------------------------------------------------------------
+
+void Form1::Image1_MouseDown(Qt::MouseButton button, QPoint globalPos)
+{
+    if (button != Qt::RightButton)
+        return;
+    Timer1->stop();
+    mnuPopUp->popup(globalPos);
+}
+
+void Form1::Timer1_Timer()
+{
+    placeInCaptionArea();
+    // Without a window manager "stay on top" does nothing by itself.
+    if (mnuAlwaysOnTop->isChecked() && isVisible())
+        raise();
+    if (mSliderFollowsPosition && services().media) {
+        const double seconds = std::nearbyint(MediaPlayer1().currentPosition());
+        if (std::isfinite(seconds))
+            Slider1->setValue(static_cast<int>(std::clamp(seconds, -2147483648.0, 2147483647.0)));
+    }
+}
+
+void Form1::timerPlay_Timer()
+{
+    if (onTimerPlay)
+        onTimerPlay();
+}
+
+void Form1::timerChangeIcon_Timer()
+{
+    if (onTimerChangeIcon)
+        onTimerChangeIcon();
+}
+
+void Form1::Slider1_MouseDown()
+{
+    mSliderFollowsPosition = false;
+}
+
+void Form1::Slider1_MouseUp()
+{
+    mSliderFollowsPosition = true;
+}
+
+void Form1::Slider1_Click()
+{
+    if (services().media)
+        MediaPlayer1().setCurrentPosition(Slider1->value());
+}
+
+// ---- MainWindowPort ----------------------------------------------------------------------
+
+void Form1::setSliderMin(int seconds)
+{
+    Slider1->setMinimum(seconds);
+}
+
+void Form1::setSliderMax(int seconds)
+{
+    Slider1->setMaximum(seconds);
+}
+
+int Form1::sliderMax() const
+{
+    return Slider1->maximum();
+}
+
+void Form1::setSliderEnabled(bool on)
+{
+    Slider1->setEnabled(on);
+}
+
+MMControlState& Form1::mmControl()
+{
+    return MMControl1->state();
+}
+
+void Form1::mmControlChanged()
+{
+    MMControl1->stateChanged();
+}
+
+void Form1::startPlayListPlayer()
+{
+    // One pending run at most: arming it again before it ran changes nothing.
+    if (!timerPlay->isActive())
+        timerPlay->start();
+}
+
+void Form1::cancelPlayListPlayer()
+{
+    timerPlay->stop();
+}
+
+bool Form1::playListPlayerPending() const
+{
+    return timerPlay->isActive();
+}
+
+void Form1::disableTimers()
+{
+    Timer1->stop();
+    timerPlay->stop();
+    timerChangeIcon->stop();
+}
+
+void Form1::setTimer1Enabled(bool on)
+{
+    if (!on)
+        Timer1->stop();
+    else if (!Timer1->isActive())
+        Timer1->start();
+}
+
+bool Form1::minimizeChecked() const
+{
+    return mnuMinimize->isChecked();
+}
+
+void Form1::setVisible(bool visible)
+{
+    QWidget::setVisible(visible);
+}
+
+void Form1::setImageToolTip(const std::string& text)
+{
+    Image1->setToolTip(QString::fromStdString(text));
+}
+
+} // namespace quavix

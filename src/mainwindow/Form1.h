@@ -1,0 +1,207 @@
+#pragma once
+// Form1: the program's main window, a borderless strip 240 twips high that stays on top
+// and out of the task bar. From left to right it shows the position slider, the status
+// display and the transport buttons (each optional) and always the program icon; every
+// command sits in one pop-up menu, opened by a right click on the icon (or on the tray icon).
+//
+// Geometry is kept in twips (the strip's and each element's) and applied to the widgets in
+// logical pixels, converted with services().windows->twipsPerPixelX/Y().
+//
+// Menu commands: one QAction per menu item, named as the item. A checkable item's handler
+// (mnuX_Click) sees the check mark as it was before the click and changes it itself, so
+// triggering the action and calling the handler are the same thing.
+//
+// Handlers other parts fill in live in Form1Commands.cpp.
+#include "mainwindow/IconImage.h"
+#include "platform/Tray.h"
+#include "startup/MediaControl.h"
+#include "startup/Windows.h"
+#include "startup/widgets/MMControlBar.h"
+#include "startup/widgets/Slider1.h"
+
+#include <QAction>
+#include <QIcon>
+#include <QMenu>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quavix {
+
+class MediaPlayer;
+
+struct TwipsRect {
+    float left = 0, top = 0, width = 0, height = 0;
+};
+
+class Form1 : public QWidget, public MainWindowPort {
+    Q_OBJECT
+public:
+    // Why a close was asked for: only the user's close asks for confirmation.
+    enum class CloseReason { User, SessionEnding, TaskManager };
+
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // ---- controls ---------------------------------------------------------------------
+    PositionSlider* Slider1 = nullptr;
+    QWidget* MediaPlayer1View = nullptr; // the media player's status display
+    MMControlBar* MMControl1 = nullptr;
+    IconImage* Image1 = nullptr;
+    QTimer* Timer1 = nullptr;          // 1000 ms: placement and slider follow-up
+    QTimer* timerPlay = nullptr;       // single shot, interval 0: the play-list player
+    QTimer* timerChangeIcon = nullptr; // 60000 ms: icon change while running
+    // The media player: *services().media.
+    MediaPlayer& MediaPlayer1() const;
+
+    // ---- the pop-up menu (mnuPopUp is its invisible root) -------------------------------
+    QMenu* mnuPopUp = nullptr;
+    QAction* mnuPlayFile = nullptr;
+    QAction* mnuPlayLocation = nullptr;
+    QAction* mnuPlayListEditor = nullptr;
+    QAction* mnuFiller03 = nullptr;
+    QAction* mnuPlay = nullptr;
+    QAction* mnuPause = nullptr;
+    QAction* mnuStop = nullptr;
+    QAction* mnuFastForward = nullptr;
+    QAction* mnuBack = nullptr;
+    QAction* mnuNext = nullptr;
+    QAction* mnuPrevious = nullptr;
+    QAction* mnuFiller04 = nullptr;
+    QMenu* mnuOptions = nullptr;
+    QAction* mnuShowStatusInformation = nullptr;
+    QAction* mnuShowControls = nullptr;
+    QAction* mnuShowSlider = nullptr;
+    QAction* mnuFiller7 = nullptr;
+    QAction* mnuAlwaysOnTop = nullptr;
+    QAction* menufiller02 = nullptr;
+    QAction* mnuProperties = nullptr;
+    QAction* mnuFiller5 = nullptr;
+    QAction* mnuMinimize = nullptr;
+    QAction* mnuRemoveFromSystemTray = nullptr;
+    QAction* mnuFiller6 = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelpOnLine = nullptr;
+    QAction* mnuHelpAbout = nullptr;
+    QAction* mnuFiller07 = nullptr;
+    QAction* mnuExit = nullptr;
+
+    // ---- state ------------------------------------------------------------------------
+    // False while the user holds the slider with the mouse.
+    bool mSliderFollowsPosition = true;
+    // The tray icon record as last passed to the tray.
+    NotifyIconData nidTrayIcon;
+    // Index of the built-in icon choice in use (0 .. IconSet::Count-1).
+    int mImageIndex = 0;
+    // Geometry in twips: the strip (left and top relative to the screen) and its elements.
+    TwipsRect twipsForm, twipsSlider1, twipsMediaPlayer1, twipsMMControl1, twipsImage1;
+
+    // ---- lifecycle --------------------------------------------------------------------
+    // The load handler: restores the options, lays the strip out, chooses the icon, adds
+    // the tray icon, arms the timers. Run once, before the window is shown.
+    void Form_Load();
+    // Whether a close for this reason goes ahead (asks the user for CloseReason::User).
+    bool Form_QueryUnload(CloseReason reason);
+    // The unload handler: stops everything, saves the options, deletes the tray icon.
+    void Form_Unload();
+    bool isUnloaded() const { return m_unloaded; }
+    // Closes without the question (the session ends, or the process is told to end).
+    void closeWithoutAsking(CloseReason reason = CloseReason::SessionEnding);
+
+    // ---- layout -----------------------------------------------------------------------
+    // Shows the checked elements side by side, sizes the strip to them and parks it with
+    // its right edge 57 pixels left of the screen's right edge.
+    void fAdjustFormWidth();
+    // Moves the strip (twips, relative to the screen); size and layout are kept.
+    void moveStripTwips(float left, float top);
+
+    // ---- program icon and tray ----------------------------------------------------------
+    // Shows icon on Image1 and as the window's icon.
+    void setProgramIcon(const QIcon& icon);
+    // Fills nidTrayIcon and passes it to the tray with message (Tray::Add or Tray::Modify).
+    void fUpdateTrayIcon(int message);
+    // Passes nidTrayIcon as it is to the tray with the delete message.
+    void deleteTrayIcon();
+    // Whether the window may hide into the tray: only while a tray exists to bring it back.
+    bool trayAvailable() const;
+
+    // ---- handlers ---------------------------------------------------------------------
+    void mnuExit_Click();
+    void mnuShowStatusInformation_Click();
+    void mnuShowControls_Click();
+    void mnuShowSlider_Click();
+    void mnuAlwaysOnTop_Click();
+    void Image1_MouseDown(Qt::MouseButton button, QPoint globalPos);
+    void Timer1_Timer();
+    // Caption-area placement of the strip, run first on each Timer1 tick.
+    void placeInCaptionArea();
+    void timerPlay_Timer();
+    void timerChangeIcon_Timer();
+    void Slider1_MouseDown();
+    void Slider1_MouseUp();
+    void Slider1_Click();
+    void MMControl1_EjectClick();
+
+    // Filled in by other parts (Form1Commands.cpp); empty until then.
+    void mnuPlayFile_Click();
+    void mnuPlayLocation_Click();
+    void mnuPlayListEditor_Click();
+    void mnuProperties_Click();
+    void mnuMinimize_Click();
+    void mnuRemoveFromSystemTray_Click();
+    void mnuHelpOnLine_Click();
+    void mnuHelpAbout_Click();
+    void MMControl1_PrevClick();
+    void MMControl1_NextClick();
+    void MMControl1_PlayClick();
+    void MMControl1_PauseClick();
+    void MMControl1_BackClick();
+    void MMControl1_StepClick();
+    void MMControl1_StopClick();
+    void MediaPlayer1_PlayStateChange(int oldState, int newState);
+    void Image1_OLEDragDrop(const std::vector<std::string>& files);
+    // The tray icon's mouse messages: wp the icon id, lp the mouse message (515, 517).
+    void Msghook_Message(std::uint32_t wp, std::uint32_t lp);
+
+    // The body of timerPlay_Timer, set by the play-list player.
+    std::function<void()> onTimerPlay;
+    // The body of timerChangeIcon_Timer, set by the icon code.
+    std::function<void()> onTimerChangeIcon;
+
+    // ---- MainWindowPort ----------------------------------------------------------------
+    void setSliderMin(int seconds) override;
+    void setSliderMax(int seconds) override;
+    int sliderMax() const override;
+    void setSliderEnabled(bool on) override;
+    MMControlState& mmControl() override;
+    void mmControlChanged() override;
+    void startPlayListPlayer() override;
+    void cancelPlayListPlayer() override;
+    bool playListPlayerPending() const override;
+    void disableTimers() override;
+    void setTimer1Enabled(bool on) override;
+    bool minimizeChecked() const override;
+    void setVisible(bool visible) override;
+    void setImageToolTip(const std::string& text) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildMenu();
+    void connectControls();
+    // Connects a menu item to its handler; see the class comment on checkable items.
+    void connectCommand(QAction* action, void (Form1::*handler)());
+    void applyGeometry();
+    void processEventsOnce();
+    double twipsPerPixelX() const;
+    double twipsPerPixelY() const;
+
+    bool m_unloaded = false;
+    CloseReason m_closeReason = CloseReason::User;
+};
+
+} // namespace quavix

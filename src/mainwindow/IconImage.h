@@ -1,0 +1,33 @@
+#pragma once
+// Image1: the program icon at the strip's right end. It stretches its picture to its
+// square, reports mouse presses (with the button and the screen position) and the local
+// files dropped on it, in drop order.
+#include <QIcon>
+#include <QLabel>
+#include <QStringList>
+
+namespace quavix {
+
+class IconImage : public QLabel {
+    Q_OBJECT
+public:
+    explicit IconImage(QWidget* parent = nullptr);
+    void setIcon(const QIcon& icon);
+    QIcon icon() const { return m_icon; }
+
+signals:
+    void mouseDown(Qt::MouseButton button, QPoint globalPos);
+    void filesDropped(const QStringList& paths);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void refresh();
+    QIcon m_icon;
+};
+
+} // namespace quavix

@@ -1,0 +1,69 @@
+#include "IconSet.h"
+
+#include "startup/Globals.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+
+// The resources live in a static library: make sure the linker keeps them.
+static void initIconResources()
+{
+    Q_INIT_RESOURCE(icons);
+}
+
+namespace quavix {
+
+namespace {
+const char* const Names[IconSet::Count] = {
+    "note",       "notes",     "speaker",    "wave", "record",   "disc",
+    "headphones", "equaliser", "microphone", "play", "cassette", "broadcast",
+    "note",       "notes",     "speaker",    "wave", "record",   "disc",
+    "headphones", "equaliser", "microphone", "play", "cassette", "broadcast"};
+
+int valid(int i)
+{
+    return (i >= 0 && i < IconSet::Count) ? i : 0;
+}
+} // namespace
+
+QString IconSet::resourcePath(int i)
+{
+    static const bool initialised = (initIconResources(), true);
+    (void)initialised;
+    i = valid(i);
+    return QStringLiteral(":/icons/icon%1-%2.svg")
+        .arg(i, 2, 10, QLatin1Char('0'))
+        .arg(QLatin1String(Names[i]));
+}
+
+QPixmap IconSet::pixmap(int i, int size)
+{
+    QImageReader reader(resourcePath(i));
+    reader.setScaledSize(QSize(size, size));
+    return QPixmap::fromImage(reader.read());
+}
+
+QIcon IconSet::icon(int i)
+{
+    QIcon icon;
+    for (int size : {16, 20, 24, 32, 48, 64})
+        icon.addPixmap(pixmap(i, size));
+    return icon;
+}
+
+QIcon IconSet::chosenIcon(int i, OptionsStore& store)
+{
+    i = valid(i);
+    std::string custom = store.get(ProgramTitle, "Icons", std::to_string(i), "<none>");
+    if (custom != "<none>") {
+        QString path = QString::fromStdString(custom);
+        if (QFileInfo(path).isFile()) {
+            QPixmap picture(path);
+            if (!picture.isNull())
+                return QIcon(picture);
+        }
+    }
+    return icon(i);
+}
+
+} // namespace quavix

@@ -1,0 +1,126 @@
+// The strip's arithmetic without widgets: the layout table, the strip's parking place,
+// screen size limits, the tray icon record, icon draws and the dialog filter conversion.
+#include "fakes/Fakes.h"
+#include "mainwindow/Form1Options.h"
+#include "mainwindow/Layout.h"
+#include "mainwindow/ScreenSize.h"
+#include "mainwindow/TrayIcon.h"
+#include "platform/linux/QtDialogs.h"
+#include "platform/linux/QtTray.h"
+#include "startup/Services.h"
+
+#include <gtest/gtest.h>
+
+using namespace quavix;
+
+TEST(StripLayout, EveryCombinationOfShownElements)
+{
+    struct Row {
+        bool slider, status, controls;
+        float sliderLeft, statusLeft, controlsLeft, imageLeft, width;
+    };
+    const Row rows[] = {
+        {true, true, true, 0, 2655, 5310, 8850, 9090}, {true, true, false, 0, 2655, 0, 5310, 5550},
+        {true, false, true, 0, 0, 2655, 6195, 6435},   {true, false, false, 0, 0, 0, 2655, 2895},
+        {false, true, true, 0, 0, 2655, 6195, 6435},   {false, true, false, 0, 0, 0, 2655, 2895},
+        {false, false, true, 0, 0, 0, 3540, 3780},     {false, false, false, 0, 0, 0, 0, 240},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(::testing::Message() << r.slider << r.status << r.controls);
+        StripLayout l = layOutStrip(r.slider, r.status, r.controls);
+        EXPECT_EQ(l.sliderVisible, r.slider);
+        EXPECT_EQ(l.statusVisible, r.status);
+        EXPECT_EQ(l.controlsVisible, r.controls);
+        EXPECT_FLOAT_EQ(l.sliderLeft, r.sliderLeft);
+        EXPECT_FLOAT_EQ(l.statusLeft, r.statusLeft);
+        EXPECT_FLOAT_EQ(l.controlsLeft, r.controlsLeft);
+        EXPECT_FLOAT_EQ(l.imageLeft, r.imageLeft);
+        EXPECT_FLOAT_EQ(l.width, r.width);
+    }
+}
+
+TEST(StripLayout, ParkingPlaceAndPixels)
+{
+    // Right edge 57 pixels inside the screen's, at 96 and at 120 DPI.
+    EXPECT_FLOAT_EQ(stripLeftFor(1024, 15, 240), 1024 * 15 - 240 - 57 * 15);
+    EXPECT_FLOAT_EQ(stripLeftFor(1920, 12, 9090), 1920 * 12 - 9090 - 57 * 12);
+    // A strip wider than the screen goes off its left edge rather than wrapping.
+    EXPECT_LT(stripLeftFor(100, 15, 9090), 0);
+
+    EXPECT_EQ(twipsToPixels(-40, 15), -3);
+    EXPECT_EQ(twipsToPixels(-30, 15), -2);
+    EXPECT_EQ(twipsToPixels(22.5, 15), 2); // 1.5: halves go to the even neighbour
+    EXPECT_EQ(twipsToPixels(37.5, 15), 2); // 2.5
+    EXPECT_EQ(twipsToPixels(240, 0), 0);   // no factor: no size rather than a division by 0
+}
+
+TEST(ScreenSize, MeasuresTheDesktopWithin16Bits)
+{
+    fakes::FakeWindowSystem windows;
+    services().windows = &windows;
+    windows.desktop = {0, 0, 1024, 768};
+    clsScreenSize s;
+    EXPECT_EQ(s.fGetScreenWidth(), 1024);
+    EXPECT_EQ(s.fGetScreenHeight(), 768);
+    EXPECT_EQ(s.fGetScreenResolution(), "1024x768");
+
+    windows.desktop = {-100, 0, 40000, 70000}; // beyond 16 bits: the largest value
+    EXPECT_EQ(s.fGetScreenWidth(), 32767);
+    EXPECT_EQ(s.fGetScreenHeight(), 32767);
+
+    services().windows = nullptr;
+    EXPECT_EQ(s.fGetScreenWidth(), 0);
+}
+
+TEST(TrayRecord, BytesOfTheIconRecord)
+{
+    const NotifyIconData d = trayicon::makeRecord(0x1234'0080'0005ULL, "Quavix");
+    const auto b = d.toBytes();
+    const std::uint8_t head[24] = {88,   0,    0, 0, 0x05, 0, 0x80, 0, // cbSize, hWnd (low 32 bits)
+                                   0xa4, 0xf1, 0, 0, 7,    0, 0,    0, // 61860, flags
+                                   0,    0x40, 0, 0, 1,    0, 0,    0}; // 16384, current icon
+    for (int i = 0; i < 24; ++i)
+        EXPECT_EQ(b[i], head[i]) << "byte " << i;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(b.data() + 24), 7),
+              std::string("Quavix\0", 7));
+    for (int i = 31; i < 88; ++i)
+        EXPECT_EQ(b[i], ' ') << "byte " << i;
+    EXPECT_EQ(d.tip(), "Quavix");
+    EXPECT_EQ(NotifyIconData::fromBytes(b).toBytes(), b);
+
+    // An overlong tip is cut so that its NUL still fits.
+    const NotifyIconData longTip = trayicon::makeRecord(1, std::string(100, 'x'));
+    EXPECT_EQ(longTip.tip(), std::string(63, 'x'));
+}
+
+TEST(IconDraw, CoversTheWholeSetAndStaysInside)
+{
+    EXPECT_EQ(iconIndexForDraw(0.0, 24), 0);
+    EXPECT_EQ(iconIndexForDraw(0.999999, 24), 23);
+    EXPECT_EQ(iconIndexForDraw(0.5, 24), 12);
+    EXPECT_EQ(iconIndexForDraw(1.0, 24), 23); // a generator that returns 1 after all
+    EXPECT_EQ(iconIndexForDraw(-0.1, 24), 0);
+    EXPECT_EQ(iconIndexForDraw(0.5, 0), 0);
+}
+
+TEST(QtDialogsFilter, NamePatternPairsBecomeQtFilters)
+{
+    const QStringList f = QtDialogs::toQtFilters(
+        "All Files (*.*)|*.*|MP3 Files (*.mp3)|*.mp3|NetShow Files (*.asf;*.asx)|*.asf;*.asx|"
+        "Play Lists|*.m3u;*.txt");
+    EXPECT_EQ(f, (QStringList{"All Files (*.*)", "MP3 Files (*.mp3)", "NetShow Files (*.asf *.asx)",
+                              "Play Lists (*.m3u *.txt)"}));
+    // A name without its pattern is left out; an empty pattern matches everything.
+    EXPECT_EQ(QtDialogs::toQtFilters("Text|*.txt|Dangling"), QStringList{"Text (*.txt)"});
+    EXPECT_EQ(QtDialogs::toQtFilters("Any|"), QStringList{"Any (*)"});
+    EXPECT_TRUE(QtDialogs::toQtFilters("").isEmpty());
+}
+
+TEST(QtTrayActivation, DoubleClickAndContextOnly)
+{
+    EXPECT_EQ(QtTray::mouseMessageFor(QSystemTrayIcon::DoubleClick), 515u);
+    EXPECT_EQ(QtTray::mouseMessageFor(QSystemTrayIcon::Trigger), 515u);
+    EXPECT_EQ(QtTray::mouseMessageFor(QSystemTrayIcon::Context), 517u);
+    EXPECT_FALSE(QtTray::mouseMessageFor(QSystemTrayIcon::MiddleClick).has_value());
+    EXPECT_FALSE(QtTray::mouseMessageFor(QSystemTrayIcon::Unknown).has_value());
+}
