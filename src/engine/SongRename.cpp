@@ -69,17 +69,21 @@ std::string renameSongFile(const std::string& sourcePath, const std::string& new
 bool confirmSongRename(const std::string& sourcePath, const SongRenameFields& fields)
 {
     Services& s = services();
+    Globals& g = globals();
     double duration = 0;
     if (s.media) {
+        // Measuring raises play-state events that move gStopPlay; they are handled while the
+        // item is still open (so they read as a stop, not as an end) and then undone: only
+        // a completed rename releases the engine.
+        const bool stopped = g.gStopPlay;
         s.media->setFileName(sourcePath);
         duration = s.media->duration();
         s.media->stop();
-        s.media->setFileName("");
-        // The measuring open and stop raise play-state events; let them be handled now, so
-        // that the stop they report cannot block the engine again after we release it.
         s.media->playState();
         if (s.process)
             s.process->processEvents();
+        s.media->setFileName("");
+        g.gStopPlay = stopped;
     }
     std::string problem = renameSongFile(sourcePath, buildSongFileName(fields, duration));
     if (!problem.empty()) {
@@ -88,7 +92,7 @@ bool confirmSongRename(const std::string& sourcePath, const SongRenameFields& fi
                                   MsgButtons::Ok);
         return false;
     }
-    globals().gStopPlay = false;
+    g.gStopPlay = false;
     return true;
 }
 

@@ -1,0 +1,224 @@
+// The play engine as a whole, in virtual time: songs play to their end while the profile
+// allows it, stops by the profile and by the user, closing, the day change.
+#include "engine/clsMainPerformLoop.h"
+#include "support/EngineHarness.h"
+
+#include <gtest/gtest.h>
+
+using namespace quavix;
+using namespace quavix::testing;
+
+namespace {
+
+enum class Outcome { Returned, Ended };
+
+Outcome runEngine()
+{
+    try {
+        clsMainPerformLoop().fPerformPlaySongs();
+    } catch (const fakes::ProgramEnded&) {
+        return Outcome::Ended;
+    }
+    return Outcome::Returned;
+}
+
+// Runs `step` at every event pump, after the player's events were delivered.
+void onEveryPump(EngineSandbox& box, std::function<void()> step)
+{
+    box.process.onEvents = [&box, step = std::move(step)] {
+        box.media.deliverEvents();
+        step();
+    };
+}
+
+const std::string Header = "\"ActivityDateTime\",\"Group\",\"CDTitle\",\"ReleaseYear\","
+                           "\"Title\",\"ActivityLength\",\"FileName\"\r\n";
+
+} // namespace
+
+TEST(Engine, PlaysEverySongInListOrderLogsItAndEndsAtTheEndOfTheList)
+{
+    EngineSandbox box;
+    std::string rock = box.addFolder("Rock");
+    std::string jazz = box.addFolder("Jazz");
+    std::string a = box.addSong(rock, "Band - Disc - 1999 - Alpha - 0_02.mp3", 2.5);
+    std::string b = box.addSong(rock, "band - Disc - 1999 - Beta - 0_01.mp3", 1.4);
+    std::string c = box.addSong(jazz, "Trio - Live - 2001 - Gamma - 1_00.mp3", 60.0);
+
+    EXPECT_EQ(runEngine(), Outcome::Ended);
+
+    EXPECT_EQ(box.media.opened, (std::vector<std::string>{a, b, c}));
+    EXPECT_EQ(box.form.sliderMaxima, (std::vector<int>{2, 1, 60})); // 2.5 rounds to even
+    EXPECT_EQ(box.form.sliderMin, 0);
+    EXPECT_EQ(readText(box.playList), a + "\r\n" + b + "\r\n" + c + "\r\n");
+    EXPECT_EQ(readText(box.logFile("20261206")),
+              Header + "\"12/06/26 16:30:00\",\"Band\",\"Disc\",\"1999\",\"Alpha\",\"2\",\"" + a +
+                  "\"\r\n\"12/06/26 16:30:00\",\"band\",\"Disc\",\"1999\",\"Beta\",\"1\",\"" + b +
+                  "\"\r\n\"12/06/26 16:30:00\",\"Trio\",\"Live\",\"2001\",\"Gamma\",\"60\",\"" + c +
+                  "\"\r\n");
+    EXPECT_EQ(box.dialogs.titles(), std::vector<std::string>{"End Of Play List"});
+    // Each song was waited for to its end, in 100 ms steps.
+    EXPECT_GE(box.process.sleptMs, 63900);
+    EXPECT_LE(box.process.sleptMs, 64300);
+}
+
+TEST(Engine, OnlyContinueYesLetsItGoAndLoggingNeedsLogActivityYes)
+{
+    for (const char* value : {"yes", "Yes ;", "No", ""}) {
+        EngineSandbox box;
+        box.addSong(box.addFolder("Rock"), "A - B - C - D - 0_01.mp3", 1);
+        box.setProfile(value, "Yes");
+        int polls = 0;
+        onEveryPump(box, [&] {
+            if (++polls == 5)
+                globals().gExitProgram = true; // the main window closes
+        });
+        EXPECT_EQ(runEngine(), Outcome::Ended) << value;
+        EXPECT_TRUE(box.media.opened.empty()) << value;
+        EXPECT_EQ(polls, 5) << "the closing is noticed at the next poll";
+        EXPECT_FALSE(fs::exists(box.playList)) << value;
+    }
+
+    EngineSandbox quiet;
+    std::string rock = quiet.addFolder("Rock");
+    quiet.addSong(rock, "A - B - C - D - 0_01.mp3", 1);
+    quiet.addSong(rock, "E - F - G - H - 0_01.mp3", 1);
+    quiet.setProfile("Yes", "yes");
+    EXPECT_EQ(runEngine(), Outcome::Ended);
+    EXPECT_EQ(quiet.media.opened.size(), 2u);
+    EXPECT_EQ(readText(quiet.logFile("20261206")), Header); // header only, no rows
+}
+
+TEST(Engine, ProfileStopIdlesUntilPlaybackClearsTheStopAndTheProfileSaysYesAgain)
+{
+    EngineSandbox box;
+    std::string rock = box.addFolder("Rock");
+    std::string a = box.addSong(rock, "A - B - C - D - 0_01.mp3", 1);
+    std::string b = box.addSong(rock, "E - F - G - H - 0_01.mp3", 1);
+    box.setProfile("No", "No");
+    int idlePolls = 0;
+    onEveryPump(box, [&] {
+        if (!box.media.opened.empty())
+            return;
+        ++idlePolls;
+        if (idlePolls == 3)
+            box.setProfile("Yes", "No"); // not read while stopped...
+        if (idlePolls == 6)
+            globals().gStopPlay = false; // ...until playback starts by hand
+    });
+    EXPECT_EQ(runEngine(), Outcome::Ended);
+    EXPECT_EQ(idlePolls, 8); // six idle polls, then the two pumps before the first song
+    EXPECT_EQ(box.media.opened, (std::vector<std::string>{a, b}));
+}
+
+TEST(Engine, UserStopMidSongIdlesAndPlayGoesOn)
+{
+    EngineSandbox box;
+    std::string rock = box.addFolder("Rock");
+    std::string a = box.addSong(rock, "A - B - C - D - 0_03.mp3", 3);
+    std::string b = box.addSong(rock, "E - F - G - H - 0_03.mp3", 3);
+    int idlePolls = 0;
+    bool stopped = false;
+    onEveryPump(box, [&] {
+        if (!stopped && box.media.opened.size() == 1 && box.media.currentPosition() >= 1.0) {
+            box.media.stop(); // the user's Stop
+            box.media.deliverEvents();
+            stopped = true;
+        } else if (stopped && box.media.opened.size() == 1 && idlePolls < 4) {
+            EXPECT_TRUE(globals().gStopPlay);
+            if (++idlePolls == 4)
+                globals().gStopPlay = false; // Play in the main window
+        }
+    });
+    EXPECT_EQ(runEngine(), Outcome::Ended);
+    EXPECT_TRUE(stopped);
+    EXPECT_GE(idlePolls, 4);
+    EXPECT_EQ(box.media.opened, (std::vector<std::string>{a, b}));
+}
+
+TEST(Engine, PauseKeepsTheSongWaiting)
+{
+    EngineSandbox box;
+    std::string rock = box.addFolder("Rock");
+    std::string a = box.addSong(rock, "A - B - C - D - 0_02.mp3", 2);
+    std::string b = box.addSong(rock, "E - F - G - H - 0_01.mp3", 1);
+    int pausedPumps = 0;
+    onEveryPump(box, [&] {
+        if (box.media.playState() == MediaPlayer::Playing && box.media.currentPosition() >= 1.0 &&
+            pausedPumps == 0) {
+            box.media.pause();
+            pausedPumps = 1;
+        } else if (box.media.playState() == MediaPlayer::Paused && ++pausedPumps == 20) {
+            box.media.play();
+        }
+    });
+    EXPECT_EQ(runEngine(), Outcome::Ended);
+    EXPECT_EQ(pausedPumps, 20);
+    EXPECT_EQ(box.media.opened, (std::vector<std::string>{a, b}));
+    EXPECT_GE(box.process.sleptMs, 4900); // three seconds of songs plus two paused
+}
+
+TEST(Engine, StopWhileHandingEventsThroughBeforeASongReturns)
+{
+    EngineSandbox box;
+    box.addSong(box.addFolder("Rock"), "A - B - C - D - 0_01.mp3", 1);
+    box.process.actions.push_back([] { globals().gStopPlay = true; });
+    EXPECT_EQ(runEngine(), Outcome::Returned);
+    EXPECT_TRUE(box.media.opened.empty());
+    EXPECT_FALSE(fs::exists(box.playList));
+}
+
+TEST(Engine, NewDayRebuildsTheListAndStartsANewLogOnSameDayRestartKeepsIt)
+{
+    EngineSandbox box;
+    std::string rock = box.addFolder("Rock");
+    std::string a = box.addSong(rock, "A - B - C - D - 0_01.mp3", 1);
+    std::string c = box.addSong(rock, "C - B - C - D - 0_01.mp3", 1);
+    writeText(box.logFile("20261206"), Header + "\"earlier\"\r\n"); // a restart on the same day
+    std::string b;
+    onEveryPump(box, [&] {
+        if (box.media.opened.size() == 1 && b.empty()) {
+            box.clock.time = {2026, 12, 7, 0, 0, 1}; // midnight passes during the first song
+            b = box.addSong(rock, "B - B - C - D - 0_01.mp3", 1);
+        }
+    });
+    EXPECT_EQ(runEngine(), Outcome::Ended);
+    // The new list has B second; list order goes on with line 2 of it.
+    EXPECT_EQ(box.media.opened, (std::vector<std::string>{a, b, c}));
+    EXPECT_EQ(readText(box.playList), a + "\r\n" + b + "\r\n" + c + "\r\n");
+    EXPECT_EQ(readText(box.logFile("20261206")), Header +
+                                                     "\"earlier\"\r\n\"12/06/26 16:30:00\","
+                                                     "\"A\",\"B\",\"C\",\"D\",\"1\",\"" +
+                                                     a + "\"\r\n");
+    EXPECT_EQ(readText(box.logFile("20261207")).substr(0, Header.size()), Header);
+    EXPECT_EQ(globals().gLogDate, "20261207");
+}
+
+TEST(Engine, RandomOrderNeverEndsByItselfAndAvoidsRepeats)
+{
+    EngineSandbox box;
+    globals().gStartUpAction = "Random";
+    std::string rock = box.addFolder("Rock");
+    std::string a = box.addSong(rock, "A - B - C - D - 0_01.mp3", 1);
+    std::string b = box.addSong(rock, "E - F - G - H - 0_01.mp3", 1);
+    box.random.draws = {0.2, 0.7, 0.3, 0.9};
+    onEveryPump(box, [&] {
+        if (box.media.opened.size() == 6)
+            globals().gExitProgram = globals().gStopPlay = true; // closing the main window
+    });
+    EXPECT_EQ(runEngine(), Outcome::Ended);
+    EXPECT_EQ(box.media.opened, (std::vector<std::string>{a, b, a, b, a, b}));
+    EXPECT_TRUE(box.dialogs.boxes.empty());
+}
+
+TEST(Engine, UnopenableSongIsSkippedAndMissingLogFolderIsMade)
+{
+    EngineSandbox box;
+    std::string rock = box.addFolder("Rock");
+    writeText(rock + "Bad - Disc - 1 - Title - 0_01.mp3", ""); // the player cannot open it
+    std::string b = box.addSong(rock, "Good - Disc - 1 - Title - 0_01.mp3", 1);
+    EXPECT_EQ(runEngine(), Outcome::Ended);
+    EXPECT_EQ(box.media.opened.size(), 2u);
+    EXPECT_EQ(box.media.opened.back(), b);
+    EXPECT_TRUE(fs::exists(box.logFile("20261206")));
+}
