@@ -28,6 +28,7 @@ public:
         set("XDG_DATA_HOME", "data");
         set("XDG_STATE_HOME", "state");
         set("XDG_RUNTIME_DIR", "runtime");
+        std::filesystem::permissions(m_root / "runtime", std::filesystem::perms::owner_all);
         set("XDG_CONFIG_DIRS", "etc-xdg");
         set("XDG_DATA_DIRS", "usr-share");
     }
