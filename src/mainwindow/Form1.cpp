@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "engine/PlayListPlayer.h"
 #include "mainwindow/Form1Options.h"
 #include "mainwindow/IconSet.h"
 #include "mainwindow/Layout.h"
@@ -56,6 +57,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
 
     buildMenu();
     connectControls();
+    onTimerPlay = [] { PlayListPlayer::run(); };
 
     // The task bar and pager flags must be on the native window before it is first mapped.
     winId();
@@ -132,7 +134,8 @@ void Form1::connectControls()
     connectCommand(mnuPlayFile, &Form1::mnuPlayFile_Click);
     connectCommand(mnuPlayLocation, &Form1::mnuPlayLocation_Click);
     connectCommand(mnuPlayListEditor, &Form1::mnuPlayListEditor_Click);
-    // A menu item runs the same handler as its button. Back has no command behind it.
+    // A menu item runs the same handler as its button; Back rewinds like the Back button.
+    connectCommand(mnuBack, &Form1::MMControl1_BackClick);
     connectCommand(mnuPlay, &Form1::MMControl1_PlayClick);
     connectCommand(mnuPause, &Form1::MMControl1_PauseClick);
     connectCommand(mnuStop, &Form1::MMControl1_StopClick);
