@@ -5,6 +5,7 @@
 #include "startup/Globals.h"
 #include "startup/HandOff.h"
 #include "startup/Main.h"
+#include "startup/OptionValues.h"
 #include "startup/Services.h"
 #include "startup/Windows.h"
 #include "startup/clsINISettings.h"
@@ -354,4 +355,32 @@ TEST_F(StartupTest, MainReportsARunningInstanceThatDoesNotAnswer)
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_NE(dialogs.boxes[0].text.find("did not answer"), std::string::npos);
     EXPECT_EQ(loads, 0);
+}
+
+TEST_F(StartupTest, StoredOptionsConvertToWhatTheirReadersNeed)
+{
+    for (auto [key, value] :
+         std::vector<std::pair<const char*, const char*>>{{"T", "True"},
+                                                          {"F", "false"},
+                                                          {"Zero", "0"},
+                                                          {"Five", " 5 "},
+                                                          {"Junk", "yes"},
+                                                          {"Big", "99999999999"},
+                                                          {"Neg", "-40000"},
+                                                          {"Half", "1.5"}})
+        store.save("Quavix", "O", key, value);
+    EXPECT_TRUE(optionBool("O", "T", false));
+    EXPECT_FALSE(optionBool("O", "F", true));
+    EXPECT_FALSE(optionBool("O", "Zero", true));
+    EXPECT_TRUE(optionBool("O", "Five", false));
+    EXPECT_TRUE(optionBool("O", "Junk", true)); // unreadable: the default
+    EXPECT_TRUE(optionBool("O", "Missing", true));
+    EXPECT_EQ(optionInt32("O", "Big", 0), 2147483647);
+    EXPECT_EQ(optionInt32("O", "Half", 7), 7);
+    EXPECT_EQ(optionInt16("O", "Neg", 0), -32768);
+    EXPECT_FALSE(optionChecked("O", "Five")); // a check box is on only for 1
+    store.save("Quavix", "O", "One", "1");
+    EXPECT_TRUE(optionChecked("O", "One"));
+    EXPECT_TRUE(saveOptionBool("O", "B", true));
+    EXPECT_EQ(stored("O", "B"), "True"); // never "true"
 }
