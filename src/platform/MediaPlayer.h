@@ -16,6 +16,10 @@
 // - The play-state handler gets (old, new) on the UI thread, never from inside setFileName's
 //   caller stack before setFileName returns... except for the synchronous end of
 //   setCurrentPosition(>= duration), which reports before returning.
+// - Events come in the order the states changed; opening an item while another plays gives
+//   (2, 0) for the old one, then (0, 2). A failed open gives no event.
+// - An item that fails while it plays (a server that goes away) reports Stopped where it
+//   was, with errorCode() != 0.
 #include <functional>
 #include <string>
 

@@ -7,6 +7,7 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <fstream>
 #include <gst/gst.h>
@@ -98,10 +99,12 @@ std::string readFile(const std::string& path)
 
 // A one-file http server on 127.0.0.1 in its own threads (the player's open blocks the UI
 // thread). With ranges it honours "Range: bytes=N-"; without it always sends the whole body
-// and does not advertise ranges, like many streaming servers.
+// and does not advertise ranges, like many streaming servers. A stalling server sends half
+// the body and then nothing until it goes away.
 class HttpServer {
 public:
-    HttpServer(std::string body, bool ranges) : m_body(std::move(body)), m_ranges(ranges)
+    HttpServer(std::string body, bool ranges, bool stall = false)
+        : m_body(std::move(body)), m_ranges(ranges), m_stall(stall)
     {
         m_listen = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in addr{};
@@ -117,16 +120,21 @@ public:
     }
     ~HttpServer()
     {
-        shutdown(m_listen, SHUT_RDWR);
+        goAway();
         m_acceptor.join();
         close(m_listen);
-        {
-            std::lock_guard lock(m_mutex);
-            for (int fd : m_clients)
-                shutdown(fd, SHUT_RDWR);
-        }
         for (auto& t : m_workers)
             t.join();
+    }
+    // Refuses new connections and drops the open ones.
+    void goAway()
+    {
+        shutdown(m_listen, SHUT_RDWR);
+        std::lock_guard lock(m_mutex);
+        m_gone = true;
+        m_goneChanged.notify_all();
+        for (int fd : m_clients)
+            shutdown(fd, SHUT_RDWR);
     }
     std::string url() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/a.mp3"; }
     int rangedRequests() const { return m_rangedRequests; }
@@ -175,22 +183,31 @@ private:
         head += "Content-Type: audio/mpeg\r\nConnection: close\r\nContent-Length: " +
                 std::to_string(m_body.size() - from) + "\r\n\r\n";
         std::string reply = head + m_body.substr(from);
+        if (m_stall)
+            reply.resize(head.size() + (m_body.size() - from) / 2);
         for (size_t sent = 0; sent < reply.size();) {
             ssize_t n = send(fd, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
             if (n <= 0)
                 break;
             sent += static_cast<size_t>(n);
         }
+        std::unique_lock lock(m_mutex);
+        if (m_stall)
+            m_goneChanged.wait(lock, [this] { return m_gone; });
+        lock.unlock();
         shutdown(fd, SHUT_WR);
         while (recv(fd, buf, sizeof buf, 0) > 0) {
         }
-        std::lock_guard lock(m_mutex);
+        lock.lock();
         close(fd);
         std::erase(m_clients, fd);
     }
 
     std::string m_body;
     bool m_ranges;
+    bool m_stall;
+    bool m_gone = false;
+    std::condition_variable m_goneChanged;
     int m_listen = -1;
     int m_port = 0;
     std::atomic<int> m_rangedRequests{0};
@@ -389,6 +406,18 @@ TEST_F(MediaPlayerTest, HttpItemWithoutRangesIgnoresSeeksAndPlaysOn)
     EXPECT_EQ(player.errorCode(), 0) << player.errorDescription();
     EXPECT_EQ(player.currentPosition(), player.duration());
     EXPECT_EQ(server.rangedRequests(), 0);
+}
+
+TEST_F(MediaPlayerTest, HttpItemWhoseServerGoesAwayStopsWithAnError)
+{
+    HttpServer server(readFile(xingMp3), false, true);
+    openOk(server.url());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.currentPosition() > 0.2; }, 3000));
+    server.goAway();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sawEvent({2, 0}); }, 5000));
+    EXPECT_EQ(player.playState(), MediaPlayer::Stopped);
+    EXPECT_NE(player.errorCode(), 0);
+    EXPECT_LT(player.currentPosition(), player.duration()) << "it did not run to its end";
 }
 
 TEST_F(MediaPlayerTest, OutputOverrideRecordsWhatPlayed)

@@ -184,6 +184,7 @@ struct GstMediaPlayer::Impl {
 
 GstMediaPlayer::Impl::~Impl()
 {
+    delete notifier; // before the bus that owns its descriptor
     if (playbin) {
         gst_element_set_state(playbin, GST_STATE_NULL);
         gst_object_unref(playbin);
