@@ -41,13 +41,17 @@ bool sameName(std::string_view a, std::string_view b)
 
 std::string cutValue(std::string_view v)
 {
-    std::size_t chars = 0;
-    for (std::size_t i = 0; i < v.size(); ++i) {
-        bool continuation = (static_cast<unsigned char>(v[i]) & 0xC0) == 0x80;
-        if (!continuation && ++chars > Profile::MaxValueLength)
-            return std::string(v.substr(0, i));
+    // A character is a well-formed UTF-8 sequence or any single other byte.
+    std::size_t i = 0;
+    for (std::size_t chars = 0; i < v.size() && chars < Profile::MaxValueLength; ++chars) {
+        unsigned char c = static_cast<unsigned char>(v[i++]);
+        std::size_t more = c >= 0xF0 && c <= 0xF4 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 ? 1 : 0;
+        if (c > 0xF4)
+            more = 0;
+        while (more-- && i < v.size() && (static_cast<unsigned char>(v[i]) & 0xC0) == 0x80)
+            ++i;
     }
-    return std::string(v);
+    return std::string(v.substr(0, i));
 }
 
 // Profiles are small; anything bigger is not a profile (a sound file named on the command

@@ -4,8 +4,8 @@
 // Matching is ASCII case-insensitive on section and key names, with blanks and tabs
 // around both the asked name and the name in the file ignored. Lines may end in LF or
 // CR LF; a UTF-8 byte order mark is skipped; NUL bytes and other garbage only make the
-// line they are on unusable. The 254-character cut counts UTF-8 characters (every byte
-// that does not continue a sequence counts as one), so a cut never splits a character.
+// line they are on unusable. The 254-character cut counts UTF-8 characters (a well-formed
+// sequence or any other single byte), so a cut never splits a character.
 #include "platform/Profile.h"
 
 namespace quavix {
