@@ -1,0 +1,228 @@
+// The player's commands on the real main window: files dropped on the icon, the transport
+// buttons and menu items while a list plays (the real timerPlay re-armed inside its own run),
+// the slider held by the user, Play File and Play Location from the menu.
+#include "mainwindow/Form1.h"
+#include "openlocation/frmOpenLocation.h"
+#include "support/PlayerHarness.h"
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTest>
+#include <QUrl>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace quavix;
+using quavix::testing::PlayerHarness;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+class PlayerCommands : public ::testing::Test {
+protected:
+    PlayerHarness h{false};
+    fakes::RecordingTray tray;
+    fakes::FakeWindowSystem windows;
+    std::unique_ptr<Form1> form;
+    // Run once when the player has opened the given number of items.
+    std::map<std::size_t, std::function<void()>> when;
+
+    void SetUp() override
+    {
+        services().tray = &tray;
+        services().windows = &windows;
+        form = std::make_unique<Form1>();
+        form->Form_Load();
+        setMainWindowLoader([this] { return form.get(); });
+        mainWindow();
+        // The event pump of the program: the media's events, then the window's events.
+        h.process.onEvents = [this] {
+            h.media.deliverEvents();
+            auto it = when.find(h.media.opened.size());
+            if (it != when.end()) {
+                auto action = std::move(it->second);
+                when.erase(it);
+                action();
+            }
+            QCoreApplication::processEvents();
+        };
+    }
+    void TearDown() override
+    {
+        if (auto* f = frmOpenLocation::loaded())
+            f->cmdCancel_Click();
+        form.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    // Waits until the play-list player has started and returned again.
+    void waitForPlayerIdle(std::size_t opened)
+    {
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            return h.media.opened.size() >= opened && !form->timerPlay->isActive();
+        })) << "opened "
+            << h.media.opened.size();
+    }
+
+    // A drag from a file manager: it enters the icon, then drops there.
+    void drop(QMimeData* data)
+    {
+        QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form->Image1, &enter);
+        QDropEvent event(QPointF(4, 4), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form->Image1, &event);
+    }
+};
+
+} // namespace
+
+TEST_F(PlayerCommands, ThreeFilesDroppedOnTheIconPlayInDropOrder)
+{
+    globals().gPlayListSequential = false;
+    h.writeList({h.song("old.mp3")});
+    Strings files = {h.song("one.mp3"), h.song("two.mp3"), h.song("three.mp3")};
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(files[0])),
+                  QUrl::fromLocalFile(QString::fromStdString(files[1])),
+                  QUrl::fromLocalFile(QString::fromStdString(files[2]))});
+    drop(&data);
+    EXPECT_TRUE(form->timerPlay->isActive()) << "the player starts after the drop handler";
+    waitForPlayerIdle(3);
+
+    EXPECT_EQ(h.readList(), files[0] + "\r\n" + files[1] + "\r\n" + files[2] + "\r\n");
+    EXPECT_EQ(h.media.opened, files);
+    EXPECT_EQ(h.options.value("Options", "RandomSelectIconWhileRunning"), "0");
+    EXPECT_TRUE(globals().gPlayListSequential);
+    EXPECT_EQ(form->Image1->toolTip().toStdString(), files[2]);
+}
+
+TEST_F(PlayerCommands, DropsWithoutLocalFilesAreIgnored)
+{
+    auto song = h.song("keep.mp3");
+    h.writeList({song});
+    QMimeData web;
+    web.setUrls({QUrl("http://radio.example.net/live.mp3")});
+    drop(&web);
+    QMimeData text;
+    text.setText("/etc/passwd");
+    drop(&text);
+    EXPECT_FALSE(form->timerPlay->isActive());
+    EXPECT_EQ(h.readList(), song + "\r\n");
+    EXPECT_TRUE(h.options.saves.empty());
+}
+
+TEST_F(PlayerCommands, TransportButtonsAndMenuWhileAListPlays)
+{
+    auto s = h.songs(4);
+    h.writeList(s);
+    globals().gPlayingPlayList = true;
+    form->mmControl().applyPlayListStart();
+    form->mmControlChanged();
+    when[1] = [&] { form->MMControl1->click(Button::Next); };
+    when[2] = [&] { form->MMControl1->click(Button::Prev); };
+    // Play while playing: a second run takes over inside the first one's wait.
+    when[3] = [&] { form->mnuPlay->trigger(); };
+    when[4] = [&] { form->mnuStop->trigger(); };
+    form->MMControl1->click(Button::Play);
+    waitForPlayerIdle(4);
+    h.process.processEvents();
+
+    EXPECT_EQ(h.media.opened, (Strings{s[0], s[1], s[0], s[1]}));
+    EXPECT_FALSE(globals().gPlayingPlayList);
+    EXPECT_TRUE(globals().gStopPlay) << "stopped before its end";
+    EXPECT_EQ(h.media.playState(), MediaPlayer::Stopped);
+    EXPECT_EQ(form->Slider1->maximum(), 3);
+}
+
+TEST_F(PlayerCommands, BackAndFastForwardFromTheMenuAndTheBar)
+{
+    auto song = h.song("long.mp3", 60);
+    form->mmControl().applyPlayListStart();
+    form->mmControlChanged();
+    h.media.setFileName(song);
+    h.media.advance(15);
+    form->mnuBack->trigger();
+    EXPECT_DOUBLE_EQ(h.media.currentPosition(), 5);
+    form->MMControl1->click(Button::Back);
+    EXPECT_DOUBLE_EQ(h.media.currentPosition(), 5) << "no room to go back 10 s";
+    form->mnuFastForward->trigger();
+    form->MMControl1->click(Button::Step);
+    EXPECT_DOUBLE_EQ(h.media.currentPosition(), 25);
+    form->MMControl1->click(Button::Pause);
+    EXPECT_EQ(h.media.playState(), MediaPlayer::Paused);
+    form->MMControl1->click(Button::Record);
+    EXPECT_EQ(h.media.playState(), MediaPlayer::Paused);
+}
+
+TEST_F(PlayerCommands, SliderHeldDoesNotFollowAndLettingGoSeeks)
+{
+    auto song = h.song("long.mp3", 100);
+    h.writeList({song});
+    form->mmControl().applyPlayListStart();
+    form->mmControlChanged();
+    form->mnuShowSlider->trigger();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    // Hold the slider from inside the player's wait, let the song move on, then let go.
+    int heldValue = -1;
+    when[1] = [&] {
+        form->Timer1_Timer();
+        QTest::mousePress(form->Slider1, Qt::LeftButton, {}, QPoint(1, 1));
+        heldValue = form->Slider1->value();
+        h.media.advance(30);
+        form->Timer1_Timer();
+        EXPECT_EQ(form->Slider1->value(), heldValue) << "held: the slider stays";
+        form->Slider1->setValue(70);
+        QTest::mouseRelease(form->Slider1, Qt::LeftButton, {}, QPoint(1, 1));
+        EXPECT_DOUBLE_EQ(h.media.currentPosition(), 70);
+        form->Timer1_Timer();
+        EXPECT_EQ(form->Slider1->value(), 70);
+        h.media.advance(5);
+        form->Timer1_Timer();
+        EXPECT_EQ(form->Slider1->value(), 75) << "let go: the slider follows again";
+    };
+    form->MMControl1->click(Button::Play);
+    waitForPlayerIdle(1);
+    EXPECT_EQ(form->Slider1->maximum(), 100);
+    EXPECT_NE(heldValue, -1);
+    EXPECT_TRUE(form->mSliderFollowsPosition);
+}
+
+TEST_F(PlayerCommands, PlayFileFromTheMenu)
+{
+    auto s = h.songs(2);
+    h.writeList(s);
+    form->Timer1->stop();
+    form->mnuPlayFile->trigger();
+    ASSERT_EQ(h.dialogs.fileRequests.size(), 1u);
+    EXPECT_EQ(h.dialogs.fileRequests[0].title, "Open");
+    EXPECT_TRUE(form->Timer1->isActive()) << "Timer1 runs again after Cancel";
+    EXPECT_FALSE(form->timerPlay->isActive());
+    EXPECT_EQ(h.readList(), s[0] + "\r\n" + s[1] + "\r\n");
+
+    auto chosen = h.song("chosen.mp3");
+    h.dialogs.fileAnswers.push_back(chosen);
+    form->mnuPlayFile->trigger();
+    waitForPlayerIdle(1);
+    EXPECT_EQ(h.readList(), chosen + "\r\n");
+    EXPECT_EQ(h.media.opened, Strings{chosen});
+    EXPECT_TRUE(form->MMControl1->buttonEnabled(Button::Next));
+}
+
+TEST_F(PlayerCommands, PlayLocationHoldsTimer1UntilTheDialogPlays)
+{
+    h.media.addItem("http://radio.example.net/live", 0);
+    form->mnuPlayLocation->trigger();
+    EXPECT_FALSE(form->Timer1->isActive());
+    frmOpenLocation* dialog = frmOpenLocation::loaded();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    dialog->txtLocation->setText("http://radio.example.net/live");
+    QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
+    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_FALSE(form->Slider1->isEnabled());
+    EXPECT_FALSE(form->MMControl1->buttonEnabled(Button::Next));
+    EXPECT_TRUE(form->MMControl1->buttonEnabled(Button::Stop));
+    EXPECT_EQ(form->Image1->toolTip(), "http://radio.example.net/live");
+}
