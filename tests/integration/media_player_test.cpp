@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <mutex>
 #include <netinet/in.h>
+#include <optional>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -420,12 +421,56 @@ TEST_F(MediaPlayerTest, HttpItemWhoseServerGoesAwayStopsWithAnError)
     EXPECT_LT(player.currentPosition(), player.duration()) << "it did not run to its end";
 }
 
+// Sets an environment variable for the life of a scope (players read it when they start).
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : m_name(name)
+    {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    ~ScopedEnv()
+    {
+        if (m_old)
+            setenv(m_name, m_old->c_str(), 1);
+        else
+            unsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+TEST_F(MediaPlayerTest, MissingSoundDeviceIsToldOnce)
+{
+    if (access("/dev/snd", F_OK) == 0 || std::getenv("PULSE_SERVER"))
+        GTEST_SKIP() << "this machine may have sound";
+    ScopedEnv noOverride("QUAVIX_AUDIO_SINK", nullptr);
+    ScopedEnv noServer("PULSE_SERVER", "unix:/nonexistent");
+    GstMediaPlayer silent;
+    std::vector<std::string> notices;
+    silent.setNoticeHandler([&](const std::string& text) { notices.push_back(text); });
+    silent.setFileName(shortMp3);
+    EXPECT_EQ(silent.playState(), MediaPlayer::Playing) << silent.errorDescription();
+    EXPECT_TRUE(notices.empty()) << "never from inside an open";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !notices.empty(); }, 2000));
+    silent.setFileName(wav);
+    EXPECT_EQ(silent.playState(), MediaPlayer::Playing);
+    QTest::qWait(50);
+    EXPECT_EQ(notices.size(), 1u);
+}
+
 TEST_F(MediaPlayerTest, OutputOverrideRecordsWhatPlayed)
 {
     std::string recording = dir->filePath("out.wav").toStdString();
-    std::string saved = std::getenv("QUAVIX_AUDIO_SINK") ? std::getenv("QUAVIX_AUDIO_SINK") : "";
-    setenv("QUAVIX_AUDIO_SINK", ("wavenc ! filesink location=\"" + recording + "\"").c_str(), 1);
     {
+        ScopedEnv sink("QUAVIX_AUDIO_SINK",
+                       ("wavenc ! filesink location=\"" + recording + "\"").c_str());
         GstMediaPlayer recorder; // reads the override when it first opens
         bool ended = false;
         recorder.setPlayStateHandler([&](int, int n) { ended = n == MediaPlayer::Stopped; });
@@ -433,10 +478,6 @@ TEST_F(MediaPlayerTest, OutputOverrideRecordsWhatPlayed)
         EXPECT_EQ(recorder.errorCode(), 0) << recorder.errorDescription();
         EXPECT_TRUE(QTest::qWaitFor([&] { return ended; }, 5000));
     }
-    if (saved.empty())
-        unsetenv("QUAVIX_AUDIO_SINK");
-    else
-        setenv("QUAVIX_AUDIO_SINK", saved.c_str(), 1);
     // About a second of 44.1 kHz 16-bit mono (the encoder's channel count may vary).
     EXPECT_GT(readFile(recording).size(), 80000u);
 }

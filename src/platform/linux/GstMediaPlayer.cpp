@@ -727,6 +727,12 @@ void GstMediaPlayer::stop()
     d->changeState(Stopped);
 }
 
+void GstMediaPlayer::warmUp()
+{
+    if (!d->playbin && d->ensurePipeline())
+        gst_element_set_state(d->playbin, GST_STATE_READY);
+}
+
 bool GstMediaPlayer::durationIsEstimate()
 {
     d->pump();

@@ -60,6 +60,10 @@ public:
     void play() override;
     void stop() override;
 
+    // Starts the media framework and builds the pipeline now rather than on the first open,
+    // e.g. from an idle moment after start-up. Harmless when done already.
+    void warmUp();
+
     // Whether the current item's duration is still estimated from its size and bit rate.
     bool durationIsEstimate();
     // Whether setCurrentPosition can seek in the current item (false for a network item
