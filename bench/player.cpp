@@ -1,14 +1,34 @@
 // Play-list player costs: choosing the next entry in a play list file of 100,000 lines (in
 // order and at random, current entry near the end, the worst case for a streamed file),
-// and the time from three files dropped on the program icon to the first one playing.
+// and the time from three files dropped on the program icon of the real main window to the
+// first one playing through GStreamer: in a fresh process (the first drop pays for starting
+// the media framework) and warm.
+//
+//   bench_player              run everything, print RESULT lines
+//   bench_player cold <dir>   child: one drop in a fresh process, prints "COLD <ms>"
 #include "engine/PlayListPlayer.h"
+#include "mainwindow/Form1.h"
 #include "platform/Clock.h"
+#include "platform/linux/GstMediaPlayer.h"
+#include "platform/linux/QtWindowSystem.h"
+#include "platform/posix/IniOptionsStore.h"
+#include "startup/Globals.h"
+#include "startup/Services.h"
+#include "startup/Windows.h"
 
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QProcess>
+#include <QThread>
+#include <QUrl>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gst/gst.h>
 #include <random>
 #include <string>
 #include <unistd.h>
@@ -79,14 +99,185 @@ void benchNextEntry(const std::filesystem::path& dir)
     std::printf("RESULT player_random_entry_100k_lines %.2f ms\n", median(atRandom));
 }
 
+using Clock = std::chrono::steady_clock;
+
+// The media player, noting when an item starts playing.
+class TimedPlayer : public quavix::GstMediaPlayer {
+public:
+    std::optional<Clock::time_point> playing;
+    void setFileName(const std::string& name) override
+    {
+        GstMediaPlayer::setFileName(name);
+        if (playState() == Playing && !playing)
+            playing = Clock::now();
+    }
+};
+
+// The event pump; once an item plays, the next pump stops the list so the run ends.
+class BenchProcess : public quavix::Process {
+public:
+    TimedPlayer* player = nullptr;
+    std::string commandLine() override { return {}; }
+    bool previousInstance() override { return false; }
+    std::string title() override { return quavix::ProgramTitle; }
+    void setTitle(const std::string&) override {}
+    bool activateWindow(const std::string&) override { return false; }
+    void processEvents() override
+    {
+        QCoreApplication::processEvents();
+        if (player && player->playing && quavix::globals().gPlayingPlayList)
+            quavix::PlayListPlayer::stop();
+    }
+    void sleep(int ms) override { QThread::msleep(static_cast<unsigned long>(ms)); }
+    void endProgram() override { std::exit(0); }
+};
+
+void generate(const std::string& path)
+{
+    std::string desc = "audiotestsrc wave=sine volume=0.3 samplesperbuffer=4410 num-buffers=20 "
+                       "! audio/x-raw,rate=44100,channels=2 ! audioconvert ! lamemp3enc "
+                       "target=bitrate bitrate=128 cbr=true ! xingmux ! filesink location=\"" +
+                       path + "\"";
+    GError* err = nullptr;
+    GstElement* pipeline = gst_parse_launch(desc.c_str(), &err);
+    if (!pipeline || err) {
+        std::fprintf(stderr, "cannot generate %s\n", path.c_str());
+        std::exit(1);
+    }
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    GstBus* bus = gst_element_get_bus(pipeline);
+    if (GstMessage* m = gst_bus_timed_pop_filtered(
+            bus, 60 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)))
+        gst_message_unref(m);
+    gst_object_unref(bus);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+}
+
+std::vector<std::string> songs(const std::filesystem::path& dir)
+{
+    std::vector<std::string> v;
+    for (int i = 1; i <= 3; ++i)
+        v.push_back(
+            (dir / ("Group - CD - 2026 - Song " + std::to_string(i) + " - 0_02.mp3")).string());
+    return v;
+}
+
+// A strip with real media, drops measured from the drag entering the icon to sound.
+class DropBench {
+public:
+    explicit DropBench(const std::filesystem::path& dir)
+        : m_options((dir / "options.ini").string()), m_files(songs(dir))
+    {
+        auto& s = quavix::services();
+        s.media = &m_player;
+        s.options = &m_options;
+        s.windows = &m_windows;
+        s.process = &m_process;
+        m_process.player = &m_player;
+        quavix::globals().gPlayListFile = (dir / "Quavix.m3u").string();
+        m_form.Form_Load();
+        quavix::setMainWindowLoader([this] { return &m_form; });
+        quavix::mainWindow();
+    }
+    ~DropBench() { quavix::setMainWindowLoader(nullptr); }
+
+    double dropOnce()
+    {
+        m_player.playing.reset();
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const auto& f : m_files)
+            urls << QUrl::fromLocalFile(QString::fromStdString(f));
+        data.setUrls(urls);
+        auto t0 = Clock::now();
+        QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(m_form.Image1, &enter);
+        QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(m_form.Image1, &drop);
+        auto deadline = t0 + std::chrono::seconds(10);
+        while (!m_player.playing && Clock::now() < deadline)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (!m_player.playing || m_player.fileName() != m_files[0]) {
+            std::fprintf(stderr, "the dropped file did not play: %s\n",
+                         m_player.errorDescription().c_str());
+            std::exit(1);
+        }
+        double ms = std::chrono::duration<double, std::milli>(*m_player.playing - t0).count();
+        // Let the run notice its stop and return before the next drop.
+        while (m_form.timerPlay->isActive() || quavix::globals().gPlayingPlayList)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        return ms;
+    }
+
+private:
+    TimedPlayer m_player;
+    quavix::IniOptionsStore m_options;
+    quavix::QtWindowSystem m_windows;
+    BenchProcess m_process;
+    quavix::Form1 m_form;
+    std::vector<std::string> m_files;
+};
+
+void prepareEnvironment()
+{
+    if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!std::getenv("QUAVIX_AUDIO_SINK"))
+        setenv("QUAVIX_AUDIO_SINK", "fakesink sync=true", 1);
+}
+
+int childCold(int argc, char** argv, const std::filesystem::path& dir)
+{
+    prepareEnvironment();
+    QApplication app(argc, argv);
+    DropBench bench(dir);
+    std::printf("COLD %.2f\n", bench.dropOnce());
+    return 0;
+}
+
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (argc == 3 && std::string(argv[1]) == "cold")
+        return childCold(argc, argv, argv[2]);
+
     auto dir = std::filesystem::temp_directory_path() /
                ("quavix-bench-player-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     benchNextEntry(dir);
+
+    gst_init(nullptr, nullptr);
+    for (const auto& f : songs(dir))
+        generate(f);
+
+    std::vector<double> cold;
+    for (int r = 0; r < 5; ++r) {
+        QProcess child;
+        child.start(QStringLiteral("/proc/self/exe"),
+                    {QStringLiteral("cold"), QString::fromStdString(dir.string())});
+        child.waitForFinished(60000);
+        auto out = child.readAllStandardOutput().trimmed().split(' ');
+        if (child.exitCode() != 0 || out.size() != 2 || out[0] != "COLD") {
+            std::fprintf(stderr, "cold child failed: %s\n",
+                         child.readAllStandardError().constData());
+            return 1;
+        }
+        cold.push_back(out[1].toDouble());
+    }
+
+    prepareEnvironment();
+    QApplication app(argc, argv);
+    std::vector<double> warm;
+    {
+        DropBench bench(dir);
+        bench.dropOnce();
+        for (int r = 0; r < Runs; ++r)
+            warm.push_back(bench.dropOnce());
+    }
+    std::printf("RESULT player_drop_to_sound %.2f ms\n", median(cold));
+    std::printf("RESULT player_drop_to_sound_warm %.2f ms\n", median(warm));
     std::filesystem::remove_all(dir);
     return 0;
 }
