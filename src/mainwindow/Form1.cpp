@@ -9,6 +9,7 @@
 #include "mainwindow/TrayIcon.h"
 #include "startup/Globals.h"
 #include "startup/Services.h"
+#include "startup/widgets/StatusDisplay.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -38,13 +39,19 @@ QAction* separator(QMenu* menu)
 Form1::Form1(QWidget* parent) : QWidget(parent)
 {
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool);
+    // Qt leaves tool windows out of "the last window closed ends the program"; the strip is
+    // the program's main window, so its close counts.
+    setAttribute(Qt::WA_QuitOnClose, true);
     setWindowTitle(QString::fromUtf8(ProgramTitle));
     setAutoFillBackground(true);
 
     Slider1 = new PositionSlider(this);
-    // The status display comes from the media widgets; until then the area stays blank.
-    MediaPlayer1View = new QWidget(this);
-    MediaPlayer1View->setAutoFillBackground(true);
+    if (services().media) {
+        m_statusDisplay = new StatusDisplay(*services().media, this);
+        MediaPlayer1View = m_statusDisplay;
+    } else {
+        MediaPlayer1View = new QWidget(this); // no player to show: a blank area
+    }
     MMControl1 = new MMControlBar(this);
     Image1 = new IconImage(this);
 
@@ -281,6 +288,8 @@ void Form1::Form_Load()
 
         if (s.media) {
             s.media->setPlayStateHandler([this](int oldState, int newState) {
+                if (m_statusDisplay)
+                    m_statusDisplay->refresh();
                 MediaPlayer1_PlayStateChange(oldState, newState);
             });
             s.media->setVolume(o.volume);

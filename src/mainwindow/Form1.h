@@ -31,6 +31,7 @@
 namespace quavix {
 
 class MediaPlayer;
+class StatusDisplay;
 
 struct TwipsRect {
     float left = 0, top = 0, width = 0, height = 0;
@@ -47,7 +48,7 @@ public:
 
     // ---- controls ---------------------------------------------------------------------
     PositionSlider* Slider1 = nullptr;
-    QWidget* MediaPlayer1View = nullptr; // the media player's status display
+    QWidget* MediaPlayer1View = nullptr; // the media player's status display (a StatusDisplay)
     MMControlBar* MMControl1 = nullptr;
     IconImage* Image1 = nullptr;
     QTimer* Timer1 = nullptr;          // 1000 ms: placement and slider follow-up
@@ -200,6 +201,7 @@ private:
     double twipsPerPixelX() const;
     double twipsPerPixelY() const;
 
+    StatusDisplay* m_statusDisplay = nullptr;
     bool m_unloaded = false;
     CloseReason m_closeReason = CloseReason::User;
 };

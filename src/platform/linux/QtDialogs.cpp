@@ -64,6 +64,8 @@ MsgAnswer QtDialogs::messageBox(const std::string& title, const std::string& tex
         box.setStandardButtons(QMessageBox::Ok);
     }
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    // Closing a box never ends the program, also while the main window is in the tray.
+    box.setAttribute(Qt::WA_QuitOnClose, false);
     const int result = box.exec();
     if (buttons == MsgButtons::Ok)
         return MsgAnswer::Ok;
@@ -89,6 +91,7 @@ std::optional<std::string> QtDialogs::fileDialog(const FileDialogRequest& reques
     if (!request.initialName.empty())
         dialog.selectFile(QString::fromStdString(request.initialName));
     dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+    dialog.setAttribute(Qt::WA_QuitOnClose, false);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();
