@@ -20,17 +20,6 @@ char lower(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool lessIgnoringCase(const std::string& a, const std::string& b)
-{
-    bool less = std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                             [](char x, char y) { return lower(x) < lower(y); });
-    if (less)
-        return true;
-    bool greater = std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(),
-                                                [](char x, char y) { return lower(x) < lower(y); });
-    return !greater && a < b; // same but for case: a fixed order all the same
-}
-
 bool hasSongExtension(const std::string& name)
 {
     if (name.size() < 5)
@@ -53,15 +42,25 @@ std::string folderText(const std::string& folder)
 std::vector<std::string> clsCreateFileList::fListSongFiles(const std::string& folder)
 {
     namespace fs = std::filesystem;
-    std::vector<std::string> names;
+    // (name with case folded, name): sorting the pairs orders by name ignoring case, and
+    // names that differ only in case still come in a fixed order.
+    std::vector<std::pair<std::string, std::string>> found;
     std::error_code ec;
     fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
         std::string name = it->path().filename().string();
-        if (hasSongExtension(name) && it->is_regular_file(ec))
-            names.push_back(std::move(name));
+        if (!hasSongExtension(name) || !it->is_regular_file(ec))
+            continue;
+        std::string folded = name;
+        for (char& c : folded)
+            c = lower(c);
+        found.emplace_back(std::move(folded), std::move(name));
     }
-    std::sort(names.begin(), names.end(), lessIgnoringCase);
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> names;
+    names.reserve(found.size());
+    for (auto& entry : found)
+        names.push_back(std::move(entry.second));
     return names;
 }
 
