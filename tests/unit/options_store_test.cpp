@@ -44,7 +44,7 @@ TEST(IniOptionsStore, AwkwardTextsRoundTrip)
         "back\\slash\\n not a newline \\x41",
         "key=value [section] ; comment # hash",
         "\t tab \t",
-        std::string("nul\0byte\x01\x7f", 13),
+        std::string("nul\0byte\x01\x7f", 10),
         "\xC3\xA9t\xC3\xA9 \xE2\x99\xAB",
         "\xFF\xFE invalid utf-8",
         "\"quoted\" 'single'",
