@@ -194,23 +194,6 @@ TEST(Engine, NewDayRebuildsTheListAndStartsANewLogOnSameDayRestartKeepsIt)
     EXPECT_EQ(globals().gLogDate, "20261207");
 }
 
-TEST(Engine, RandomOrderNeverEndsByItselfAndAvoidsRepeats)
-{
-    EngineSandbox box;
-    globals().gStartUpAction = "Random";
-    std::string rock = box.addFolder("Rock");
-    std::string a = box.addSong(rock, "A - B - C - D - 0_01.mp3", 1);
-    std::string b = box.addSong(rock, "E - F - G - H - 0_01.mp3", 1);
-    box.random.draws = {0.2, 0.7, 0.3, 0.9};
-    onEveryPump(box, [&] {
-        if (box.media.opened.size() == 6)
-            globals().gExitProgram = globals().gStopPlay = true; // closing the main window
-    });
-    EXPECT_EQ(runEngine(), Outcome::Ended);
-    EXPECT_EQ(box.media.opened, (std::vector<std::string>{a, b, a, b, a, b}));
-    EXPECT_TRUE(box.dialogs.boxes.empty());
-}
-
 TEST(Engine, UnopenableSongIsSkippedAndMissingLogFolderIsMade)
 {
     EngineSandbox box;
