@@ -278,27 +278,6 @@ TEST(Transport, PlayWhilePausedStartsTheNextEntryAndTheOuterRunEnds)
         EXPECT_FALSE(from == MediaPlayer::Paused && to == MediaPlayer::Playing);
 }
 
-TEST(Transport, BackAndStepKeepInsideTheItem)
-{
-    PlayerHarness h;
-    auto a = h.song("a.mp3", 30);
-    h.media.setFileName(a);
-    h.media.advance(5);
-    PlayListPlayer::back();
-    EXPECT_DOUBLE_EQ(h.media.currentPosition(), 5) << "within the first 10 s";
-    h.media.advance(10);
-    PlayListPlayer::back();
-    EXPECT_DOUBLE_EQ(h.media.currentPosition(), 5);
-
-    h.media.advance(20); // 25 s of 30
-    PlayListPlayer::step();
-    EXPECT_DOUBLE_EQ(h.media.currentPosition(), 25) << "within the last 10 s";
-    PlayListPlayer::back();
-    PlayListPlayer::step();
-    EXPECT_DOUBLE_EQ(h.media.currentPosition(), 25);
-    EXPECT_EQ(h.media.playState(), MediaPlayer::Playing);
-}
-
 TEST(Transport, IconChangesAfterEveryEntryOnlyWithBothOptions)
 {
     for (bool afterFile : {true, false}) {
