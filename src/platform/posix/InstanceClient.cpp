@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -19,7 +21,20 @@ std::string socketName()
 {
     if (const char* name = std::getenv("QUAVIX_INSTANCE_NAME"); name && *name)
         return name;
-    return "quavix-" + std::to_string(::getuid());
+    std::string name = "quavix-" + std::to_string(::getuid());
+    // A sandbox (tests, the demo) sets its own runtime folder; give it its own instance
+    // so that it never hands files to the user's Quavix or to another sandbox.
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && *runtime && std::string(runtime) != "/run/user/" + std::to_string(::getuid())) {
+        std::uint32_t hash = 2166136261u; // FNV-1a
+        for (const char* c = runtime; *c; ++c)
+            hash = (hash ^ static_cast<unsigned char>(*c)) * 16777619u;
+        char hex[9];
+        std::snprintf(hex, sizeof hex, "%08x", hash);
+        name += "-";
+        name += hex;
+    }
+    return name;
 }
 
 std::string encode(const Request& request)

@@ -14,8 +14,9 @@ namespace quavix {
 
 namespace instance {
 // "quavix-<uid>": the abstract socket name (no file on disk, nothing stale after a crash).
-// $QUAVIX_INSTANCE_NAME replaces it, so that sandboxed runs (tests, demos) of the same user
-// do not find each other.
+// A run whose XDG_RUNTIME_DIR is not the user's own (/run/user/<uid>) gets a name of its
+// own, "quavix-<uid>-<hash of that folder>", so that sandboxed runs (tests, the demo) never
+// find the user's Quavix or each other. $QUAVIX_INSTANCE_NAME replaces the name outright.
 std::string socketName();
 inline constexpr std::string_view Ack = "ACK\n";
 
