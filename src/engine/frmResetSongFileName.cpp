@@ -47,6 +47,9 @@ frmResetSongFileName::frmResetSongFileName(QWidget* parent) : QWidget(parent, Qt
 {
     setObjectName("frmResetSongFileName");
     setWindowTitle("Reset Song File Name");
+    // Only the strip decides when the program ends; closing this window while the strip
+    // is hidden in the tray must not end it.
+    setAttribute(Qt::WA_QuitOnClose, false);
     auto* grid = new QGridLayout;
     auto row = [&](const char* caption, const char* name, QLabel*& label, QLineEdit*& field) {
         label = new QLabel(caption, this);

@@ -37,6 +37,9 @@ frmOpenLocation::frmOpenLocation(QWidget* parent) : QDialog(parent)
 {
     setObjectName("frmOpenLocation");
     setWindowTitle("Open Location");
+    // Only the strip decides when the program ends; closing this window while the strip
+    // is hidden in the tray must not end it.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setModal(false);
 
     Label1 = new QLabel(
