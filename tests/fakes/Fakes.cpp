@@ -97,8 +97,6 @@ MsgAnswer ScriptedDialogs::messageBox(const std::string& title, const std::strin
                                       MsgIcon icon, MsgButtons buttons)
 {
     boxes.push_back({title, text, icon, buttons});
-    if (onBox)
-        onBox(boxes.back());
     if (!answers.empty()) {
         auto a = answers.front();
         answers.pop_front();
@@ -232,14 +230,6 @@ bool MemoryClassesRegistry::setValue(const std::string& key, const std::string& 
 {
     values[normalKey(key)] = value;
     return true;
-}
-
-std::optional<PixelRect> FakeWindowSystem::windowRect(Handle w)
-{
-    auto it = windows.find(w);
-    if (it == windows.end())
-        return std::nullopt;
-    return it->second;
 }
 
 } // namespace quavix::fakes

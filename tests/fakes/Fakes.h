@@ -71,7 +71,6 @@ public:
     std::deque<MsgAnswer> answers; // empty: Ok for OK boxes, No for Yes/No boxes
     std::vector<FileDialogRequest> fileRequests;
     std::deque<std::optional<std::string>> fileAnswers; // empty: Cancel
-    std::function<void(const Box&)> onBox;              // runs when a box is shown
 
     MsgAnswer messageBox(const std::string& title, const std::string& text, MsgIcon icon,
                          MsgButtons buttons) override;
@@ -84,6 +83,7 @@ class FakeProcess : public Process {
 public:
     std::string commandLineText;
     bool previous = false;
+    int previousAsked = 0;
     std::string appTitle = "Quavix";
     bool activateAnswer = true;
     std::vector<std::string> activated; // titles asked to activate
@@ -101,7 +101,11 @@ public:
     void wireTo(FakeMediaPlayer& player);
 
     std::string commandLine() override { return commandLineText; }
-    bool previousInstance() override { return previous; }
+    bool previousInstance() override
+    {
+        ++previousAsked;
+        return previous;
+    }
     std::string title() override { return appTitle; }
     void setTitle(const std::string& t) override { appTitle = t; }
     bool activateWindow(const std::string& title) override;
@@ -134,7 +138,6 @@ public:
     bool availableAnswer = true;
     bool notify(int message, const NotifyIconData& record) override;
     bool available() const override { return availableAnswer; }
-    void click(std::uint32_t id, std::uint32_t mouse) { deliver(id, mouse); }
 };
 
 class MemoryClassesRegistry : public ClassesRegistry {
@@ -146,16 +149,13 @@ public:
 
 class FakeWindowSystem : public WindowSystem {
 public:
-    Handle foreground = 0;
-    std::map<Handle, PixelRect> windows;
     PixelRect desktop{0, 0, 1920, 1080};
     double twips = 15.0;
-    std::vector<std::pair<Handle, bool>> topmostCalls;
 
-    Handle foregroundWindow() override { return foreground; }
-    bool isVisible(Handle w) override { return windows.count(w) > 0; }
-    std::optional<PixelRect> windowRect(Handle w) override;
-    void makeTopmost(Handle w, bool on) override { topmostCalls.emplace_back(w, on); }
+    Handle foregroundWindow() override { return 0; }
+    bool isVisible(Handle) override { return false; }
+    std::optional<PixelRect> windowRect(Handle) override { return std::nullopt; }
+    void makeTopmost(Handle, bool) override {}
     PixelRect desktopRect() override { return desktop; }
     double twipsPerPixelX() override { return twips; }
     double twipsPerPixelY() override { return twips; }

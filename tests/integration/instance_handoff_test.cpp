@@ -4,7 +4,7 @@
 #include "platform/posix/InstanceClient.h"
 #include "platform/posix/PosixProcess.h"
 #include "startup/HandOff.h"
-#include "support/Sandbox.h"
+#include "support/Rig.h"
 
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 using namespace quavix;
+using quavix::testing::readText;
 using quavix::testing::Sandbox;
 
 namespace {
@@ -54,9 +55,8 @@ protected:
     }
     std::string guiStarted() const
     {
-        return std::filesystem::exists(box.path("gui-started"))
-                   ? Sandbox::read(box.path("gui-started"))
-                   : "<not started>";
+        return std::filesystem::exists(box.path("gui-started")) ? readText(box.path("gui-started"))
+                                                                : "<not started>";
     }
 
     static inline int counter = 0;
@@ -93,7 +93,7 @@ TEST_F(HandOffTest, LauncherHandsTheFileToTheRunningInstance)
     EXPECT_FALSE(second.listen()); // the name is taken: one instance per name
 
     EXPECT_EQ(runLauncher({"/my music/a.mp3", "--x"}), 0);
-    EXPECT_EQ(Sandbox::read(list), "first.mp3\r\n/my music/a.mp3 --x\r\n");
+    EXPECT_EQ(readText(list), "first.mp3\r\n/my music/a.mp3 --x\r\n");
     EXPECT_EQ(activated, 1);
     EXPECT_EQ(server.activations(), 1);
     EXPECT_EQ(guiStarted(), "<not started>");
@@ -104,7 +104,7 @@ TEST_F(HandOffTest, LauncherBecomesTheFullProgramOtherwise)
     // No instance: the full program starts with the same arguments; nothing is written.
     EXPECT_EQ(runLauncher({"/a.mp3"}), 0);
     EXPECT_EQ(guiStarted(), "|/a.mp3");
-    EXPECT_EQ(Sandbox::read(list), "first.mp3\r\n");
+    EXPECT_EQ(readText(list), "first.mp3\r\n");
 
     // No command line: no hand-off even with an instance.
     int activated = 0;
@@ -127,7 +127,7 @@ TEST_F(HandOffTest, AnInstanceThatDoesNotAcknowledgeIsReported)
     HalfDeafServer server(name);
     EXPECT_EQ(runLauncher({"/c.mp3"}), 0);
     // The line went in; the full program is told which play list holds it.
-    EXPECT_EQ(Sandbox::read(list), "first.mp3\r\n/c.mp3\r\n");
+    EXPECT_EQ(readText(list), "first.mp3\r\n/c.mp3\r\n");
     EXPECT_EQ(guiStarted(), list + "|/c.mp3");
 
     // The same through the shared hand-off function.
@@ -147,7 +147,7 @@ TEST_F(HandOffTest, AnInstanceThatDoesNotAcknowledgeIsReported)
     int status = -1;
     EXPECT_TRUE(QTest::qWaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 10000));
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(Sandbox::read(list), "first.mp3\r\n/c.mp3\r\n/d.mp3\r\n");
+    EXPECT_EQ(readText(list), "first.mp3\r\n/c.mp3\r\n/d.mp3\r\n");
 }
 
 TEST_F(HandOffTest, ClientGivesUpOnASilentSocketAndIgnoresOtherNames)
@@ -178,7 +178,7 @@ TEST_F(HandOffTest, LauncherHandsOffToARealQuavixGui)
     EXPECT_TRUE(QTest::qWaitFor([&] { return client.ping(); }, 20000));
 
     EXPECT_EQ(runLauncher({"/e.mp3"}, BuildDir + "/src/app/quavix"), 0);
-    EXPECT_EQ(Sandbox::read(list), "first.mp3\r\n/e.mp3\r\n");
+    EXPECT_EQ(readText(list), "first.mp3\r\n/e.mp3\r\n");
     EXPECT_EQ(running.state(), QProcess::Running);
     ::kill(static_cast<pid_t>(running.processId()), SIGTERM);
     running.waitForFinished(5000);

@@ -4,7 +4,7 @@
 #include "engine/SongRename.h"
 #include "engine/clsMainPerformLoop.h"
 #include "engine/frmResetSongFileName.h"
-#include "support/EngineHarness.h"
+#include "support/Rig.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -43,7 +43,7 @@ bool runEngine()
 // The engine with one badly named song and one good one; `user` acts on the window at
 // each event pump while it is shown (and not re-entered from inside its own handlers).
 struct RenameStation {
-    EngineSandbox box;
+    Rig box;
     std::string folder = box.addFolder("Rock");
     std::string bad = box.addSong(folder, "Artist-Album-1999-Re-Entry-3_10.mp3", 2.4);
     std::string good = box.addSong(folder, "Zed - Disc - 2000 - Last - 0_01.mp3", 1);
@@ -71,23 +71,17 @@ struct RenameStation {
 
 } // namespace
 
-TEST(RenameWindow, LooksAsTheUserExpects)
+TEST(RenameWindow, CaptionsAndTheNewNameFromTheFields)
 {
     frmResetSongFileName w;
+    QStringList captions;
+    for (QLabel* l : {w.lblCurrentName, w.lblArtist, w.lblCDName, w.lblYear, w.lblSongTitle})
+        captions << l->text();
+    EXPECT_EQ(
+        captions,
+        (QStringList{"Current Name: ", "Artist: ", "CD Name (work): ", "Year: ", "Song Title: "}));
     EXPECT_EQ(w.windowTitle(), "Reset Song File Name");
-    EXPECT_EQ(w.lblCurrentName->text(), "Current Name: ");
-    EXPECT_EQ(w.lblArtist->text(), "Artist: ");
-    EXPECT_EQ(w.lblCDName->text(), "CD Name (work): ");
-    EXPECT_EQ(w.lblYear->text(), "Year: ");
-    EXPECT_EQ(w.lblSongTitle->text(), "Song Title: ");
-    EXPECT_EQ(w.cmdOK->text(), "OK");
-    EXPECT_EQ(w.cmdCancel->text(), "Cancel");
-    for (QLineEdit* field : {w.txtCurrentName, w.txtArtist, w.txtCDName, w.txtYear, w.txtSongTitle})
-        EXPECT_TRUE(field->text().isEmpty());
-}
 
-TEST(RenameWindow, NewNameFromTheFieldsAndTheMeasuredLength)
-{
     SongRenameFields f{"Artist", "Album", "1999", "Song"};
     EXPECT_EQ(buildSongFileName(f, 245.4), "Artist - Album - 1999 - Song - 4_5.mp3");
     EXPECT_EQ(buildSongFileName(f, 0), "Artist - Album - 1999 - Song - 0_0.mp3");
@@ -98,20 +92,17 @@ TEST(RenameWindow, NewNameFromTheFieldsAndTheMeasuredLength)
 
 TEST(RenameWindow, RenameStaysInItsFolderAndNeverOverwrites)
 {
-    TempDir dir;
-    const std::string old = (dir.path / "old.mp3").string();
-    writeText(old, "song");
-    writeText(dir.path / "taken.mp3", "another song");
+    Sandbox dir;
+    const std::string old = dir.write("old.mp3", "song");
+    dir.write("taken.mp3", "another song");
 
     EXPECT_NE(renameSongFile(old, "taken.mp3").find("already exists"), std::string::npos);
-    EXPECT_EQ(readText(dir.path / "taken.mp3"), "another song");
+    EXPECT_EQ(readText(dir.path("taken.mp3")), "another song");
     EXPECT_NE(renameSongFile(old, "A/B - x - 1 - y - 0_1.mp3").find("\"/\""), std::string::npos);
-    EXPECT_NE(renameSongFile((dir.path / "gone.mp3").string(), "new.mp3").find("no longer exists"),
+    EXPECT_NE(renameSongFile(dir.path("gone.mp3"), "new.mp3").find("no longer exists"),
               std::string::npos);
-    EXPECT_TRUE(fs::exists(old));
-
     EXPECT_EQ(renameSongFile(old, "new.mp3"), "");
-    EXPECT_EQ(readText(dir.path / "new.mp3"), "song");
+    EXPECT_EQ(readText(dir.path("new.mp3")), "song");
     EXPECT_FALSE(fs::exists(old));
 }
 
@@ -124,14 +115,14 @@ TEST(RenameWindow, OkRenamesReleasesTheBuilderAndTheSecondPassListsTheNewName)
         }
     });
     EXPECT_TRUE(runEngine()); // ends at the end of the list
-    EngineSandbox& box = station.box;
+    Rig& box = station.box;
 
     EXPECT_EQ(station.pumpsWhileShown, 3);
     EXPECT_EQ(station.shownNames.front(), "Artist-Album-1999-Re-Entry-3_10.mp3");
     EXPECT_FALSE(fs::exists(station.bad));
     EXPECT_TRUE(fs::exists(station.renamed));
     EXPECT_EQ(resetSongFileNameIfLoaded(), nullptr); // the builder unloaded it after its pass
-    EXPECT_EQ(readText(box.playList), station.renamed + "\r\n" + station.good + "\r\n");
+    EXPECT_EQ(box.readList(), station.renamed + "\r\n" + station.good + "\r\n");
     // Measured once, then the songs of the second pass's list, in order.
     EXPECT_EQ(box.media.opened,
               (std::vector<std::string>{station.bad, "", station.renamed, station.good}));
@@ -153,7 +144,7 @@ TEST(RenameWindow, CancelThenNoReturnsToTheWindowAndAFailedRenameKeepsItOpen)
             w->cmdOK_Click();
         }
     });
-    EngineSandbox& box = station.box;
+    Rig& box = station.box;
     box.dialogs.answers = {MsgAnswer::No};
     EXPECT_TRUE(runEngine());
 

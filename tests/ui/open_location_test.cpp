@@ -1,30 +1,33 @@
 // The Open Location dialog as the user drives it: typing or picking an address, OK and
 // Cancel, removing history entries, a refused address.
+#include "openlocation/LocationHistory.h"
 #include "openlocation/frmOpenLocation.h"
-#include "support/PlayerHarness.h"
+#include "support/Rig.h"
 
 #include <QApplication>
 #include <QTest>
 #include <gtest/gtest.h>
 
 using namespace quavix;
-using quavix::testing::PlayerHarness;
+using quavix::testing::Rig;
 using Strings = std::vector<std::string>;
 
 namespace {
 
+const std::string Rock = "mms://media.example.net/RockMusic",
+                  Jazz = "http://radio.example.org/jazz", Live = "http://new.example.com/live";
+
 class OpenLocation : public ::testing::Test {
 protected:
-    PlayerHarness h;
+    Rig h;
 
     void SetUp() override
     {
-        h.media.addItem("mms://media.example.net/RockMusic", 0);
-        h.media.addItem("http://radio.example.org/jazz", 0);
-        h.media.addItem("http://new.example.com/live", 0);
-        h.media.addItem("Last Item", 0);
-        history({"mms://media.example.net/RockMusic", "http://radio.example.org/jazz"});
-        put("LastLocation", "mms://media.example.net/RockMusic");
+        for (const auto& a : {Rock, Jazz, Live, std::string("Last Item")})
+            h.media.addItem(a, 0);
+        saveLocationHistory(h.options, {Rock, Jazz});
+        h.options.put("Locations", "LastLocation", Rock);
+        h.options.saves.clear();
     }
     void TearDown() override
     {
@@ -32,29 +35,7 @@ protected:
             f->cmdCancel_Click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-
-    void put(const std::string& key, const std::string& value)
-    {
-        h.options.values[{"Quavix", "Locations", key}] = value;
-    }
-    void history(const Strings& entries)
-    {
-        for (std::size_t i = 0; i < entries.size(); ++i)
-            put("LocationHistory" + std::to_string(i), entries[i]);
-        put("LocationHistory" + std::to_string(entries.size()), "Last Item");
-    }
-    Strings stored() { return loadLocationHistoryFor(h.options); }
-    static Strings loadLocationHistoryFor(fakes::MemoryOptionsStore& store)
-    {
-        Strings v;
-        for (int n = 0;; ++n) {
-            auto s = store.value("Locations", "LocationHistory" + std::to_string(n));
-            if (s == "Last Item" || s == "<missing>")
-                return v;
-            v.push_back(s);
-        }
-    }
-
+    Strings stored() { return loadLocationHistory(h.options); }
     frmOpenLocation* open()
     {
         auto* f = frmOpenLocation::instance();
@@ -78,40 +59,32 @@ protected:
         QTest::mouseClick(f->lstLocationHistory->viewport(), Qt::LeftButton, {},
                           itemCenter(f, row));
     }
+    void ok(frmOpenLocation* f, const std::string& address)
+    {
+        f->txtLocation->setText(QString::fromStdString(address));
+        QTest::mouseClick(f->cmdOK, Qt::LeftButton);
+    }
 };
 
 } // namespace
 
-TEST_F(OpenLocation, ShowsTheLastLocationAndTheHistory)
+TEST_F(OpenLocation, NewAddressPlaysAndGoesOnTop)
 {
     auto* f = open();
-    EXPECT_EQ(f->windowTitle(), "Open Location");
     EXPECT_EQ(f->Label1->text(),
               "Enter the location you want to play.  Remember to include any prefix or suffix "
               "information required to play the location. (i.e. "
               "mms://media.example.net/RockMusic)");
-    EXPECT_EQ(f->cmdOK->text(), "OK");
-    EXPECT_EQ(f->cmdCancel->text(), "Cancel");
-    EXPECT_EQ(f->mnuRemoveItem->text(), "Remove Item");
-    EXPECT_EQ(f->txtLocation->text(), "mms://media.example.net/RockMusic");
-    EXPECT_EQ(listed(f),
-              (Strings{"mms://media.example.net/RockMusic", "http://radio.example.org/jazz"}));
+    EXPECT_EQ(f->txtLocation->text().toStdString(), Rock);
+    EXPECT_EQ(listed(f), (Strings{Rock, Jazz}));
     EXPECT_EQ(frmOpenLocation::instance(), f) << "one instance";
-}
 
-TEST_F(OpenLocation, NewAddressPlaysAndGoesOnTop)
-{
-    auto* f = open();
-    f->txtLocation->setText("http://new.example.com/live");
     h.window.sliderMaxValue = 200;
-    QTest::mouseClick(f->cmdOK, Qt::LeftButton);
-
-    EXPECT_EQ(h.media.opened, Strings{"http://new.example.com/live"});
-    EXPECT_EQ(h.window.toolTips,
-              (Strings{"Opening http://new.example.com/live", "http://new.example.com/live"}));
-    EXPECT_EQ(stored(), (Strings{"http://new.example.com/live", "mms://media.example.net/RockMusic",
-                                 "http://radio.example.org/jazz"}));
-    EXPECT_EQ(h.options.value("Locations", "LastLocation"), "http://new.example.com/live");
+    ok(f, Live);
+    EXPECT_EQ(h.media.opened, Strings{Live});
+    EXPECT_EQ(h.window.toolTips, (Strings{"Opening " + Live, Live}));
+    EXPECT_EQ(stored(), (Strings{Live, Rock, Jazz}));
+    EXPECT_EQ(h.options.value("Locations", "LastLocation"), Live);
     EXPECT_TRUE(h.window.timer1);
     EXPECT_FALSE(h.window.sliderEnabled);
     EXPECT_EQ(h.window.sliderMin, 199);
@@ -122,24 +95,32 @@ TEST_F(OpenLocation, NewAddressPlaysAndGoesOnTop)
     EXPECT_EQ(frmOpenLocation::loaded(), nullptr) << "unloaded after a successful open";
 }
 
-TEST_F(OpenLocation, PickingAKnownAddressKeepsTheOrder)
+TEST_F(OpenLocation, KnownAddressAndTheMarkerTextKeepTheHistory)
 {
-    put("LocationHistory5", "stale");
+    h.options.put("Locations", "LocationHistory5", "stale");
     auto* f = open();
     clickItem(f, 1);
-    EXPECT_EQ(f->txtLocation->text(), "http://radio.example.org/jazz");
+    EXPECT_EQ(f->txtLocation->text().toStdString(), Jazz);
     QTest::mouseDClick(f->lstLocationHistory->viewport(), Qt::LeftButton, {}, itemCenter(f, 1));
-
-    EXPECT_EQ(h.media.opened, Strings{"http://radio.example.org/jazz"});
-    EXPECT_EQ(stored(),
-              (Strings{"mms://media.example.net/RockMusic", "http://radio.example.org/jazz"}));
+    EXPECT_EQ(h.media.opened, Strings{Jazz});
+    EXPECT_EQ(stored(), (Strings{Rock, Jazz}));
     EXPECT_EQ(h.options.value("Locations", "LocationHistory5"), "stale");
     EXPECT_EQ(frmOpenLocation::loaded(), nullptr);
+
+    ok(open(), "Last Item"); // plays, but is not remembered
+    EXPECT_EQ(h.media.opened.back(), "Last Item");
+    EXPECT_EQ(stored(), (Strings{Rock, Jazz}));
 }
 
 TEST_F(OpenLocation, RemovedEntryComesBackAfterCancelAndIsGoneAfterOk)
 {
     auto* f = open();
+    f->lstLocationHistory->clearSelection();
+    f->mnuRemoveItem->trigger();
+    ASSERT_EQ(h.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(h.dialogs.boxes[0].title, "Selection Error");
+    EXPECT_EQ(h.dialogs.boxes[0].text, "You have not selected an item to remove");
+
     clickItem(f, 0);
     // A right click opens the menu without moving the selection.
     QTest::mousePress(f->lstLocationHistory->viewport(), Qt::RightButton, {}, itemCenter(f, 1));
@@ -151,7 +132,7 @@ TEST_F(OpenLocation, RemovedEntryComesBackAfterCancelAndIsGoneAfterOk)
     f->mnuRemoveItem->trigger();
     EXPECT_EQ(listed(f).size(), 2u) << "answered No";
     f->mnuRemoveItem->trigger();
-    EXPECT_EQ(listed(f), Strings{"http://radio.example.org/jazz"});
+    EXPECT_EQ(listed(f), Strings{Jazz});
     EXPECT_EQ(h.dialogs.boxes.back().title, "Remove Item");
     EXPECT_EQ(h.dialogs.boxes.back().text, "Are you sure you want to remove the selected item?");
     EXPECT_EQ(h.dialogs.boxes.back().icon, MsgIcon::Question);
@@ -166,22 +147,8 @@ TEST_F(OpenLocation, RemovedEntryComesBackAfterCancelAndIsGoneAfterOk)
     clickItem(f, 0);
     h.dialogs.answers = {MsgAnswer::Yes};
     f->mnuRemoveItem->trigger();
-    f->txtLocation->setText("http://radio.example.org/jazz");
-    QTest::mouseClick(f->cmdOK, Qt::LeftButton);
-    EXPECT_EQ(stored(), Strings{"http://radio.example.org/jazz"});
-    EXPECT_EQ(h.options.value("Locations", "LocationHistory1"), "Last Item");
-}
-
-TEST_F(OpenLocation, RemoveWithoutSelectionExplains)
-{
-    auto* f = open();
-    f->lstLocationHistory->clearSelection();
-    f->mnuRemoveItem->trigger();
-    ASSERT_EQ(h.dialogs.boxes.size(), 1u);
-    EXPECT_EQ(h.dialogs.boxes[0].title, "Selection Error");
-    EXPECT_EQ(h.dialogs.boxes[0].text, "You have not selected an item to remove");
-    EXPECT_EQ(h.dialogs.boxes[0].icon, MsgIcon::Information);
-    EXPECT_EQ(listed(f).size(), 2u);
+    ok(f, Jazz);
+    EXPECT_EQ(stored(), Strings{Jazz});
 }
 
 TEST_F(OpenLocation, RefusedOrEmptyAddressKeepsTheDialogAndStoresNothing)
@@ -189,8 +156,7 @@ TEST_F(OpenLocation, RefusedOrEmptyAddressKeepsTheDialogAndStoresNothing)
     auto* f = open();
     for (const char* address : {"mms://nowhere.example/x", ""}) {
         h.dialogs.boxes.clear();
-        f->txtLocation->setText(address);
-        QTest::mouseClick(f->cmdOK, Qt::LeftButton);
+        ok(f, address);
         ASSERT_EQ(h.dialogs.boxes.size(), 1u) << address;
         EXPECT_EQ(h.dialogs.boxes[0].title, "URL Not Loaded");
         EXPECT_EQ(h.dialogs.boxes[0].text, "An error occured loading the requested URL.\r\n\r\n"
@@ -203,15 +169,4 @@ TEST_F(OpenLocation, RefusedOrEmptyAddressKeepsTheDialogAndStoresNothing)
     EXPECT_EQ(h.media.opened, Strings{"mms://nowhere.example/x"}) << "an empty one is not opened";
     EXPECT_TRUE(h.options.saves.empty());
     EXPECT_FALSE(h.window.timer1);
-}
-
-TEST_F(OpenLocation, TheMarkerTextPlaysButIsNotRemembered)
-{
-    auto* f = open();
-    f->txtLocation->setText("Last Item");
-    QTest::mouseClick(f->cmdOK, Qt::LeftButton);
-    EXPECT_EQ(h.media.opened, Strings{"Last Item"});
-    EXPECT_EQ(stored(),
-              (Strings{"mms://media.example.net/RockMusic", "http://radio.example.org/jazz"}));
-    EXPECT_EQ(h.options.value("Locations", "LocationHistory2"), "Last Item");
 }

@@ -3,7 +3,7 @@
 // the slider held by the user, Play File and Play Location from the menu.
 #include "mainwindow/Form1.h"
 #include "openlocation/frmOpenLocation.h"
-#include "support/PlayerHarness.h"
+#include "support/Rig.h"
 
 #include <QApplication>
 #include <QDropEvent>
@@ -14,14 +14,14 @@
 #include <memory>
 
 using namespace quavix;
-using quavix::testing::PlayerHarness;
+using quavix::testing::Rig;
 using Strings = std::vector<std::string>;
 
 namespace {
 
 class PlayerCommands : public ::testing::Test {
 protected:
-    PlayerHarness h{false};
+    Rig h{false};
     fakes::RecordingTray tray;
     fakes::FakeWindowSystem windows;
     std::unique_ptr<Form1> form;

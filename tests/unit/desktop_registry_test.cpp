@@ -1,9 +1,10 @@
 #include "platform/linux/DesktopClassesRegistry.h"
-#include "support/Sandbox.h"
+#include "support/Rig.h"
 
 #include <gtest/gtest.h>
 
 using quavix::DesktopClassesRegistry;
+using quavix::testing::readText;
 using quavix::testing::Sandbox;
 
 TEST(DesktopClassesRegistry, ClassKeyIsTheDesktopEntry)
@@ -19,7 +20,7 @@ TEST(DesktopClassesRegistry, ClassKeyIsTheDesktopEntry)
     EXPECT_EQ(reg.queryValue("QUAVIX"), "Quavix");
     EXPECT_EQ(reg.queryValue("quavix\\Shell\\Open\\Command"), command);
 
-    std::string entry = Sandbox::read(box.path("data/applications/quavix.desktop"));
+    std::string entry = readText(box.path("data/applications/quavix.desktop"));
     // Quoted per the desktop entry rules, then string-escaped: \" becomes \\".
     EXPECT_NE(entry.find("\nExec=\"/opt/my apps/say \\\\\"hi\\\\\" 100%%/quavix\" %f\n"),
               std::string::npos)
@@ -60,13 +61,13 @@ TEST(DesktopClassesRegistry, ExtensionKeysFollowMimeApps)
     ASSERT_TRUE(reg.setValue("Quavix", "Quavix")); // installs quavix.desktop
     ASSERT_TRUE(reg.setValue(".MP3", "Quavix"));
     EXPECT_EQ(reg.queryValue(".MP3"), "Quavix");
-    EXPECT_EQ(Sandbox::read(userFile), "# keep me\n"
-                                       "[Added Associations]\n"
-                                       "audio/mpeg=other.desktop;\n"
-                                       "\n"
-                                       "[Default Applications]\n"
-                                       "audio/mpeg=quavix.desktop;\n"
-                                       "text/html=firefox.desktop\n");
+    EXPECT_EQ(readText(userFile), "# keep me\n"
+                                  "[Added Associations]\n"
+                                  "audio/mpeg=other.desktop;\n"
+                                  "\n"
+                                  "[Default Applications]\n"
+                                  "audio/mpeg=quavix.desktop;\n"
+                                  "text/html=firefox.desktop\n");
 
     ASSERT_TRUE(reg.setValue(".AU", "Quavix")); // .SND has the same type
     EXPECT_EQ(reg.queryValue(".snd"), "Quavix");
@@ -75,7 +76,7 @@ TEST(DesktopClassesRegistry, ExtensionKeysFollowMimeApps)
     EXPECT_EQ(reg.queryValue(".MP3"), "vlc.desktop");
     ASSERT_TRUE(reg.setValue(".MP3", "<none>"));
     ASSERT_TRUE(reg.setValue(".AU", ""));
-    EXPECT_EQ(Sandbox::read(userFile), user);
+    EXPECT_EQ(readText(userFile), user);
     EXPECT_EQ(reg.queryValue(".MP3"), "vlc.desktop"); // the system default shows again
 }
 
@@ -85,7 +86,7 @@ TEST(DesktopClassesRegistry, CreatesTheUserFileWhenMissing)
     DesktopClassesRegistry reg;
     ASSERT_TRUE(reg.setValue("Quavix", "Quavix"));
     ASSERT_TRUE(reg.setValue(".RA", "Quavix"));
-    EXPECT_EQ(Sandbox::read(box.path("config/mimeapps.list")),
+    EXPECT_EQ(readText(box.path("config/mimeapps.list")),
               "[Default Applications]\naudio/vnd.rn-realaudio=quavix.desktop;\n");
     EXPECT_EQ(reg.queryValue(".ra"), "Quavix");
 }

@@ -1,7 +1,7 @@
 // The play engine as a whole, in virtual time: songs play to their end while the profile
 // allows it, stops by the profile and by the user, closing, the day change.
 #include "engine/clsMainPerformLoop.h"
-#include "support/EngineHarness.h"
+#include "support/Rig.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ Outcome runEngine()
 }
 
 // Runs `step` at every event pump, after the player's events were delivered.
-void onEveryPump(EngineSandbox& box, std::function<void()> step)
+void onEveryPump(Rig& box, std::function<void()> step)
 {
     box.process.onEvents = [&box, step = std::move(step)] {
         box.media.deliverEvents();
@@ -38,7 +38,7 @@ const std::string Header = "\"ActivityDateTime\",\"Group\",\"CDTitle\",\"Release
 
 TEST(Engine, PlaysEverySongInListOrderLogsItAndEndsAtTheEndOfTheList)
 {
-    EngineSandbox box;
+    Rig box;
     std::string rock = box.addFolder("Rock");
     std::string jazz = box.addFolder("Jazz");
     std::string a = box.addSong(rock, "Band - Disc - 1999 - Alpha - 0_02.mp3", 2.5);
@@ -48,9 +48,9 @@ TEST(Engine, PlaysEverySongInListOrderLogsItAndEndsAtTheEndOfTheList)
     EXPECT_EQ(runEngine(), Outcome::Ended);
 
     EXPECT_EQ(box.media.opened, (std::vector<std::string>{a, b, c}));
-    EXPECT_EQ(box.form.sliderMaxima, (std::vector<int>{2, 1, 60})); // 2.5 rounds to even
-    EXPECT_EQ(box.form.sliderMin, 0);
-    EXPECT_EQ(readText(box.playList), a + "\r\n" + b + "\r\n" + c + "\r\n");
+    EXPECT_EQ(box.window.sliderMaxima, (std::vector<int>{2, 1, 60})); // 2.5 rounds to even
+    EXPECT_EQ(box.window.sliderMin, 0);
+    EXPECT_EQ(box.readList(), a + "\r\n" + b + "\r\n" + c + "\r\n");
     EXPECT_EQ(readText(box.logFile("20261206")),
               Header + "\"12/06/26 16:30:00\",\"Band\",\"Disc\",\"1999\",\"Alpha\",\"2\",\"" + a +
                   "\"\r\n\"12/06/26 16:30:00\",\"band\",\"Disc\",\"1999\",\"Beta\",\"1\",\"" + b +
@@ -65,7 +65,7 @@ TEST(Engine, PlaysEverySongInListOrderLogsItAndEndsAtTheEndOfTheList)
 TEST(Engine, OnlyContinueYesLetsItGoAndLoggingNeedsLogActivityYes)
 {
     for (const char* value : {"yes", "Yes ;", "No", ""}) {
-        EngineSandbox box;
+        Rig box;
         box.addSong(box.addFolder("Rock"), "A - B - C - D - 0_01.mp3", 1);
         box.setProfile(value, "Yes");
         int polls = 0;
@@ -79,7 +79,7 @@ TEST(Engine, OnlyContinueYesLetsItGoAndLoggingNeedsLogActivityYes)
         EXPECT_FALSE(fs::exists(box.playList)) << value;
     }
 
-    EngineSandbox quiet;
+    Rig quiet;
     std::string rock = quiet.addFolder("Rock");
     quiet.addSong(rock, "A - B - C - D - 0_01.mp3", 1);
     quiet.addSong(rock, "E - F - G - H - 0_01.mp3", 1);
@@ -91,7 +91,7 @@ TEST(Engine, OnlyContinueYesLetsItGoAndLoggingNeedsLogActivityYes)
 
 TEST(Engine, ProfileStopIdlesUntilPlaybackClearsTheStopAndTheProfileSaysYesAgain)
 {
-    EngineSandbox box;
+    Rig box;
     std::string rock = box.addFolder("Rock");
     std::string a = box.addSong(rock, "A - B - C - D - 0_01.mp3", 1);
     std::string b = box.addSong(rock, "E - F - G - H - 0_01.mp3", 1);
@@ -113,7 +113,7 @@ TEST(Engine, ProfileStopIdlesUntilPlaybackClearsTheStopAndTheProfileSaysYesAgain
 
 TEST(Engine, UserStopMidSongIdlesAndPlayGoesOn)
 {
-    EngineSandbox box;
+    Rig box;
     std::string rock = box.addFolder("Rock");
     std::string a = box.addSong(rock, "A - B - C - D - 0_03.mp3", 3);
     std::string b = box.addSong(rock, "E - F - G - H - 0_03.mp3", 3);
@@ -138,7 +138,7 @@ TEST(Engine, UserStopMidSongIdlesAndPlayGoesOn)
 
 TEST(Engine, PauseKeepsTheSongWaiting)
 {
-    EngineSandbox box;
+    Rig box;
     std::string rock = box.addFolder("Rock");
     std::string a = box.addSong(rock, "A - B - C - D - 0_02.mp3", 2);
     std::string b = box.addSong(rock, "E - F - G - H - 0_01.mp3", 1);
@@ -160,7 +160,7 @@ TEST(Engine, PauseKeepsTheSongWaiting)
 
 TEST(Engine, StopWhileHandingEventsThroughBeforeASongReturns)
 {
-    EngineSandbox box;
+    Rig box;
     box.addSong(box.addFolder("Rock"), "A - B - C - D - 0_01.mp3", 1);
     box.process.actions.push_back([] { globals().gStopPlay = true; });
     EXPECT_EQ(runEngine(), Outcome::Returned);
@@ -170,7 +170,7 @@ TEST(Engine, StopWhileHandingEventsThroughBeforeASongReturns)
 
 TEST(Engine, NewDayRebuildsTheListAndStartsANewLogOnSameDayRestartKeepsIt)
 {
-    EngineSandbox box;
+    Rig box;
     std::string rock = box.addFolder("Rock");
     std::string a = box.addSong(rock, "A - B - C - D - 0_01.mp3", 1);
     std::string c = box.addSong(rock, "C - B - C - D - 0_01.mp3", 1);
@@ -185,7 +185,7 @@ TEST(Engine, NewDayRebuildsTheListAndStartsANewLogOnSameDayRestartKeepsIt)
     EXPECT_EQ(runEngine(), Outcome::Ended);
     // The new list has B second; list order goes on with line 2 of it.
     EXPECT_EQ(box.media.opened, (std::vector<std::string>{a, b, c}));
-    EXPECT_EQ(readText(box.playList), a + "\r\n" + b + "\r\n" + c + "\r\n");
+    EXPECT_EQ(box.readList(), a + "\r\n" + b + "\r\n" + c + "\r\n");
     EXPECT_EQ(readText(box.logFile("20261206")), Header +
                                                      "\"earlier\"\r\n\"12/06/26 16:30:00\","
                                                      "\"A\",\"B\",\"C\",\"D\",\"1\",\"" +
@@ -196,7 +196,7 @@ TEST(Engine, NewDayRebuildsTheListAndStartsANewLogOnSameDayRestartKeepsIt)
 
 TEST(Engine, UnopenableSongIsSkippedAndMissingLogFolderIsMade)
 {
-    EngineSandbox box;
+    Rig box;
     std::string rock = box.addFolder("Rock");
     writeText(rock + "Bad - Disc - 1 - Title - 0_01.mp3", ""); // the player cannot open it
     std::string b = box.addSong(rock, "Good - Disc - 1 - Title - 0_01.mp3", 1);

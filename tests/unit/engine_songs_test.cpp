@@ -1,18 +1,20 @@
 // The play engine's pure pieces and single steps: the song name convention, the song
 // folder list, choosing the next song, the activity log, the path utilities.
+#include "engine/RenameDialog.h"
 #include "engine/SongFileName.h"
 #include "engine/clsActivityLog.h"
 #include "engine/clsAdjustForAmpersand.h"
 #include "engine/clsCreateFileList.h"
 #include "engine/clsGetDriveDirFromFilename.h"
 #include "engine/clsGetNextSong.h"
-#include "support/EngineHarness.h"
+#include "support/Rig.h"
 
 #include <gtest/gtest.h>
 #include <set>
 
 using namespace quavix;
 using namespace quavix::testing;
+using Strings = std::vector<std::string>;
 
 TEST(SongName, TakesTheConventionApartKeepingBlanks)
 {
@@ -23,19 +25,21 @@ TEST(SongName, TakesTheConventionApartKeepingBlanks)
     EXPECT_EQ(p.releaseYear, " 1999 ");
     EXPECT_EQ(p.title, " Song ");
     EXPECT_EQ(p.length, 245);
+    EXPECT_EQ(fileNamePart("/a/b-c/x.mp3"), "x.mp3");
 
-    // Blanks around the numbers, a sign, an extension with dots, empty text fields.
-    EXPECT_EQ(parseSongName("A-B-C-D- 3 _ 7 .mp3").length, 187);
-    EXPECT_EQ(parseSongName("A-B-C-D-+1_-5.x.mp3").length, 55);
-    EXPECT_EQ(parseSongName("----0_0.").length, 0);
-    EXPECT_TRUE(parseSongName(" -  -  -  - 0_0.mp3").ok);
-    // The length is 16-bit: the largest that fits still does.
-    EXPECT_EQ(parseSongName("A-B-C-D-546_7.mp3").length, 32767);
-    EXPECT_EQ(parseSongName("A-B-C-D--546_-8.mp3").length, -32768);
-}
-
-TEST(SongName, RejectsWhatDoesNotFollowTheConvention)
-{
+    // Blanks around the numbers, a sign, an extension with dots, empty text fields, and the
+    // 16-bit limits of the length.
+    for (auto [name, length] :
+         std::vector<std::pair<std::string, int>>{{"A-B-C-D- 3 _ 7 .mp3", 187},
+                                                  {"A-B-C-D-+1_-5.x.mp3", 55},
+                                                  {"----0_0.", 0},
+                                                  {" -  -  -  - 0_0.mp3", 0},
+                                                  {"A-B-C-D-546_7.mp3", 32767},
+                                                  {"A-B-C-D--546_-8.mp3", -32768}}) {
+        auto parsed = parseSongName(name);
+        EXPECT_TRUE(parsed.ok) << name;
+        EXPECT_EQ(parsed.length, length) << name;
+    }
     for (const char* bad :
          {"Artist-Album-1999-Re-Entry-3_10.mp3",     // hyphen in the title: "Entry-3" minutes
           "Artist - Album - 1999 - Song - 4.05.mp3", // no low line
@@ -46,52 +50,37 @@ TEST(SongName, RejectsWhatDoesNotFollowTheConvention)
           "A-B-C-D-600_0.mp3",   // 600 * 60 leaves the 16-bit range
           "A-B-C-D-546_8.mp3",   // so does 32760 + 8
           "A-B-C-D-1_40000.mp3", // a value outside the range
-          "A-B-C-D-99999999999999999999_1.mp3", "", "plain.mp3"}) {
+          "A-B-C-D-99999999999999999999_1.mp3", "", "plain.mp3"})
         EXPECT_FALSE(parseSongName(bad).ok) << bad;
-    }
-}
-
-TEST(SongName, FileNamePartOfAListLine)
-{
-    EXPECT_EQ(fileNamePart("/a/b-c/x.mp3"), "x.mp3");
-    EXPECT_EQ(fileNamePart("x.mp3"), "x.mp3");
 }
 
 TEST(SongList, ListsSongFilesOfEachFolderInNameOrderIgnoringCase)
 {
-    EngineSandbox box;
-    std::string one = box.addFolder("One");
-    std::string two = box.addFolder("Two-Folder");
+    Rig rig;
+    std::string one = rig.addFolder("One");
+    std::string two = rig.addFolder("Two-Folder");
     for (const char* n : {"b - x - 1 - y - 0_1.mp3", "A - x - 1 - y - 0_1.MP3",
                           "c - x - 1 - y - 0_1.Mp3", "notes.txt", "song.mp3.bak", ".mp3"})
         writeText(one + n, "");
     fs::create_directories(one + "dir.mp3"); // a folder is no song
     writeText(two + "Z - x - 1 - y - 0_1.mp3", "");
-    globals().gMP3Locations.push_back((box.dir.path / "missing").string() + "/");
-    globals().gMP3Locations.push_back((box.dir.path / "Two-Folder").string()); // no "/"
+    globals().gMP3Locations.push_back(rig.box.path("missing") + "/");
+    globals().gMP3Locations.push_back(rig.box.path("Two-Folder")); // no "/"
 
-    EXPECT_EQ(clsCreateFileList::fListSongFiles(one),
-              (std::vector<std::string>{"A - x - 1 - y - 0_1.MP3", "b - x - 1 - y - 0_1.mp3",
-                                        "c - x - 1 - y - 0_1.Mp3"}));
     clsCreateFileList().fCreateFileList();
-    EXPECT_EQ(readText(box.playList),
+    EXPECT_EQ(rig.readList(),
               one + "A - x - 1 - y - 0_1.MP3\r\n" + one + "b - x - 1 - y - 0_1.mp3\r\n" + one +
                   "c - x - 1 - y - 0_1.Mp3\r\n" + two + "Z - x - 1 - y - 0_1.mp3\r\n" + two +
                   "Z - x - 1 - y - 0_1.mp3\r\n");
     EXPECT_EQ(globals().gSongCount, 5);
     EXPECT_FALSE(globals().gStopPlay);
-    EXPECT_TRUE(box.dialogs.boxes.empty());
-}
+    EXPECT_TRUE(rig.dialogs.boxes.empty());
 
-TEST(SongList, UnwritableListIsReportedAndEmpty)
-{
-    EngineSandbox box;
-    box.addSong(box.addFolder("One"), "a - b - c - d - 0_1.mp3", 1);
-    globals().gPlayListFile = (box.dir.path / "no" / "such" / "list.m3u").string();
-    globals().gSongCount = 7;
+    // A list that cannot be written is reported and counts as empty.
+    globals().gPlayListFile = rig.box.path("no/such/list.m3u");
     clsCreateFileList().fCreateFileList();
-    ASSERT_EQ(box.dialogs.boxes.size(), 1u);
-    EXPECT_NE(box.dialogs.boxes[0].text.find(globals().gPlayListFile), std::string::npos);
+    ASSERT_EQ(rig.dialogs.boxes.size(), 1u);
+    EXPECT_NE(rig.dialogs.boxes[0].text.find(globals().gPlayListFile), std::string::npos);
     EXPECT_EQ(globals().gSongCount, 0);
 }
 
@@ -106,14 +95,25 @@ bool select()
     }
     return false;
 }
+
+// The rename window without the toolkit: records what the engine put in it.
+class RecordingRenameDialog : public RenameDialogPort {
+public:
+    std::string currentName, songPath;
+    int shows = 0;
+    void setCurrentName(const std::string& n) override { currentName = n; }
+    void setSongPath(const std::string& p) override { songPath = p; }
+    void showModeless() override { ++shows; }
+    void hideDialog() override {}
+};
 } // namespace
 
 TEST(NextSong, ListOrderWalksTheLinesThenEnds)
 {
-    EngineSandbox box;
-    std::string folder = box.addFolder("My-Music"); // a hyphen in the folder is harmless
-    writeText(box.playList, folder + "G1 - C - 1999 - T1 - 1_02.mp3\r\n" + folder +
-                                "G2 - C - 2000 - T2 - 0_30.mp3\r\n");
+    Rig rig;
+    std::string folder = rig.addFolder("My-Music"); // a hyphen in the folder is harmless
+    rig.writeList(
+        {folder + "G1 - C - 1999 - T1 - 1_02.mp3", folder + "G2 - C - 2000 - T2 - 0_30.mp3"});
     Globals& g = globals();
     ASSERT_FALSE(select());
     EXPECT_EQ(g.gSongIndex, 1);
@@ -124,29 +124,28 @@ TEST(NextSong, ListOrderWalksTheLinesThenEnds)
     EXPECT_EQ(g.gCurrentTitle, " T2 ");
     EXPECT_FALSE(g.gStopPlay);
     EXPECT_TRUE(select());
-    ASSERT_EQ(box.dialogs.boxes.size(), 1u);
-    EXPECT_EQ(box.dialogs.boxes[0].title, "End Of Play List");
-    EXPECT_EQ(box.dialogs.boxes[0].text, "The last song has been played\r\n\r\nClick OK to exit");
-    EXPECT_EQ(box.dialogs.boxes[0].icon, MsgIcon::Information);
+    ASSERT_EQ(rig.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(rig.dialogs.boxes[0].title, "End Of Play List");
+    EXPECT_EQ(rig.dialogs.boxes[0].text, "The last song has been played\r\n\r\nClick OK to exit");
+    EXPECT_EQ(rig.dialogs.boxes[0].icon, MsgIcon::Information);
 }
 
 TEST(NextSong, OneLineListRepeatsAndEmptyListsEndInBothOrders)
 {
-    EngineSandbox box;
-    writeText(box.playList, "/m/A - B - C - D - 0_5.mp3\r\n");
+    Rig rig;
+    rig.writeList({"/m/A - B - C - D - 0_5.mp3"});
     for (int i = 0; i < 3; ++i)
         ASSERT_FALSE(select());
     EXPECT_EQ(globals().gCurrentFileName, "/m/A - B - C - D - 0_5.mp3");
 
-    writeText(box.playList, "");
+    rig.writeList({});
     globals().gSongIndex = 0;
     EXPECT_TRUE(select());
     globals().gStartUpAction = "Random";
     globals().gSongCount = 0;
     globals().gSongIndex = 3;
     EXPECT_TRUE(select());
-    EXPECT_EQ(box.dialogs.titles(),
-              (std::vector<std::string>{"End Of Play List", "End Of Play List"}));
+    EXPECT_EQ(rig.dialogs.titles(), (Strings{"End Of Play List", "End Of Play List"}));
 }
 
 TEST(NextSong, RandomLineIsUniformOverTheOtherLinesAndNeverRepeats)
@@ -156,9 +155,8 @@ TEST(NextSong, RandomLineIsUniformOverTheOtherLinesAndNeverRepeats)
             std::set<int> seen;
             for (double draw = 0.0; draw < 1.0; draw += 0.01) {
                 int line = clsGetNextSong::fRandomLine(count, current, draw);
-                ASSERT_GE(line, 1);
-                ASSERT_LE(line, count);
-                ASSERT_NE(line, current) << count << " " << current << " " << draw;
+                ASSERT_TRUE(line >= 1 && line <= count && line != current)
+                    << count << " " << current << " " << draw;
                 seen.insert(line);
             }
             bool excluded = current >= 1 && current <= count;
@@ -171,12 +169,12 @@ TEST(NextSong, RandomLineIsUniformOverTheOtherLinesAndNeverRepeats)
 
 TEST(NextSong, RandomOrderWithTwoSongsAlternates)
 {
-    EngineSandbox box;
-    writeText(box.playList, "/m/A - B - C - D - 0_5.mp3\r\n/m/E - F - G - H - 0_6.mp3\r\n");
+    Rig rig;
+    rig.writeList({"/m/A - B - C - D - 0_5.mp3", "/m/E - F - G - H - 0_6.mp3"});
     Globals& g = globals();
     g.gStartUpAction = "preview"; // only "Preview" exactly means list order
     g.gSongCount = 2;
-    box.random.draws = {0.9, 0.1, 0.99, 0.0, 0.5};
+    rig.random.draws = {0.9, 0.1, 0.99, 0.0, 0.5};
     std::vector<int> order;
     for (int i = 0; i < 5; ++i) {
         ASSERT_FALSE(select());
@@ -184,30 +182,36 @@ TEST(NextSong, RandomOrderWithTwoSongsAlternates)
     }
     EXPECT_EQ(order, (std::vector<int>{2, 1, 2, 1, 2}));
     EXPECT_EQ(g.gCurrentTitle, " H ");
-    EXPECT_EQ(box.random.seeds, 5);
+    EXPECT_EQ(rig.random.seeds, 5);
 }
 
 TEST(NextSong, BadNameStopsTheEngineAndOffersTheRename)
 {
-    EngineSandbox box;
-    RecordingRenameDialog::Log log;
-    setResetSongFileNameLoader([&] { return std::make_unique<RecordingRenameDialog>(log); });
-    writeText(box.playList, "/m/Artist-Album-1999-Re-Entry-3_10.mp3\r\n");
+    Rig rig;
+    auto* dialog = new RecordingRenameDialog;
+    int loads = 0;
+    setResetSongFileNameLoader([&] {
+        ++loads;
+        return std::unique_ptr<RenameDialogPort>(dialog);
+    });
+    rig.writeList({"/m/Artist-Album-1999-Re-Entry-3_10.mp3"});
     globals().gLogDate = "20261206";
     ASSERT_FALSE(select());
     EXPECT_TRUE(globals().gStopPlay);
-    EXPECT_EQ(log.loads, 1);
-    EXPECT_EQ(log.shows, 1);
-    EXPECT_EQ(log.currentName, "/m/Artist-Album-1999-Re-Entry-3_10.mp3");
-    EXPECT_EQ(log.songPath, "/m/Artist-Album-1999-Re-Entry-3_10.mp3");
+    EXPECT_EQ(loads, 1);
+    EXPECT_EQ(dialog->shows, 1);
+    EXPECT_EQ(dialog->currentName, "/m/Artist-Album-1999-Re-Entry-3_10.mp3");
+    EXPECT_EQ(dialog->songPath, "/m/Artist-Album-1999-Re-Entry-3_10.mp3");
     EXPECT_EQ(globals().gLogDate, ""); // the renamed file is listed afresh on the next cycle
+    unloadResetSongFileName();
+    setResetSongFileNameLoader(nullptr);
 }
 
 TEST(ActivityLog, HeaderOnceAndRowsInTheirLayout)
 {
-    EngineSandbox box;
+    Rig rig;
     Globals& g = globals();
-    g.gLogLocation = (box.dir.path / "new" / "folder").string() + "/"; // made when missing
+    g.gLogLocation = rig.box.path("new/folder") + "/"; // made when missing
     g.gLogDate = "20261206";
     clsActivityLog log;
     log.fCreateLogFile();
@@ -219,42 +223,35 @@ TEST(ActivityLog, HeaderOnceAndRowsInTheirLayout)
     g.gCurrentFileName = "/m/x.mp3 ";
     log.fAppendActivity();
     log.fCreateLogFile(); // an existing log gets no second header
-    const std::string path = g.gLogLocation + "OnAirActivity-20261206.log";
-    EXPECT_EQ(clsActivityLog::fLogFileName(), path);
-    EXPECT_EQ(readText(path),
+    EXPECT_EQ(readText(g.gLogLocation + "OnAirActivity-20261206.log"),
               "\"ActivityDateTime\",\"Group\",\"CDTitle\",\"ReleaseYear\",\"Title\","
               "\"ActivityLength\",\"FileName\"\r\n"
               "\"12/06/26 16:30:00\",\"The \"\"Best\"\" Band\",\"Live\",\"1999\",\"Song, Two\","
               "\"-5\",\"/m/x.mp3\"\r\n");
     EXPECT_EQ(clsActivityLog::fDateText({2027, 1, 9, 0, 0, 0}), "20270109");
-    EXPECT_TRUE(box.dialogs.boxes.empty());
-}
+    EXPECT_TRUE(rig.dialogs.boxes.empty());
 
-TEST(ActivityLog, UnwritableLogIsReportedOnceAndNothingStops)
-{
-    EngineSandbox box;
-    writeText(box.dir.path / "blocker", "a file where the log folder should be");
-    globals().gLogLocation = (box.dir.path / "blocker" / "logs").string() + "/";
-    globals().gLogDate = "20261206";
-    clsActivityLog log;
+    // A log that cannot be written is reported once and nothing stops.
+    rig.box.write("blocker", "a file where the log folder should be");
+    g.gLogLocation = rig.box.path("blocker/logs") + "/";
     log.fCreateLogFile();
     log.fAppendActivity();
     log.fAppendActivity();
-    ASSERT_EQ(box.dialogs.boxes.size(), 1u);
-    EXPECT_EQ(box.dialogs.boxes[0].title, "Activity Log");
-    EXPECT_NE(box.dialogs.boxes[0].text.find(clsActivityLog::fLogFileName()), std::string::npos);
+    ASSERT_EQ(rig.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(rig.dialogs.boxes[0].title, "Activity Log");
+    EXPECT_NE(rig.dialogs.boxes[0].text.find(clsActivityLog::fLogFileName()), std::string::npos);
 }
 
 TEST(PathText, FolderPartAndDoubledAmpersands)
 {
-    clsGetDriveDirFromFilename dir;
-    EXPECT_EQ(dir.fPerformGetDriveDirFromFilename("/music/rock/song.mp3"), "/music/rock/");
-    EXPECT_EQ(dir.fPerformGetDriveDirFromFilename("/song.mp3"), "/");
-    EXPECT_EQ(dir.fPerformGetDriveDirFromFilename("a/b"), "a/");
-    EXPECT_EQ(dir.fPerformGetDriveDirFromFilename("/music/"), "/music/");
-    EXPECT_EQ(dir.fPerformGetDriveDirFromFilename("song.mp3"), "");
-    EXPECT_EQ(dir.fPerformGetDriveDirFromFilename(""), "");
-
+    for (auto [in, out] :
+         std::vector<std::pair<std::string, std::string>>{{"/music/rock/song.mp3", "/music/rock/"},
+                                                          {"/song.mp3", "/"},
+                                                          {"a/b", "a/"},
+                                                          {"/music/", "/music/"},
+                                                          {"song.mp3", ""},
+                                                          {"", ""}})
+        EXPECT_EQ(clsGetDriveDirFromFilename().fPerformGetDriveDirFromFilename(in), out) << in;
     for (auto [in, out] :
          std::vector<std::pair<std::string, std::string>>{{"Rock & Roll", "Rock && Roll"},
                                                           {"A&&B", "A&&&&B"},

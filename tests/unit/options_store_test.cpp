@@ -1,58 +1,62 @@
 #include "platform/posix/IniOptionsStore.h"
-#include "support/Sandbox.h"
+#include "support/Rig.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using quavix::IniOptionsStore;
+using quavix::testing::readText;
 using quavix::testing::Sandbox;
 
-TEST(IniOptionsStore, DefaultsAndStoredFormsSurviveARestart)
+namespace {
+int filesStartingWith(const std::string& folder, const std::string& prefix)
+{
+    int n = 0;
+    for (auto& e : std::filesystem::directory_iterator(folder))
+        n += e.path().filename().string().rfind(prefix, 0) == 0;
+    return n;
+}
+} // namespace
+
+TEST(IniOptionsStore, DefaultsStoredFormsAndOtherInstancesSaves)
 {
     Sandbox box;
-    {
-        IniOptionsStore store;
-        EXPECT_EQ(store.path(), box.path("config/quavix/options.ini"));
-        EXPECT_EQ(store.get("Quavix", "Options", "AlwaysOnTop", "True"), "True");
-        EXPECT_TRUE(store.save("Quavix", "Options", "AlwaysOnTop", "False"));
-        EXPECT_TRUE(store.save("Quavix", "Options", "Volume", "-2500"));
-        EXPECT_TRUE(store.save("Quavix", "Options", "RandomSelectIconAtStartup", "1"));
-        EXPECT_TRUE(store.save("Quavix", "File Locations", "FileList", "/a b/list.m3u"));
-        EXPECT_TRUE(store.save("Quavix", "Options", "volume", "-100")); // same key
-    }
+    IniOptionsStore store, other;
+    EXPECT_EQ(store.path(), box.path("config/quavix/options.ini"));
+    EXPECT_EQ(store.get("Quavix", "Options", "AlwaysOnTop", "True"), "True");
+    EXPECT_TRUE(store.save("Quavix", "Options", "AlwaysOnTop", "False"));
+    EXPECT_TRUE(store.save("Quavix", "File Locations", "FileList", "/a b/list.m3u"));
+    EXPECT_TRUE(other.save("Quavix", "Options", "Volume", "-2500"));
+    EXPECT_TRUE(store.save("Quavix", "Options", "volume", "-100")); // same key
+
     IniOptionsStore again;
-    EXPECT_EQ(again.get("Quavix", "Options", "AlwaysOnTop", "True"), "False");
+    EXPECT_EQ(other.get("Quavix", "Options", "AlwaysOnTop", "True"), "False");
     EXPECT_EQ(again.get("Quavix", "OPTIONS", "Volume", "0"), "-100");
-    EXPECT_EQ(again.get("Quavix", "Options", "RandomSelectIconAtStartup", "0"), "1");
     EXPECT_EQ(again.get("Quavix", "File Locations", "FileList", ""), "/a b/list.m3u");
     EXPECT_EQ(again.get("Quavix", "Options", "Missing", "dflt"), "dflt");
     EXPECT_EQ(again.get("Quavix", "Nowhere", "Volume", "dflt"), "dflt");
     // The file stays readable by a person.
-    EXPECT_NE(Sandbox::read(again.path()).find("[File Locations]\nFileList=/a b/list.m3u\n"),
+    EXPECT_NE(readText(again.path()).find("[File Locations]\nFileList=/a b/list.m3u\n"),
               std::string::npos);
 }
 
-TEST(IniOptionsStore, AwkwardTextsRoundTrip)
+TEST(IniOptionsStore, AwkwardTextsRoundTripAsValuesSectionsAndKeys)
 {
     Sandbox box;
-    const std::vector<std::string> texts = {
-        "",
-        " leading and trailing ",
-        "line one\nline two\r\nline three\r",
-        "back\\slash\\n not a newline \\x41",
-        "key=value [section] ; comment # hash",
-        "\t tab \t",
-        std::string("nul\0byte\x01\x7f", 10),
-        "\xC3\xA9t\xC3\xA9 \xE2\x99\xAB",
-        "\xFF\xFE invalid utf-8",
-        "\"quoted\" 'single'",
-    };
+    const std::vector<std::string> texts = {"",
+                                            " leading and trailing ",
+                                            "line one\nline two\r\nline three\r",
+                                            "back\\slash\\n not a newline \\x41",
+                                            "key=value [section] ; comment # hash",
+                                            "\t tab \t",
+                                            std::string("nul\0byte\x01\x7f", 10),
+                                            "\xC3\xA9t\xC3\xA9 \xE2\x99\xAB",
+                                            "\xFF\xFE invalid utf-8",
+                                            "\"quoted\" 'single'"};
     IniOptionsStore writer;
     for (std::size_t i = 0; i < texts.size(); ++i) {
         ASSERT_TRUE(writer.save("Quavix", "Awkward", "k" + std::to_string(i), texts[i]));
-        // Names with the same characters work as section and key too.
         if (!texts[i].empty()) {
             ASSERT_TRUE(writer.save("Quavix", texts[i], texts[i], texts[i]));
         }
@@ -64,25 +68,14 @@ TEST(IniOptionsStore, AwkwardTextsRoundTrip)
             EXPECT_EQ(reader.get("Quavix", texts[i], texts[i], "-"), texts[i]) << i;
         }
     }
-    EXPECT_FALSE(IniOptionsStore::parse(Sandbox::read(reader.path())).damaged);
-}
-
-TEST(IniOptionsStore, SeesSavesOfOtherInstances)
-{
-    Sandbox box;
-    IniOptionsStore a, b;
-    EXPECT_EQ(a.get("Quavix", "Options", "ImageIndex", "0"), "0");
-    ASSERT_TRUE(b.save("Quavix", "Options", "ImageIndex", "7"));
-    EXPECT_EQ(a.get("Quavix", "Options", "ImageIndex", "0"), "7");
-    ASSERT_TRUE(a.save("Quavix", "Options", "Volume", "-10"));
-    EXPECT_EQ(b.get("Quavix", "Options", "ImageIndex", "0"), "7");
-    EXPECT_EQ(b.get("Quavix", "Options", "Volume", "0"), "-10");
+    EXPECT_FALSE(IniOptionsStore::parse(readText(reader.path())).damaged);
 }
 
 TEST(IniOptionsStore, ConcurrentWritersInSeveralProcessesLoseNoKey)
 {
     Sandbox box;
     constexpr int Writers = 4, KeysEach = 40;
+    auto key = [](int w, int k) { return "w" + std::to_string(w) + "k" + std::to_string(k); };
     std::vector<pid_t> children;
     for (int w = 0; w < Writers; ++w) {
         pid_t pid = ::fork();
@@ -91,9 +84,7 @@ TEST(IniOptionsStore, ConcurrentWritersInSeveralProcessesLoseNoKey)
             IniOptionsStore store;
             bool ok = true;
             for (int k = 0; k < KeysEach; ++k)
-                ok = store.save("Quavix", "Race", "w" + std::to_string(w) + "k" + std::to_string(k),
-                                std::to_string(w * 1000 + k)) &&
-                     ok;
+                ok = store.save("Quavix", "Race", key(w, k), std::to_string(w * 1000 + k)) && ok;
             ::_exit(ok ? 0 : 1);
         }
         children.push_back(pid);
@@ -106,33 +97,23 @@ TEST(IniOptionsStore, ConcurrentWritersInSeveralProcessesLoseNoKey)
     IniOptionsStore store;
     for (int w = 0; w < Writers; ++w)
         for (int k = 0; k < KeysEach; ++k)
-            EXPECT_EQ(store.get("Quavix", "Race", "w" + std::to_string(w) + "k" + std::to_string(k),
-                                "lost"),
-                      std::to_string(w * 1000 + k));
-    // No temporary file is left behind.
-    for (auto& e : std::filesystem::directory_iterator(box.path("config/quavix")))
-        EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos);
+            EXPECT_EQ(store.get("Quavix", "Race", key(w, k), "lost"), std::to_string(w * 1000 + k));
+    EXPECT_EQ(filesStartingWith(box.path("config/quavix"), "options.ini.tmp-"), 0);
 }
 
 TEST(IniOptionsStore, UnparseableFileIsKeptAsideBeforeTheFirstSave)
 {
     Sandbox box;
-    const std::string damaged = "[Options]\n"
-                                "AlwaysOnTop=False\n"
-                                "this line has no equals sign\n"
-                                "Bad=\\q escape\n"
-                                "[Locations\n"
-                                "Lost=in a broken section\n"
-                                "[Icons]\n"
-                                "3=/pics/three.png\n" +
+    const std::string damaged = "[Options]\nAlwaysOnTop=False\nthis line has no equals sign\n"
+                                "Bad=\\q escape\n[Locations\nLost=in a broken section\n"
+                                "[Icons]\n3=/pics/three.png\n" +
                                 std::string("\0\x01\x02 binary\n", 11);
     std::string file = box.write("config/quavix/options.ini", damaged);
     IniOptionsStore store;
     EXPECT_EQ(store.get("Quavix", "Options", "AlwaysOnTop", "True"), "False");
     EXPECT_EQ(store.get("Quavix", "Icons", "3", "<none>"), "/pics/three.png");
     EXPECT_EQ(store.get("Quavix", "Options", "Bad", "dflt"), "dflt");
-    // Reading changes nothing.
-    EXPECT_EQ(Sandbox::read(file), damaged);
+    EXPECT_EQ(readText(file), damaged); // reading changes nothing
 
     ASSERT_TRUE(store.save("Quavix", "Options", "Volume", "-5"));
     std::vector<std::string> aside;
@@ -140,27 +121,21 @@ TEST(IniOptionsStore, UnparseableFileIsKeptAsideBeforeTheFirstSave)
         if (e.path().filename().string().rfind("options.ini.bad-", 0) == 0)
             aside.push_back(e.path().string());
     ASSERT_EQ(aside.size(), 1u);
-    EXPECT_EQ(Sandbox::read(aside[0]), damaged);
+    EXPECT_EQ(readText(aside[0]), damaged);
     EXPECT_EQ(aside[0].size(), file.size() + std::string(".bad-yyyymmdd-hhmmss").size());
 
     IniOptionsStore reread;
     EXPECT_EQ(reread.get("Quavix", "Options", "AlwaysOnTop", "True"), "False");
     EXPECT_EQ(reread.get("Quavix", "Icons", "3", "<none>"), "/pics/three.png");
     EXPECT_EQ(reread.get("Quavix", "Options", "Volume", "0"), "-5");
-    EXPECT_FALSE(IniOptionsStore::parse(Sandbox::read(file)).damaged);
+    EXPECT_FALSE(IniOptionsStore::parse(readText(file)).damaged);
     // The next save finds a clean file and copies nothing more.
     ASSERT_TRUE(reread.save("Quavix", "Options", "Volume", "-6"));
-    int count = 0;
-    for (auto& e : std::filesystem::directory_iterator(box.path("config/quavix")))
-        count += e.path().filename().string().rfind("options.ini.bad-", 0) == 0;
-    EXPECT_EQ(count, 1);
-}
+    EXPECT_EQ(filesStartingWith(box.path("config/quavix"), "options.ini.bad-"), 1);
 
-TEST(IniOptionsStore, ASaveThatCannotBeWrittenFailsAndChangesNothing)
-{
-    Sandbox box;
+    // A save that cannot be written fails and changes nothing.
     box.write("blocker", "a file where a folder should be");
-    IniOptionsStore store(box.path("blocker/options.ini"));
-    EXPECT_FALSE(store.save("Quavix", "Options", "Volume", "1"));
-    EXPECT_EQ(store.get("Quavix", "Options", "Volume", "0"), "0");
+    IniOptionsStore blocked(box.path("blocker/options.ini"));
+    EXPECT_FALSE(blocked.save("Quavix", "Options", "Volume", "1"));
+    EXPECT_EQ(blocked.get("Quavix", "Options", "Volume", "0"), "0");
 }

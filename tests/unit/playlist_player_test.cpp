@@ -4,7 +4,7 @@
 #include "engine/PlayListPlayer.h"
 #include "engine/PlayListReader.h"
 #include "engine/clsPlayFromPlayList.h"
-#include "support/PlayerHarness.h"
+#include "support/Rig.h"
 
 #include <climits>
 #include <cmath>
@@ -12,11 +12,11 @@
 #include <random>
 
 using namespace quavix;
-using quavix::testing::PlayerHarness;
+using quavix::testing::Rig;
 using Strings = std::vector<std::string>;
 
 namespace {
-void pressPlay(PlayerHarness& h)
+void pressPlay(Rig& h)
 {
     PlayListPlayer::start();
     h.window.firePending();
@@ -25,7 +25,7 @@ void pressPlay(PlayerHarness& h)
 
 TEST(PlayListOrder, PlaysEveryEntryInFileOrderThenEnds)
 {
-    PlayerHarness h;
+    Rig h;
     auto s = h.songs(4, 2.6);
     h.writeList(s);
     globals().gPlayingPlayList = true;
@@ -45,7 +45,7 @@ TEST(PlayListOrder, PlaysEveryEntryInFileOrderThenEnds)
 
 TEST(PlayListOrder, MovesOnFromTheCurrentEntryAndPlaysOneItemWhenNotPlayingAList)
 {
-    PlayerHarness h;
+    Rig h;
     auto s = h.songs(4);
     h.writeList(s);
     globals().gCurrentFileName = s[0];
@@ -62,7 +62,7 @@ TEST(PlayListOrder, MovesOnFromTheCurrentEntryAndPlaysOneItemWhenNotPlayingAList
 
 TEST(PlayListOrder, LineEndingsBlankLinesAndRepeatedEntries)
 {
-    PlayerHarness h;
+    Rig h;
     auto s = h.songs(3);
     // LF endings, blank lines, an entry listed twice: each line is played once, in order.
     h.writeList({s[0], "", s[1], s[0], "", s[2]}, "\n");
@@ -73,12 +73,13 @@ TEST(PlayListOrder, LineEndingsBlankLinesAndRepeatedEntries)
 
 TEST(PlayListOrder, SkipsMissingFilesAndFailedOpensButPlaysStreamAddresses)
 {
-    PlayerHarness h;
+    Rig h;
     auto a = h.song("a.mp3"), b = h.song("b.mp3");
     const std::string stream = "http://radio.example.net/live";
     h.media.addItem(stream, 4);
     const std::string dead = "mms://media.example.net/gone";
-    h.writeList({a, (h.dir / "missing.mp3").string(), stream, dead, h.dir.string(), b});
+    h.writeList(
+        {a, (h.box.root() / "missing.mp3").string(), stream, dead, h.box.root().string(), b});
     globals().gPlayingPlayList = true;
     pressPlay(h);
     EXPECT_EQ(h.media.opened, (Strings{a, stream, dead, b}));
@@ -88,7 +89,7 @@ TEST(PlayListOrder, SkipsMissingFilesAndFailedOpensButPlaysStreamAddresses)
 TEST(PlayListOrder, EmptyOrMissingPlayListPlaysAndShowsNothing)
 {
     for (const char* content : {"<none>", "", "\r\n\r\n"}) {
-        PlayerHarness h;
+        Rig h;
         if (std::string(content) != "<none>")
             h.writeList({content});
         globals().gPlayingPlayList = true;
@@ -101,7 +102,7 @@ TEST(PlayListOrder, EmptyOrMissingPlayListPlaysAndShowsNothing)
 
 TEST(PlayListRandom, UniformOverAllEntriesWithoutRepeats)
 {
-    PlayerHarness h;
+    Rig h;
     constexpr int N = 10, Picks = 6000;
     auto s = h.songs(N, 0.5);
     h.writeList(s);
@@ -135,7 +136,7 @@ TEST(PlayListRandom, UniformOverAllEntriesWithoutRepeats)
 
 TEST(PlayListRandom, OneEntryPlaysOnceAndAForeignCurrentEntryExcludesNothing)
 {
-    PlayerHarness h;
+    Rig h;
     auto s = h.songs(2);
     globals().gPlayListSequential = false;
     globals().gPlayingPlayList = true;
@@ -155,7 +156,7 @@ TEST(PlayListRandom, OneEntryPlaysOnceAndAForeignCurrentEntryExcludesNothing)
 
 TEST(PlayListRandom, ListOfNothingPlayableEndsInsteadOfSpinning)
 {
-    PlayerHarness h;
+    Rig h;
     h.writeList({"/nowhere/a.mp3", "/nowhere/b.mp3", "/nowhere/c.mp3"});
     globals().gPlayListSequential = false;
     globals().gPlayingPlayList = true;
@@ -166,7 +167,7 @@ TEST(PlayListRandom, ListOfNothingPlayableEndsInsteadOfSpinning)
 
 TEST(PlayListPrevious, FirstEntryOrEntryNotInTheListDoNothing)
 {
-    PlayerHarness h;
+    Rig h;
     auto s = h.songs(4);
     h.writeList(s);
     for (const std::string& current : {s[0], h.song("other.mp3"), std::string()}) {
@@ -181,7 +182,7 @@ TEST(PlayListPrevious, FirstEntryOrEntryNotInTheListDoNothing)
 TEST(PlayListPrevious, LastEntryPlaysTheOneAboveInEitherOrder)
 {
     for (bool sequential : {true, false}) {
-        PlayerHarness h;
+        Rig h;
         auto s = h.songs(4);
         h.writeList(s);
         globals().gPlayListSequential = sequential;
@@ -197,7 +198,7 @@ TEST(PlayListPrevious, LastEntryPlaysTheOneAboveInEitherOrder)
 
 TEST(PlayListPrevious, WhilePlayingGoesBackOneAndCarriesOn)
 {
-    PlayerHarness h;
+    Rig h;
     auto s = h.songs(4);
     h.writeList(s);
     globals().gPlayingPlayList = true;
@@ -209,7 +210,7 @@ TEST(PlayListPrevious, WhilePlayingGoesBackOneAndCarriesOn)
 
 TEST(PlayListPrevious, RepeatedEntryGoesBackFromTheOccurrenceThatPlays)
 {
-    PlayerHarness h;
+    Rig h;
     auto s = h.songs(3);
     h.writeList({s[0], s[1], s[2], s[0], s[1]});
     globals().gPlayingPlayList = true;
@@ -221,7 +222,7 @@ TEST(PlayListPrevious, RepeatedEntryGoesBackFromTheOccurrenceThatPlays)
 
 TEST(Transport, NextEndsTheItemAndTheListMovesOn)
 {
-    PlayerHarness h;
+    Rig h;
     auto s = h.songs(3, 30);
     h.writeList(s);
     globals().gPlayingPlayList = true;
@@ -239,7 +240,7 @@ TEST(Transport, NextEndsTheItemAndTheListMovesOn)
 
 TEST(Transport, StopIdlesAndPlayResumesWithTheNextEntry)
 {
-    PlayerHarness h;
+    Rig h;
     auto s = h.songs(4);
     h.writeList(s);
     auto& g = globals();
@@ -264,7 +265,7 @@ TEST(Transport, StopIdlesAndPlayResumesWithTheNextEntry)
 
 TEST(Transport, PlayWhilePausedStartsTheNextEntryAndTheOuterRunEnds)
 {
-    PlayerHarness h;
+    Rig h;
     auto s = h.songs(3);
     h.writeList(s);
     globals().gPlayingPlayList = true;
@@ -281,7 +282,7 @@ TEST(Transport, PlayWhilePausedStartsTheNextEntryAndTheOuterRunEnds)
 TEST(Transport, IconChangesAfterEveryEntryOnlyWithBothOptions)
 {
     for (bool afterFile : {true, false}) {
-        PlayerHarness h;
+        Rig h;
         auto s = h.songs(2);
         h.writeList({s[0], "/nowhere/missing.mp3", s[1]});
         int changes = 0;
@@ -306,7 +307,7 @@ TEST(Transport, SliderSecondsRoundHalfToEvenAndClamp)
 
 TEST(PlayFile, CancelLeavesListAndPlaybackAlone)
 {
-    PlayerHarness h;
+    Rig h;
     auto s = h.songs(2);
     h.writeList(s);
     std::string before = h.readList();
@@ -325,7 +326,7 @@ TEST(PlayFile, CancelLeavesListAndPlaybackAlone)
 
     // A play list that cannot be written counts as a failure: the same outcome.
     h.window.timer1 = false;
-    globals().gPlayListFile = (h.dir / "no-such-folder" / "list.m3u").string();
+    globals().gPlayListFile = (h.box.root() / "no-such-folder" / "list.m3u").string();
     h.dialogs.fileAnswers.push_back(s[0]);
     playFileCommand();
     EXPECT_EQ(h.media.stopCalls, 0);
@@ -335,7 +336,7 @@ TEST(PlayFile, CancelLeavesListAndPlaybackAlone)
 
 TEST(PlayFile, ChosenFileReplacesTheListAndPlaysAfterTheCurrentItem)
 {
-    PlayerHarness h;
+    Rig h;
     auto s = h.songs(3);
     auto chosen = h.song("chosen.mp3");
     h.writeList(s);
@@ -353,7 +354,7 @@ TEST(PlayFile, ChosenFileReplacesTheListAndPlaysAfterTheCurrentItem)
 
 TEST(DroppedFiles, PlayInDropOrderFromTheFirstEvenWhileARandomListPlays)
 {
-    PlayerHarness h;
+    Rig h;
     auto s = h.songs(5);
     Strings dropped = {h.song("d1.mp3"), h.song("d2.mp3"), h.song("d3.mp3")};
     h.writeList(s);
@@ -374,7 +375,7 @@ TEST(DroppedFiles, PlayInDropOrderFromTheFirstEvenWhileARandomListPlays)
 
 TEST(DroppedFiles, NothingUsableChangesNothing)
 {
-    PlayerHarness h;
+    Rig h;
     auto s = h.songs(1);
     h.writeList(s);
     EXPECT_FALSE(playDroppedFiles({}));
@@ -386,7 +387,7 @@ TEST(DroppedFiles, NothingUsableChangesNothing)
 
 TEST(PlayListFile, WriteIsAllOrNothing)
 {
-    PlayerHarness h;
+    Rig h;
     h.writeList({"old"});
     EXPECT_FALSE(writePlayList(h.playList, {"new", "bad\rline"}));
     EXPECT_FALSE(writePlayList("", {"x"}));
@@ -398,7 +399,7 @@ TEST(PlayListFile, WriteIsAllOrNothing)
 
 TEST(PlayListFile, ReaderHandlesLongLinesAndAMissingFinalLineEnd)
 {
-    PlayerHarness h;
+    Rig h;
     std::string longLine(200 * 1024, 'x');
     {
         std::ofstream out(h.playList, std::ios::binary);
@@ -413,5 +414,5 @@ TEST(PlayListFile, ReaderHandlesLongLinesAndAMissingFinalLineEnd)
     EXPECT_EQ(*scan.after, "c");
     EXPECT_EQ(playListEntryAt(h.playList, 2), "c");
     EXPECT_EQ(playListEntryAt(h.playList, 3), std::nullopt);
-    EXPECT_FALSE(scanPlayList(h.dir.string() + "/none", "b").opened);
+    EXPECT_FALSE(scanPlayList(h.box.root().string() + "/none", "b").opened);
 }

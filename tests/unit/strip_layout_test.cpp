@@ -10,6 +10,7 @@
 #include "startup/Services.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace quavix;
 
@@ -41,17 +42,17 @@ TEST(StripLayout, EveryCombinationOfShownElements)
 
 TEST(StripLayout, ParkingPlaceAndPixels)
 {
-    // Right edge 57 pixels inside the screen's, at 96 and at 120 DPI.
-    EXPECT_FLOAT_EQ(stripLeftFor(1024, 15, 240), 1024 * 15 - 240 - 57 * 15);
+    // Right edge 57 pixels inside the screen's at 120 DPI; a strip wider than the screen goes
+    // off its left edge rather than wrapping.
     EXPECT_FLOAT_EQ(stripLeftFor(1920, 12, 9090), 1920 * 12 - 9090 - 57 * 12);
-    // A strip wider than the screen goes off its left edge rather than wrapping.
     EXPECT_LT(stripLeftFor(100, 15, 9090), 0);
-
-    EXPECT_EQ(twipsToPixels(-40, 15), -3);
-    EXPECT_EQ(twipsToPixels(-30, 15), -2);
-    EXPECT_EQ(twipsToPixels(22.5, 15), 2); // 1.5: halves go to the even neighbour
-    EXPECT_EQ(twipsToPixels(37.5, 15), 2); // 2.5
-    EXPECT_EQ(twipsToPixels(240, 0), 0);   // no factor: no size rather than a division by 0
+    // Halves go to the even neighbour; no factor gives no size rather than a division by 0.
+    for (auto [twips, factor, pixels] : {std::tuple{-40.0, 15.0, -3},
+                                         {-30.0, 15.0, -2},
+                                         {22.5, 15.0, 2},
+                                         {37.5, 15.0, 2},
+                                         {240.0, 0.0, 0}})
+        EXPECT_EQ(twipsToPixels(twips, factor), pixels) << twips;
 }
 
 TEST(ScreenSize, MeasuresTheDesktopWithin16Bits)
@@ -95,12 +96,14 @@ TEST(TrayRecord, BytesOfTheIconRecord)
 
 TEST(IconDraw, CoversTheWholeSetAndStaysInside)
 {
-    EXPECT_EQ(iconIndexForDraw(0.0, 24), 0);
-    EXPECT_EQ(iconIndexForDraw(0.999999, 24), 23);
-    EXPECT_EQ(iconIndexForDraw(0.5, 24), 12);
-    EXPECT_EQ(iconIndexForDraw(1.0, 24), 23); // a generator that returns 1 after all
-    EXPECT_EQ(iconIndexForDraw(-0.1, 24), 0);
-    EXPECT_EQ(iconIndexForDraw(0.5, 0), 0);
+    // Draws of 1 or below 0 come from generators that break their promise.
+    for (auto [draw, count, index] : {std::tuple{0.0, 24, 0},
+                                      {0.999999, 24, 23},
+                                      {0.5, 24, 12},
+                                      {1.0, 24, 23},
+                                      {-0.1, 24, 0},
+                                      {0.5, 0, 0}})
+        EXPECT_EQ(iconIndexForDraw(draw, count), index) << draw;
 }
 
 TEST(QtDialogsFilter, NamePatternPairsBecomeQtFilters)
@@ -118,9 +121,9 @@ TEST(QtDialogsFilter, NamePatternPairsBecomeQtFilters)
 
 TEST(QtTrayActivation, DoubleClickAndContextOnly)
 {
-    EXPECT_EQ(QtTray::mouseMessageFor(QSystemTrayIcon::DoubleClick), 515u);
-    EXPECT_EQ(QtTray::mouseMessageFor(QSystemTrayIcon::Trigger), 515u);
-    EXPECT_EQ(QtTray::mouseMessageFor(QSystemTrayIcon::Context), 517u);
-    EXPECT_FALSE(QtTray::mouseMessageFor(QSystemTrayIcon::MiddleClick).has_value());
-    EXPECT_FALSE(QtTray::mouseMessageFor(QSystemTrayIcon::Unknown).has_value());
+    using R = QSystemTrayIcon;
+    EXPECT_EQ(QtTray::mouseMessageFor(R::DoubleClick), 515u);
+    EXPECT_EQ(QtTray::mouseMessageFor(R::Trigger), 515u);
+    EXPECT_EQ(QtTray::mouseMessageFor(R::Context), 517u);
+    EXPECT_FALSE(QtTray::mouseMessageFor(R::MiddleClick) || QtTray::mouseMessageFor(R::Unknown));
 }
