@@ -45,6 +45,7 @@ TEST(GstMediaPlayerStartup, UnusedPlayerNeitherInitialisesNorBuilds)
     EXPECT_FALSE(gst_is_initialized());
 }
 
+// Runs a GStreamer pipeline description to its end (the test's sound files).
 void runPipeline(const std::string& description)
 {
     GError* err = nullptr;
@@ -63,33 +64,29 @@ void runPipeline(const std::string& description)
     ASSERT_TRUE(ok) << description;
 }
 
-// tenths of a second of a tone, mono 44.1 kHz
-std::string tone(int tenths)
+// Tenths of a second of a mono 44.1 kHz tone, encoded by `encoder` into `file`.
+void writeTone(int tenths, const std::string& encoder, const std::string& file)
 {
-    return "audiotestsrc num-buffers=" + std::to_string(tenths) +
-           " samplesperbuffer=4410 ! audio/x-raw,rate=44100,channels=1 ! audioconvert ! ";
+    runPipeline("audiotestsrc num-buffers=" + std::to_string(tenths) +
+                " samplesperbuffer=4410 ! audio/x-raw,rate=44100,channels=1 ! audioconvert ! " +
+                encoder + " ! filesink location=\"" + file + "\"");
 }
 
-// Sun audio: ".snd" header, then 16-bit big-endian PCM.
+// Sun audio: ".snd" header, then 16-bit big-endian PCM at 8 kHz.
 void writeAu(const std::string& path, double seconds)
 {
     const uint32_t rate = 8000, samples = static_cast<uint32_t>(seconds * rate);
-    std::ofstream out(path, std::ios::binary);
-    auto be32 = [&](uint32_t v) {
-        char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-        out.write(b, 4);
+    std::string bytes = ".snd";
+    auto be = [&](uint32_t v, int size) {
+        for (int shift = 8 * (size - 1); shift >= 0; shift -= 8)
+            bytes += static_cast<char>(v >> shift);
     };
-    out.write(".snd", 4);
-    be32(24);
-    be32(samples * 2);
-    be32(3); // 16-bit linear PCM
-    be32(rate);
-    be32(1);
-    for (uint32_t i = 0; i < samples; ++i) {
-        auto s = static_cast<int16_t>(8000 * std::sin(i * 2 * M_PI * 440 / rate));
-        char b[2] = {char(static_cast<uint16_t>(s) >> 8), char(s & 0xff)};
-        out.write(b, 2);
-    }
+    for (uint32_t v : {24u, samples * 2, 3u, rate, 1u}) // 3: 16-bit linear PCM
+        be(v, 4);
+    for (uint32_t i = 0; i < samples; ++i)
+        be(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 2 * M_PI * 440 / rate))),
+           2);
+    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 std::string readFile(const std::string& path)
@@ -107,17 +104,22 @@ public:
     HttpServer(std::string body, bool ranges, bool stall = false)
         : m_body(std::move(body)), m_ranges(ranges), m_stall(stall)
     {
-        m_listen = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t len = sizeof addr;
-        if (bind(m_listen, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
-            listen(m_listen, 8) != 0 ||
-            getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        auto* a = reinterpret_cast<sockaddr*>(&addr);
+        if (bind(m_listen, a, len) != 0 || listen(m_listen, 8) != 0 ||
+            getsockname(m_listen, a, &len) != 0)
             throw std::runtime_error("cannot listen");
         m_port = ntohs(addr.sin_port);
-        m_acceptor = std::thread([this] { acceptLoop(); });
+        m_acceptor = std::thread([this] {
+            for (int fd; (fd = accept(m_listen, nullptr, nullptr)) >= 0;) {
+                std::lock_guard lock(m_mutex);
+                m_clients.push_back(fd);
+                m_workers.emplace_back([this, fd] { serve(fd); });
+            }
+        });
     }
     ~HttpServer()
     {
@@ -141,51 +143,29 @@ public:
     int rangedRequests() const { return m_rangedRequests; }
 
 private:
-    void acceptLoop()
-    {
-        for (;;) {
-            int fd = accept(m_listen, nullptr, nullptr);
-            if (fd < 0)
-                return;
-            std::lock_guard lock(m_mutex);
-            m_clients.push_back(fd);
-            m_workers.emplace_back([this, fd] { serve(fd); });
-        }
-    }
     void serve(int fd)
     {
         std::string request;
         char buf[4096];
-        while (request.find("\r\n\r\n") == std::string::npos) {
-            ssize_t n = recv(fd, buf, sizeof buf, 0);
-            if (n <= 0)
-                break;
+        for (ssize_t n; request.find("\r\n\r\n") == std::string::npos &&
+                        (n = recv(fd, buf, sizeof buf, 0)) > 0;)
             request.append(buf, static_cast<size_t>(n));
-        }
-        size_t from = 0;
-        std::string lower = request;
-        for (auto& c : lower)
+        for (auto& c : request)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        auto range = lower.find("\r\nrange: bytes=");
-        if (range != std::string::npos) {
-            ++m_rangedRequests;
-            if (m_ranges)
-                from = std::min<size_t>(std::stoul(lower.substr(range + 15)), m_body.size());
-        }
-        std::string head;
-        if (m_ranges && range != std::string::npos)
-            head = "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(from) +
-                   "-" + std::to_string(m_body.size() - 1) + "/" + std::to_string(m_body.size()) +
-                   "\r\n";
-        else
-            head = "HTTP/1.1 200 OK\r\n";
-        if (m_ranges)
-            head += "Accept-Ranges: bytes\r\n";
-        head += "Content-Type: audio/mpeg\r\nConnection: close\r\nContent-Length: " +
-                std::to_string(m_body.size() - from) + "\r\n\r\n";
-        std::string reply = head + m_body.substr(from);
-        if (m_stall)
-            reply.resize(head.size() + (m_body.size() - from) / 2);
+        const auto range = request.find("\r\nrange: bytes=");
+        const bool ranged = m_ranges && range != std::string::npos;
+        m_rangedRequests += range != std::string::npos;
+        const size_t size = m_body.size(),
+                     from = ranged ? std::min<size_t>(std::stoul(request.substr(range + 15)), size)
+                                   : 0;
+        std::string reply = ranged ? "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " +
+                                         std::to_string(from) + "-" + std::to_string(size - 1) +
+                                         "/" + std::to_string(size) + "\r\n"
+                                   : "HTTP/1.1 200 OK\r\n";
+        reply += std::string(m_ranges ? "Accept-Ranges: bytes\r\n" : "") +
+                 "Content-Type: audio/mpeg\r\nConnection: close\r\nContent-Length: " +
+                 std::to_string(size - from) + "\r\n\r\n" +
+                 m_body.substr(from, m_stall ? (size - from) / 2 : std::string::npos);
         for (size_t sent = 0; sent < reply.size();) {
             ssize_t n = send(fd, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
             if (n <= 0)
@@ -205,17 +185,14 @@ private:
     }
 
     std::string m_body;
-    bool m_ranges;
-    bool m_stall;
-    bool m_gone = false;
-    std::condition_variable m_goneChanged;
-    int m_listen = -1;
-    int m_port = 0;
+    bool m_ranges, m_stall, m_gone = false;
+    int m_listen = socket(AF_INET, SOCK_STREAM, 0), m_port = 0;
     std::atomic<int> m_rangedRequests{0};
-    std::thread m_acceptor;
+    std::condition_variable m_goneChanged;
     std::mutex m_mutex;
     std::vector<int> m_clients;
     std::vector<std::thread> m_workers;
+    std::thread m_acceptor;
 };
 
 class MediaPlayerTest : public testing::Test {
@@ -232,11 +209,10 @@ protected:
         au = path("tone.au");
         textMp3 = path("notes.mp3");
         oddName = path("a:b #1 %20 ü?.mp3");
-        runPipeline(tone(30) + "lamemp3enc ! xingmux ! filesink location=\"" + xingMp3 + "\"");
-        runPipeline(tone(30) + "lamemp3enc target=bitrate bitrate=128 cbr=true ! filesink " +
-                    "location=\"" + plainMp3 + "\"");
-        runPipeline(tone(10) + "lamemp3enc ! xingmux ! filesink location=\"" + shortMp3 + "\"");
-        runPipeline(tone(20) + "wavenc ! filesink location=\"" + wav + "\"");
+        writeTone(30, "lamemp3enc ! xingmux", xingMp3);
+        writeTone(30, "lamemp3enc target=bitrate bitrate=128 cbr=true", plainMp3);
+        writeTone(10, "lamemp3enc ! xingmux", shortMp3);
+        writeTone(20, "wavenc", wav);
         writeAu(au, 2.0);
         std::ofstream(textMp3) << "This is a shopping list.\nEggs\nMilk\n";
         std::ofstream(oddName, std::ios::binary) << readFile(shortMp3);
@@ -375,10 +351,10 @@ TEST_F(MediaPlayerTest, VolumeRoundTripsAndClamps)
         player.setVolume(v);
         ASSERT_EQ(player.volume(), v);
     }
-    player.setVolume(-20000);
-    EXPECT_EQ(player.volume(), -10000);
-    player.setVolume(300);
-    EXPECT_EQ(player.volume(), 0);
+    for (auto [set, read] : {std::pair{-20000, -10000}, {300, 0}}) {
+        player.setVolume(set);
+        EXPECT_EQ(player.volume(), read);
+    }
     player.setVolume(-2000); // a tenth of full amplitude
     openOk(shortMp3);
     EXPECT_EQ(player.volume(), -2000);
@@ -422,28 +398,16 @@ TEST_F(MediaPlayerTest, HttpItemWhoseServerGoesAwayStopsWithAnError)
 }
 
 // Sets an environment variable for the life of a scope (players read it when they start).
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : m_name(name)
+struct ScopedEnv {
+    ScopedEnv(const char* name, const char* value) : name(name)
     {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        if (value)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
+        if (const char* o = std::getenv(name))
+            old = o;
+        value ? setenv(name, value, 1) : unsetenv(name);
     }
-    ~ScopedEnv()
-    {
-        if (m_old)
-            setenv(m_name, m_old->c_str(), 1);
-        else
-            unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
+    ~ScopedEnv() { old ? setenv(name, old->c_str(), 1) : unsetenv(name); }
+    const char* name;
+    std::optional<std::string> old;
 };
 
 TEST_F(MediaPlayerTest, MissingSoundDeviceIsToldOnce)
