@@ -11,21 +11,20 @@ using quavix::fakes::FakeMediaPlayer;
 
 TEST(StatusDisplayText, TimesAndNames)
 {
-    using quavix::formatMediaTime;
-    EXPECT_EQ(formatMediaTime(0), "0:00");
-    EXPECT_EQ(formatMediaTime(59.99), "0:59");
-    EXPECT_EQ(formatMediaTime(65), "1:05");
-    EXPECT_EQ(formatMediaTime(4503.2), "75:03");
-    EXPECT_EQ(formatMediaTime(-3), "0:00");
-    EXPECT_EQ(formatMediaTime(std::nan("")), "0:00");
-
-    using quavix::mediaItemName;
-    EXPECT_EQ(mediaItemName("/music/a b/song.mp3"), "song.mp3");
-    EXPECT_EQ(mediaItemName("song.mp3"), "song.mp3");
-    EXPECT_EQ(mediaItemName("a:b/c.mp3"), "c.mp3");
-    EXPECT_EQ(mediaItemName("http://radio.example/live/stream"),
-              "http://radio.example/live/stream");
-    EXPECT_EQ(mediaItemName("/music/Motörhead.mp3"), "Motörhead.mp3");
+    for (auto [seconds, text] : {std::pair{0.0, "0:00"},
+                                 {59.99, "0:59"},
+                                 {65.0, "1:05"},
+                                 {4503.2, "75:03"},
+                                 {-3.0, "0:00"},
+                                 {std::nan(""), "0:00"}})
+        EXPECT_EQ(quavix::formatMediaTime(seconds), text) << seconds;
+    for (auto [path, name] :
+         {std::pair{"/music/a b/song.mp3", "song.mp3"},
+          {"song.mp3", "song.mp3"},
+          {"a:b/c.mp3", "c.mp3"},
+          {"http://radio.example/live/stream", "http://radio.example/live/stream"},
+          {"/music/Motörhead.mp3", "Motörhead.mp3"}})
+        EXPECT_EQ(quavix::mediaItemName(path), name) << path;
 }
 
 TEST(StatusDisplayWidget, FollowsThePlayer)

@@ -30,6 +30,7 @@ TEST(LocationHistory, AddingIsCaseSensitiveAndWritingEndsWithTheMarker)
     Strings h = {"a", "c"};
     addLocationIfNew(h, "c");
     addLocationIfNew(h, "C");
+    addLocationIfNew(h, "Last Item");
     EXPECT_EQ(h, (Strings{"C", "a", "c"}));
 
     quavix::testing::MemoryOptionsStore store;
