@@ -1,7 +1,6 @@
 #include "Fakes.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 namespace quavix::fakes {
@@ -115,11 +114,6 @@ std::optional<std::string> ScriptedDialogs::openFile(const FileDialogRequest& re
     return a;
 }
 
-std::optional<std::string> ScriptedDialogs::saveFile(const FileDialogRequest& request)
-{
-    return openFile(request);
-}
-
 std::vector<std::string> ScriptedDialogs::titles() const
 {
     std::vector<std::string> t;
@@ -134,12 +128,6 @@ void FakeProcess::wireTo(FakeMediaPlayer& player)
 {
     onSleep = [&player](int ms) { player.advance(ms / 1000.0); };
     onEvents = [&player] { player.deliverEvents(); };
-}
-
-bool FakeProcess::activateWindow(const std::string& title)
-{
-    activated.push_back(title);
-    return activateAnswer;
 }
 
 void FakeProcess::processEvents()
@@ -162,12 +150,6 @@ void FakeProcess::sleep(int milliseconds)
     sleptMs += milliseconds;
     if (onSleep)
         onSleep(milliseconds);
-}
-
-void FakeProcess::endProgram()
-{
-    ended = true;
-    throw ProgramEnded{};
 }
 
 // --- Clock, random ---------------------------------------------------------------------
@@ -208,28 +190,10 @@ bool RecordingTray::notify(int message, const NotifyIconData& record)
     return true;
 }
 
-namespace {
-std::string normalKey(std::string key)
-{
-    if (!key.empty() && key[0] == '.')
-        std::transform(key.begin(), key.end(), key.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return key;
-}
-} // namespace
-
 std::optional<std::string> MemoryClassesRegistry::queryValue(const std::string& key)
 {
-    auto it = values.find(normalKey(key));
-    if (it == values.end())
-        return std::nullopt;
-    return it->second;
-}
-
-bool MemoryClassesRegistry::setValue(const std::string& key, const std::string& value)
-{
-    values[normalKey(key)] = value;
-    return true;
+    auto it = values.find(key);
+    return it == values.end() ? std::nullopt : std::optional(it->second);
 }
 
 } // namespace quavix::fakes

@@ -75,7 +75,7 @@ public:
     MsgAnswer messageBox(const std::string& title, const std::string& text, MsgIcon icon,
                          MsgButtons buttons) override;
     std::optional<std::string> openFile(const FileDialogRequest& request) override;
-    std::optional<std::string> saveFile(const FileDialogRequest& request) override;
+    std::optional<std::string> saveFile(const FileDialogRequest& r) override { return openFile(r); }
     std::vector<std::string> titles() const;
 };
 
@@ -108,10 +108,18 @@ public:
     }
     std::string title() override { return appTitle; }
     void setTitle(const std::string& t) override { appTitle = t; }
-    bool activateWindow(const std::string& title) override;
+    bool activateWindow(const std::string& title) override
+    {
+        activated.push_back(title);
+        return activateAnswer;
+    }
     void processEvents() override;
     void sleep(int milliseconds) override;
-    void endProgram() override;
+    void endProgram() override
+    {
+        ended = true;
+        throw ProgramEnded{};
+    }
 };
 
 class FixedClock : public Clock {
@@ -142,9 +150,13 @@ public:
 
 class MemoryClassesRegistry : public ClassesRegistry {
 public:
-    std::map<std::string, std::string> values; // keys as given, extension keys upper-cased
+    std::map<std::string, std::string> values; // keys exactly as given
     std::optional<std::string> queryValue(const std::string& key) override;
-    bool setValue(const std::string& key, const std::string& value) override;
+    bool setValue(const std::string& key, const std::string& value) override
+    {
+        values[key] = value;
+        return true;
+    }
 };
 
 class FakeWindowSystem : public WindowSystem {

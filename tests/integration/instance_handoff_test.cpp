@@ -2,8 +2,6 @@
 // in this process, and against a started quavix-gui.
 #include "platform/linux/InstanceServer.h"
 #include "platform/posix/InstanceClient.h"
-#include "platform/posix/PosixProcess.h"
-#include "startup/HandOff.h"
 #include "support/Rig.h"
 
 #include <QLocalServer>
@@ -14,7 +12,6 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace quavix;
@@ -129,37 +126,6 @@ TEST_F(HandOffTest, AnInstanceThatDoesNotAcknowledgeIsReported)
     // The line went in; the full program is told which play list holds it.
     EXPECT_EQ(readText(list), "first.mp3\r\n/c.mp3\r\n");
     EXPECT_EQ(guiStarted(), list + "|/c.mp3");
-
-    // The same through the shared hand-off function.
-    PosixProcess process({"/d.mp3"});
-    struct : Clock {
-        LocalDateTime now() override { return {}; }
-        std::string dateTimeText() override { return "now"; }
-    } clock;
-    // The client blocks, and the server needs this thread's events: ask from a child.
-    pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        std::string error;
-        HandOffResult r = handOffToRunningInstance(list, "/d.mp3", process, clock, error);
-        ::_exit(r == HandOffResult::NotAcknowledged && process.title() == "Quavix-Dupnow" ? 0 : 1);
-    }
-    int status = -1;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 10000));
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(readText(list), "first.mp3\r\n/c.mp3\r\n/d.mp3\r\n");
-}
-
-TEST_F(HandOffTest, ClientGivesUpOnASilentSocketAndIgnoresOtherNames)
-{
-    // Accepts connections (the kernel does) but never reads or answers.
-    QLocalServer silent;
-    silent.setSocketOptions(QLocalServer::AbstractNamespaceOption);
-    ASSERT_TRUE(silent.listen(QString::fromStdString(name)));
-    InstanceClient client(name, 200);
-    EXPECT_FALSE(client.ping());
-    EXPECT_FALSE(client.activate("Quavix"));
-    EXPECT_FALSE(InstanceClient(name + "-nobody", 200).ping());
 }
 
 TEST_F(HandOffTest, LauncherHandsOffToARealQuavixGui)

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -154,6 +155,20 @@ public:
     void put(const std::string& section, const std::string& key, const std::string& value)
     {
         values[{"Quavix", section, key}] = value;
+    }
+    // Several "key=value" entries at once.
+    void putAll(const std::string& section, std::initializer_list<std::string> entries)
+    {
+        for (const std::string& e : entries)
+            put(section, e.substr(0, e.find('=')), e.substr(e.find('=') + 1));
+    }
+    // The values of `keys`, joined by "|".
+    std::string listed(const std::string& section, std::initializer_list<std::string> keys) const
+    {
+        std::string text;
+        for (const std::string& k : keys)
+            text += (text.empty() ? "" : "|") + value(section, k);
+        return text;
     }
     std::string value(const std::string& section, const std::string& key) const
     {

@@ -1,12 +1,10 @@
 // The main window against fakes: load from stored options, the exit question and what an
-// exit stores, the button bar situations, the menu, the layout commands and the tray icon.
+// exit stores, the button bar situations and the tray icon.
 #include "mainwindow/Form1.h"
 #include "mainwindow/IconSet.h"
-#include "mainwindow/MainWindowLoader.h"
 #include "support/Rig.h"
 
 #include <QApplication>
-#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -98,19 +96,11 @@ TEST_F(Form1Test, FirstLoadShowsOnlyTheIconAndKeepsDefaults)
 
 TEST_F(Form1Test, LoadRestoresStoredOptions)
 {
-    for (auto [key, value] :
-         std::vector<std::pair<const char*, const char*>>{{"StatusAreaVisible", "True"},
-                                                          {"ControlsVisible", "True"},
-                                                          {"SliderVisible", "False"},
-                                                          {"PlayListInSequentialOrder", "False"},
-                                                          {"RandomSelectIconWhileRunning", "1"},
-                                                          {"ChangeIconAfterFile", "0"},
-                                                          {"ImageIndex", "7"},
-                                                          {"AlwaysOnTop", "False"},
-                                                          {"Minimized", "True"},
-                                                          {"RemoveFromSystemTray", "True"},
-                                                          {"Volume", "-2500"}})
-        seed(key, value);
+    rig.options.putAll("Options",
+                       {"StatusAreaVisible=True", "ControlsVisible=True", "SliderVisible=False",
+                        "PlayListInSequentialOrder=False", "RandomSelectIconWhileRunning=1",
+                        "ChangeIconAfterFile=0", "ImageIndex=7", "AlwaysOnTop=False",
+                        "Minimized=True", "RemoveFromSystemTray=True", "Volume=-2500"});
     globals().gAdjustFontUpDown = 45;
     globals().gAdjustIconUpDown = 15;
     Form1& f = load();
@@ -152,13 +142,6 @@ TEST_F(Form1Test, IconIndexOutOfTheSetAndMinimizedWithoutATrayFallBack)
     form.reset();
     seed("ImageIndex", "-3");
     EXPECT_EQ(load().mImageIndex, 0);
-
-    // A random icon at start-up draws from the whole set.
-    form.reset();
-    seed("RandomSelectIconAtStartup", "1");
-    random.draws = {0.99};
-    EXPECT_EQ(load().mImageIndex, 23);
-    EXPECT_EQ(random.seeds, 1);
 }
 
 TEST_F(Form1Test, ButtonBarSituations)
@@ -193,66 +176,12 @@ TEST_F(Form1Test, ButtonBarSituations)
     form->onTimerPlay = [&] { ++runs; };
     QTRY_COMPARE(runs, 1);
 
-    // The stream situation, as the open-location dialog sets it.
-    form->mmControl().applyStream();
-    form->mmControlChanged();
-    EXPECT_EQ(transportButtons(),
-              (std::vector<bool>{false, false, true, false, false, false, true}));
-    EXPECT_TRUE(form->MMControl1->buttonEnabled(Button::Eject));
-
     // A disabled bar disables every button but keeps their switches.
     form->mmControl().applyPlayListStart();
     form->mmControl().set(11, false);
     form->mmControlChanged();
     EXPECT_EQ(transportButtons(), std::vector<bool>(7, false));
     EXPECT_TRUE(form->mmControl().get(14));
-}
-
-TEST_F(Form1Test, ButtonBarTakesClicksOnlyOnEnabledButtons)
-{
-    Form1& f = load();
-    f.mnuShowControls->trigger();
-    f.show();
-    QSignalSpy play(f.MMControl1, &MMControlBar::playClicked);
-    QSignalSpy eject(f.MMControl1, &MMControlBar::ejectClicked);
-    auto clickOn = [&](Button b) {
-        QTest::mouseClick(f.MMControl1, Qt::LeftButton, {}, f.MMControl1->buttonRect(b).center());
-    };
-    clickOn(Button::Play); // disabled at load
-    EXPECT_EQ(play.count(), 0);
-
-    f.mmControl().applyPlayListStart();
-    f.mmControlChanged();
-    clickOn(Button::Play);
-    EXPECT_EQ(play.count(), 1);
-    EXPECT_EQ(eject.count(), 0);
-
-    // Eject closes the window, which asks first; No keeps it.
-    dialogs.answers = {MsgAnswer::No};
-    clickOn(Button::Eject);
-    EXPECT_EQ(eject.count(), 1);
-    EXPECT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_TRUE(f.isVisible());
-    EXPECT_FALSE(f.isUnloaded());
-}
-
-TEST_F(Form1Test, PlayListStartIsOneDeferredRunThatCanBeCancelled)
-{
-    Form1& f = load();
-    int runs = 0;
-    f.onTimerPlay = [&] { ++runs; };
-    f.startPlayListPlayer();
-    f.startPlayListPlayer();
-    EXPECT_EQ(runs, 0); // never inside the caller
-    QTRY_COMPARE(runs, 1);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(runs, 1);
-
-    f.startPlayListPlayer();
-    f.cancelPlayListPlayer();
-    EXPECT_FALSE(f.playListPlayerPending());
-    f.startPlayListPlayer(); // a later start still runs: the cancel is not sticky
-    QTRY_COMPARE(runs, 2);
 }
 
 TEST_F(Form1Test, ExitQuestionNoKeepsEverythingYesStoresTheWindowState)
@@ -292,15 +221,10 @@ TEST_F(Form1Test, ExitQuestionNoKeepsEverythingYesStoresTheWindowState)
     EXPECT_EQ(media.playState(), MediaPlayer::Stopped);
     EXPECT_GE(process.processEventsCalls, 2);
     EXPECT_FALSE(f.Timer1->isActive());
-    for (auto [key, value] :
-         std::vector<std::pair<const char*, const char*>>{{"StatusAreaVisible", "False"},
-                                                          {"ControlsVisible", "False"},
-                                                          {"SliderVisible", "True"},
-                                                          {"AlwaysOnTop", "False"},
-                                                          {"Minimized", "True"},
-                                                          {"RemoveFromSystemTray", "False"},
-                                                          {"Volume", "-1234"}})
-        EXPECT_EQ(stored(key), value) << key;
+    EXPECT_EQ(rig.options.listed("Options",
+                                 {"StatusAreaVisible", "ControlsVisible", "SliderVisible",
+                                  "AlwaysOnTop", "Minimized", "RemoveFromSystemTray", "Volume"}),
+              "False|False|True|False|True|False|-1234");
 
     // The stored state comes back on the next load.
     form.reset();
@@ -318,82 +242,6 @@ TEST_F(Form1Test, SessionEndClosesWithoutAsking)
     EXPECT_TRUE(dialogs.boxes.empty());
     EXPECT_TRUE(f.isUnloaded());
     EXPECT_EQ(stored("AlwaysOnTop"), "True");
-
-    // Every menu item, in order.
-    auto captions = [](QMenu* m) {
-        QStringList c;
-        for (QAction* a : m->actions())
-            c << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        return c.join('|');
-    };
-    EXPECT_EQ(captions(f.mnuPopUp), "Play &File|Play &Location|Play List &Editor|-|&Play|P&ause|"
-                                    "&Stop|Fas&t Forward|&Back|&Next|P&revious|-|&Options|-|"
-                                    "&Minimize to System Tray|Remo&ve from System Tray|-|&Help|-|"
-                                    "E&xit");
-    EXPECT_EQ(captions(f.mnuOptions), "Show Status &Information|Show &Controls|Show &Slider|-|"
-                                      "&Always On Top|-|&Properties");
-    EXPECT_EQ(captions(f.mnuHelp), "&On-line Help|&About");
-    EXPECT_TRUE(f.mnuMinimize->isCheckable());
-}
-
-TEST_F(Form1Test, RightClickOnTheIconOpensTheMenuAndStopsPlacement)
-{
-    Form1& f = load();
-    f.show();
-    ASSERT_TRUE(f.Timer1->isActive());
-
-    QTest::mouseClick(f.Image1, Qt::LeftButton);
-    QTest::mouseClick(f.Image1, Qt::MiddleButton);
-    EXPECT_FALSE(f.mnuPopUp->isVisible());
-    EXPECT_TRUE(f.Timer1->isActive());
-
-    QTest::mousePress(f.Image1, Qt::RightButton);
-    EXPECT_TRUE(f.mnuPopUp->isVisible());
-    EXPECT_FALSE(f.Timer1->isActive());
-    f.mnuPopUp->close(); // dismissed: the timer stays off
-    EXPECT_FALSE(f.Timer1->isActive());
-}
-
-TEST_F(Form1Test, ShowCommandsRelayTheStripAndRestartPlacement)
-{
-    seed("AlwaysOnTop", "False");
-    Form1& f = load();
-    ASSERT_FALSE(f.Timer1->isActive());
-    f.mnuShowControls->trigger();
-    EXPECT_TRUE(f.mnuShowControls->isChecked());
-    EXPECT_FLOAT_EQ(f.twipsForm.width, 3780);
-    EXPECT_TRUE(f.Timer1->isActive());
-    EXPECT_FALSE(f.mnuAlwaysOnTop->isChecked());
-
-    f.mnuShowSlider_Click(); // the handler alone behaves like the menu item
-    EXPECT_TRUE(f.mnuShowSlider->isChecked());
-    EXPECT_FLOAT_EQ(f.twipsImage1.left, 6195);
-    f.mnuShowControls->trigger();
-    EXPECT_FALSE(f.mnuShowControls->isChecked());
-    EXPECT_FLOAT_EQ(f.twipsForm.width, 2895);
-    EXPECT_EQ(f.x() + f.width(), 1920 - 57); // the right edge stays put
-
-    f.mnuAlwaysOnTop->trigger();
-    EXPECT_TRUE(f.mnuAlwaysOnTop->isChecked());
-    f.mnuAlwaysOnTop->trigger();
-    EXPECT_FALSE(f.mnuAlwaysOnTop->isChecked() || f.Timer1->isActive());
-}
-
-TEST_F(Form1Test, LoaderCreatesAndLoadsTheWindowOnce)
-{
-    installMainWindow();
-    MainWindowPort* port = mainWindow();
-    ASSERT_NE(port, nullptr);
-    EXPECT_EQ(port, mainWindow());
-    auto* f = dynamic_cast<Form1*>(port);
-    ASSERT_NE(f, nullptr);
-    EXPECT_EQ(tray.calls.size(), 1u); // loaded: the tray icon is there
-    port->setVisible(true);
-    EXPECT_TRUE(f->isVisible());
-    dialogs.answers = {MsgAnswer::Yes};
-    f->close();
-    EXPECT_EQ(mainWindowIfLoaded(), nullptr);
-    delete f;
 }
 
 } // namespace

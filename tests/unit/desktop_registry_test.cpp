@@ -79,14 +79,3 @@ TEST(DesktopClassesRegistry, ExtensionKeysFollowMimeApps)
     EXPECT_EQ(readText(userFile), user);
     EXPECT_EQ(reg.queryValue(".MP3"), "vlc.desktop"); // the system default shows again
 }
-
-TEST(DesktopClassesRegistry, CreatesTheUserFileWhenMissing)
-{
-    Sandbox box;
-    DesktopClassesRegistry reg;
-    ASSERT_TRUE(reg.setValue("Quavix", "Quavix"));
-    ASSERT_TRUE(reg.setValue(".RA", "Quavix"));
-    EXPECT_EQ(readText(box.path("config/mimeapps.list")),
-              "[Default Applications]\naudio/vnd.rn-realaudio=quavix.desktop;\n");
-    EXPECT_EQ(reg.queryValue(".ra"), "Quavix");
-}

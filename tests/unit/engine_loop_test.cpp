@@ -136,28 +136,6 @@ TEST(Engine, UserStopMidSongIdlesAndPlayGoesOn)
     EXPECT_EQ(box.media.opened, (std::vector<std::string>{a, b}));
 }
 
-TEST(Engine, PauseKeepsTheSongWaiting)
-{
-    Rig box;
-    std::string rock = box.addFolder("Rock");
-    std::string a = box.addSong(rock, "A - B - C - D - 0_02.mp3", 2);
-    std::string b = box.addSong(rock, "E - F - G - H - 0_01.mp3", 1);
-    int pausedPumps = 0;
-    onEveryPump(box, [&] {
-        if (box.media.playState() == MediaPlayer::Playing && box.media.currentPosition() >= 1.0 &&
-            pausedPumps == 0) {
-            box.media.pause();
-            pausedPumps = 1;
-        } else if (box.media.playState() == MediaPlayer::Paused && ++pausedPumps == 20) {
-            box.media.play();
-        }
-    });
-    EXPECT_EQ(runEngine(), Outcome::Ended);
-    EXPECT_EQ(pausedPumps, 20);
-    EXPECT_EQ(box.media.opened, (std::vector<std::string>{a, b}));
-    EXPECT_GE(box.process.sleptMs, 4900); // three seconds of songs plus two paused
-}
-
 TEST(Engine, StopWhileHandingEventsThroughBeforeASongReturns)
 {
     Rig box;
@@ -192,16 +170,4 @@ TEST(Engine, NewDayRebuildsTheListAndStartsANewLogOnSameDayRestartKeepsIt)
                                                      a + "\"\r\n");
     EXPECT_EQ(readText(box.logFile("20261207")).substr(0, Header.size()), Header);
     EXPECT_EQ(globals().gLogDate, "20261207");
-}
-
-TEST(Engine, UnopenableSongIsSkippedAndMissingLogFolderIsMade)
-{
-    Rig box;
-    std::string rock = box.addFolder("Rock");
-    writeText(rock + "Bad - Disc - 1 - Title - 0_01.mp3", ""); // the player cannot open it
-    std::string b = box.addSong(rock, "Good - Disc - 1 - Title - 0_01.mp3", 1);
-    EXPECT_EQ(runEngine(), Outcome::Ended);
-    EXPECT_EQ(box.media.opened.size(), 2u);
-    EXPECT_EQ(box.media.opened.back(), b);
-    EXPECT_TRUE(fs::exists(box.logFile("20261206")));
 }

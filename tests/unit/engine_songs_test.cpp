@@ -29,13 +29,13 @@ TEST(SongName, TakesTheConventionApartKeepingBlanks)
 
     // Blanks around the numbers, a sign, an extension with dots, empty text fields, and the
     // 16-bit limits of the length.
-    for (auto [name, length] :
-         std::vector<std::pair<std::string, int>>{{"A-B-C-D- 3 _ 7 .mp3", 187},
-                                                  {"A-B-C-D-+1_-5.x.mp3", 55},
-                                                  {"----0_0.", 0},
-                                                  {" -  -  -  - 0_0.mp3", 0},
-                                                  {"A-B-C-D-546_7.mp3", 32767},
-                                                  {"A-B-C-D--546_-8.mp3", -32768}}) {
+    const std::pair<std::string, int> lengths[] = {{"A-B-C-D- 3 _ 7 .mp3", 187},
+                                                   {"A-B-C-D-+1_-5.x.mp3", 55},
+                                                   {"----0_0.", 0},
+                                                   {" -  -  -  - 0_0.mp3", 0},
+                                                   {"A-B-C-D-546_7.mp3", 32767},
+                                                   {"A-B-C-D--546_-8.mp3", -32768}};
+    for (const auto& [name, length] : lengths) {
         auto parsed = parseSongName(name);
         EXPECT_TRUE(parsed.ok) << name;
         EXPECT_EQ(parsed.length, length) << name;
@@ -244,21 +244,21 @@ TEST(ActivityLog, HeaderOnceAndRowsInTheirLayout)
 
 TEST(PathText, FolderPartAndDoubledAmpersands)
 {
-    for (auto [in, out] :
-         std::vector<std::pair<std::string, std::string>>{{"/music/rock/song.mp3", "/music/rock/"},
-                                                          {"/song.mp3", "/"},
-                                                          {"a/b", "a/"},
-                                                          {"/music/", "/music/"},
-                                                          {"song.mp3", ""},
-                                                          {"", ""}})
+    const std::pair<std::string, std::string> folders[] = {{"/music/rock/song.mp3", "/music/rock/"},
+                                                           {"/song.mp3", "/"},
+                                                           {"a/b", "a/"},
+                                                           {"/music/", "/music/"},
+                                                           {"song.mp3", ""},
+                                                           {"", ""}};
+    for (const auto& [in, out] : folders)
         EXPECT_EQ(clsGetDriveDirFromFilename().fPerformGetDriveDirFromFilename(in), out) << in;
-    for (auto [in, out] :
-         std::vector<std::pair<std::string, std::string>>{{"Rock & Roll", "Rock && Roll"},
-                                                          {"A&&B", "A&&&&B"},
-                                                          {"Q&A&", "Q&&A&&"},
-                                                          {"&", "&&"},
-                                                          {"", ""},
-                                                          {"x", "x"}}) {
+    const std::pair<std::string, std::string> ampersands[] = {{"Rock & Roll", "Rock && Roll"},
+                                                              {"A&&B", "A&&&&B"},
+                                                              {"Q&A&", "Q&&A&&"},
+                                                              {"&", "&&"},
+                                                              {"", ""},
+                                                              {"x", "x"}};
+    for (const auto& [in, out] : ampersands) {
         std::string text = in;
         EXPECT_EQ(clsAdjustForAmpersand().fPerformAdjustForAmpersand(text), out);
         EXPECT_EQ(text, out);

@@ -40,14 +40,15 @@ TEST(IniProfile, MatchesNamesLikeTheWindowsProfile)
 
 TEST(IniProfile, StripsOnePairOfQuotesAndCutsAt254Characters)
 {
-    for (auto [value, read] : std::vector<std::pair<std::string, std::string>>{
-             {"\"  quoted  \"", "  quoted  "},
-             {"'a'", "a"},
-             {"\"\"x\"\"", "\"x\""},
-             {"\"mismatch'", "\"mismatch'"},
-             {"\"", "\""},
-             {std::string(300, 'a'), std::string(254, 'a')},
-             {std::string("a\0b", 3), std::string("a\0b", 3)}})
+    const std::pair<std::string, std::string> cases[] = {
+        {"\"  quoted  \"", "  quoted  "},
+        {"'a'", "a"},
+        {"\"\"x\"\"", "\"x\""},
+        {"\"mismatch'", "\"mismatch'"},
+        {"\"", "\""},
+        {std::string(300, 'a'), std::string(254, 'a')},
+        {std::string("a\0b", 3), std::string("a\0b", 3)}};
+    for (const auto& [value, read] : cases)
         EXPECT_EQ(lookup("[s]\nk=" + value + "\n", "s", "k"), read) << value;
     std::string accented;
     for (int i = 0; i < 300; ++i)

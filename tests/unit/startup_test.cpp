@@ -217,16 +217,6 @@ TEST_F(StartupTest, MainHandsOffToTheRunningInstance)
     EXPECT_FALSE(engine);
     EXPECT_FALSE(globals().gCommandLineFile);
     EXPECT_TRUE(rig.dialogs.boxes.empty());
-
-    // A second hand-off appends once more; one that is not answered is reported.
-    rig.process.appTitle = "Quavix";
-    rig.process.commandLineText = "/third.mp3";
-    rig.process.activateAnswer = false;
-    EXPECT_TRUE(runMain());
-    EXPECT_EQ(readText(list), "old.mp3\r\n/new song.mp3\r\n/third.mp3\r\n");
-    ASSERT_EQ(rig.dialogs.boxes.size(), 1u);
-    EXPECT_NE(rig.dialogs.boxes[0].text.find("did not answer"), std::string::npos);
-    EXPECT_EQ(loads, 0);
 }
 
 TEST_F(StartupTest, MainReportsAPlayListItCannotWrite)
@@ -257,17 +247,8 @@ TEST_F(StartupTest, MainReportsAPlayListItCannotWrite)
 
 TEST_F(StartupTest, StoredOptionsConvertToWhatTheirReadersNeed)
 {
-    for (auto [key, value] :
-         std::vector<std::pair<const char*, const char*>>{{"T", "True"},
-                                                          {"F", "false"},
-                                                          {"Zero", "0"},
-                                                          {"Five", " 5 "},
-                                                          {"Junk", "yes"},
-                                                          {"Big", "99999999999"},
-                                                          {"Neg", "-40000"},
-                                                          {"Half", "1.5"},
-                                                          {"One", "1"}})
-        rig.options.put("O", key, value);
+    rig.options.putAll("O", {"T=True", "F=false", "Zero=0", "Five= 5 ", "Junk=yes",
+                             "Big=99999999999", "Neg=-40000", "Half=1.5", "One=1"});
     EXPECT_TRUE(optionBool("O", "T", false));
     EXPECT_FALSE(optionBool("O", "F", true));
     EXPECT_FALSE(optionBool("O", "Zero", true));

@@ -1,13 +1,8 @@
-// The strip's arithmetic without widgets: the layout table, the strip's parking place,
-// screen size limits, the tray icon record, icon draws and the dialog filter conversion.
-#include "fakes/Fakes.h"
+// The strip's arithmetic without widgets: the layout table, the strip's parking place, the
+// tray icon record and icon draws.
 #include "mainwindow/Form1Options.h"
 #include "mainwindow/Layout.h"
-#include "mainwindow/ScreenSize.h"
 #include "mainwindow/TrayIcon.h"
-#include "platform/linux/QtDialogs.h"
-#include "platform/linux/QtTray.h"
-#include "startup/Services.h"
 
 #include <gtest/gtest.h>
 #include <tuple>
@@ -47,30 +42,10 @@ TEST(StripLayout, ParkingPlaceAndPixels)
     EXPECT_FLOAT_EQ(stripLeftFor(1920, 12, 9090), 1920 * 12 - 9090 - 57 * 12);
     EXPECT_LT(stripLeftFor(100, 15, 9090), 0);
     // Halves go to the even neighbour; no factor gives no size rather than a division by 0.
-    for (auto [twips, factor, pixels] : {std::tuple{-40.0, 15.0, -3},
-                                         {-30.0, 15.0, -2},
-                                         {22.5, 15.0, 2},
-                                         {37.5, 15.0, 2},
-                                         {240.0, 0.0, 0}})
+    const std::tuple<double, double, int> cases[] = {
+        {-40.0, 15.0, -3}, {-30.0, 15.0, -2}, {22.5, 15.0, 2}, {37.5, 15.0, 2}, {240.0, 0.0, 0}};
+    for (auto [twips, factor, pixels] : cases)
         EXPECT_EQ(twipsToPixels(twips, factor), pixels) << twips;
-}
-
-TEST(ScreenSize, MeasuresTheDesktopWithin16Bits)
-{
-    fakes::FakeWindowSystem windows;
-    services().windows = &windows;
-    windows.desktop = {0, 0, 1024, 768};
-    clsScreenSize s;
-    EXPECT_EQ(s.fGetScreenWidth(), 1024);
-    EXPECT_EQ(s.fGetScreenHeight(), 768);
-    EXPECT_EQ(s.fGetScreenResolution(), "1024x768");
-
-    windows.desktop = {-100, 0, 40000, 70000}; // beyond 16 bits: the largest value
-    EXPECT_EQ(s.fGetScreenWidth(), 32767);
-    EXPECT_EQ(s.fGetScreenHeight(), 32767);
-
-    services().windows = nullptr;
-    EXPECT_EQ(s.fGetScreenWidth(), 0);
 }
 
 TEST(TrayRecord, BytesOfTheIconRecord)
@@ -97,33 +72,8 @@ TEST(TrayRecord, BytesOfTheIconRecord)
 TEST(IconDraw, CoversTheWholeSetAndStaysInside)
 {
     // Draws of 1 or below 0 come from generators that break their promise.
-    for (auto [draw, count, index] : {std::tuple{0.0, 24, 0},
-                                      {0.999999, 24, 23},
-                                      {0.5, 24, 12},
-                                      {1.0, 24, 23},
-                                      {-0.1, 24, 0},
-                                      {0.5, 0, 0}})
+    const std::tuple<double, int, int> cases[] = {{0.0, 24, 0},  {0.999999, 24, 23}, {0.5, 24, 12},
+                                                  {1.0, 24, 23}, {-0.1, 24, 0},      {0.5, 0, 0}};
+    for (auto [draw, count, index] : cases)
         EXPECT_EQ(iconIndexForDraw(draw, count), index) << draw;
-}
-
-TEST(QtDialogsFilter, NamePatternPairsBecomeQtFilters)
-{
-    const QStringList f = QtDialogs::toQtFilters(
-        "All Files (*.*)|*.*|MP3 Files (*.mp3)|*.mp3|NetShow Files (*.asf;*.asx)|*.asf;*.asx|"
-        "Play Lists|*.m3u;*.txt");
-    EXPECT_EQ(f, (QStringList{"All Files (*.*)", "MP3 Files (*.mp3)", "NetShow Files (*.asf *.asx)",
-                              "Play Lists (*.m3u *.txt)"}));
-    // A name without its pattern is left out; an empty pattern matches everything.
-    EXPECT_EQ(QtDialogs::toQtFilters("Text|*.txt|Dangling"), QStringList{"Text (*.txt)"});
-    EXPECT_EQ(QtDialogs::toQtFilters("Any|"), QStringList{"Any (*)"});
-    EXPECT_TRUE(QtDialogs::toQtFilters("").isEmpty());
-}
-
-TEST(QtTrayActivation, DoubleClickAndContextOnly)
-{
-    using R = QSystemTrayIcon;
-    EXPECT_EQ(QtTray::mouseMessageFor(R::DoubleClick), 515u);
-    EXPECT_EQ(QtTray::mouseMessageFor(R::Trigger), 515u);
-    EXPECT_EQ(QtTray::mouseMessageFor(R::Context), 517u);
-    EXPECT_FALSE(QtTray::mouseMessageFor(R::MiddleClick) || QtTray::mouseMessageFor(R::Unknown));
 }
