@@ -1,6 +1,7 @@
 #include "HandOff.h"
 
 #include "Globals.h"
+#include "platform/TextFiles.h"
 
 #include <cerrno>
 #include <cstring>
@@ -12,19 +13,7 @@ namespace quavix {
 
 namespace {
 
-bool writeAll(int fd, const std::string& data)
-{
-    std::size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
+using text::writeAll;
 
 std::string para()
 {

@@ -1,6 +1,7 @@
 #include "IniOptionsStore.h"
 
 #include "XdgPaths.h"
+#include "platform/TextFiles.h"
 
 #include <cerrno>
 #include <ctime>
@@ -14,35 +15,9 @@ namespace quavix {
 
 namespace {
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
-bool sameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = char(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
+using text::sameName;
+using text::trim;
+using text::writeAll;
 
 std::string escape(std::string_view s, bool name)
 {
@@ -136,20 +111,6 @@ IniOptionsStore::Entry* findEntry(IniOptionsStore::Section& s, std::string_view 
         if (sameName(e.key, key))
             return &e;
     return nullptr;
-}
-
-bool writeAll(int fd, const std::string& data)
-{
-    std::size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 // Reads the whole file; false on any error but "missing" (which gives empty text).

@@ -1,6 +1,7 @@
 #include "IniProfile.h"
 
 #include "XdgPaths.h"
+#include "platform/TextFiles.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,34 +11,8 @@ namespace quavix {
 
 namespace {
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
-
-bool sameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    return true;
-}
+using text::sameName;
+using text::trim;
 
 std::string cutValue(std::string_view v)
 {

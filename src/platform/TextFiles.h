@@ -1,0 +1,53 @@
+#pragma once
+// Small text and file helpers shared by the Qt-free services (profile, options store,
+// play list hand-off), so that each reads INI names and writes files the same way.
+#include <cerrno>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+
+namespace quavix::text {
+
+inline bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// Without blanks and tabs at either end.
+inline std::string_view trim(std::string_view s)
+{
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// INI section and key names compare without regard to ASCII case.
+inline bool sameName(std::string_view a, std::string_view b)
+{
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return true;
+}
+
+// Writes all of data, going on after interrupted or short writes; false on any error.
+inline bool writeAll(int fd, std::string_view data)
+{
+    std::size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace quavix::text
