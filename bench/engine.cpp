@@ -2,6 +2,7 @@
 // next song from a 50,000-line list, the CPU the engine takes while it idles, and a soak of
 // 500 short songs played back to back through GStreamer (every song logged once, memory
 // growth from the 50th song to the last).
+#include "BenchSupport.h"
 #include "engine/clsCreateFileList.h"
 #include "engine/clsGetNextSong.h"
 #include "engine/clsMainPerformLoop.h"
@@ -33,13 +34,6 @@ namespace {
 constexpr int Runs = 5;
 
 struct Ended {};
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    auto n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 double nowSeconds()
 {
@@ -125,7 +119,7 @@ void benchSongList(const fs::path& dir)
         if (g.gSongCount != 50000 || g.gStopPlay)
             fail("song list incomplete");
     }
-    std::printf("RESULT engine_song_list_50k_files %.3f s\n", median(build));
+    std::printf("RESULT engine_song_list_50k_files %.3f s\n", bench::median(build));
 
     std::vector<double> inOrder, atRandom;
     for (int r = 0; r < Runs; ++r) {
@@ -141,8 +135,8 @@ void benchSongList(const fs::path& dir)
         clsGetNextSong().fPerformGetNextSong();
         atRandom.push_back((nowSeconds() - t0) * 1000);
     }
-    std::printf("RESULT engine_next_song_50k_lines %.2f ms\n", median(inOrder));
-    std::printf("RESULT engine_random_song_50k_lines %.2f ms\n", median(atRandom));
+    std::printf("RESULT engine_next_song_50k_lines %.2f ms\n", bench::median(inOrder));
+    std::printf("RESULT engine_random_song_50k_lines %.2f ms\n", bench::median(atRandom));
 }
 
 // Closes "the main window" after a while, as a timer event seen by the engine's pump.
@@ -172,7 +166,7 @@ void benchIdle()
         }
         cpu.push_back(100.0 * (cpuSeconds() - cpu0) / (nowSeconds() - wall0));
     }
-    std::printf("RESULT engine_idle_cpu %.3f %%\n", median(cpu));
+    std::printf("RESULT engine_idle_cpu %.3f %%\n", bench::median(cpu));
 }
 
 void benchSoak(const fs::path& dir)

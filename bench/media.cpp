@@ -5,6 +5,7 @@
 //   bench_media                    run everything, print RESULT lines
 //   bench_media open <file>        child: one first open and several warm ones
 //   bench_media play <file>        child: play the file to its end
+#include "BenchSupport.h"
 #include "platform/linux/GstMediaPlayer.h"
 #include "startup/widgets/StatusDisplay.h"
 
@@ -31,15 +32,6 @@ namespace {
 constexpr int Runs = 7;
 constexpr int WarmOpens = 7;
 constexpr int PlaySeconds = 20;
-
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    auto n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 double vmRssMb(pid_t pid = 0)
 {
@@ -142,30 +134,6 @@ int childPlay(int argc, char** argv, const std::string& file)
     return 0;
 }
 
-void generate(const std::string& path, int seconds)
-{
-    std::string desc = "audiotestsrc wave=pink-noise volume=0.3 samplesperbuffer=4410 "
-                       "num-buffers=" +
-                       std::to_string(seconds * 10) +
-                       " ! audio/x-raw,rate=44100,channels=2 ! audioconvert ! lamemp3enc "
-                       "target=bitrate bitrate=128 cbr=true ! xingmux ! filesink location=\"" +
-                       path + "\"";
-    GError* err = nullptr;
-    GstElement* pipeline = gst_parse_launch(desc.c_str(), &err);
-    if (!pipeline || err) {
-        std::fprintf(stderr, "cannot generate %s\n", path.c_str());
-        std::exit(1);
-    }
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    GstBus* bus = gst_element_get_bus(pipeline);
-    if (GstMessage* m = gst_bus_timed_pop_filtered(
-            bus, 60 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)))
-        gst_message_unref(m);
-    gst_object_unref(bus);
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
-}
-
 // Lines "KEY value" of a child's output.
 std::multimap<std::string, std::string> parse(const QByteArray& out)
 {
@@ -238,12 +206,12 @@ Figures measure(const std::string& shortFile, const std::string& longFile,
                 wall.push_back(std::stod(v));
         }
     }
-    f.first = median(first);
-    f.firstCpu = median(firstCpu);
-    f.warm = median(warm);
-    f.rss = median(rss);
-    f.cpu = median(cpu);
-    f.wall = median(wall);
+    f.first = bench::median(first);
+    f.firstCpu = bench::median(firstCpu);
+    f.warm = bench::median(warm);
+    f.rss = bench::median(rss);
+    f.cpu = bench::median(cpu);
+    f.wall = bench::median(wall);
     return f;
 }
 
@@ -280,8 +248,8 @@ void measureMpv(const std::string& mpv, const std::string& longFile, bool realSi
         cpu.push_back(secs(after) - secs(before));
         rss.push_back(peak);
     }
-    std::printf("PEER mpv media_cpu_per_20s %.3f s\n", median(cpu));
-    std::printf("PEER mpv media_rss_playing %.1f MB\n", median(rss));
+    std::printf("PEER mpv media_cpu_per_20s %.3f s\n", bench::median(cpu));
+    std::printf("PEER mpv media_rss_playing %.1f MB\n", bench::median(rss));
 }
 
 } // namespace
@@ -298,8 +266,8 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     std::string shortFile = dir.filePath("short.mp3").toStdString();
     std::string longFile = dir.filePath("long.mp3").toStdString();
-    generate(shortFile, 4);
-    generate(longFile, PlaySeconds);
+    bench::generateMp3(shortFile, 40, "pink-noise");
+    bench::generateMp3(longFile, PlaySeconds * 10, "pink-noise");
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     bool realSink = soundDeviceAvailable();

@@ -6,6 +6,7 @@
 //
 //   bench_player              run everything, print RESULT lines
 //   bench_player cold <dir>   child: one drop in a fresh process, prints "COLD <ms>"
+#include "BenchSupport.h"
 #include "engine/PlayListPlayer.h"
 #include "mainwindow/Form1.h"
 #include "platform/Clock.h"
@@ -38,13 +39,6 @@ namespace {
 
 constexpr int Runs = 9;
 constexpr int Lines = 100000;
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    auto n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 template <class F> double millis(F&& f)
 {
@@ -95,8 +89,8 @@ void benchNextEntry(const std::filesystem::path& dir)
             std::exit(1);
         }
     }
-    std::printf("RESULT player_next_entry_100k_lines %.2f ms\n", median(inOrder));
-    std::printf("RESULT player_random_entry_100k_lines %.2f ms\n", median(atRandom));
+    std::printf("RESULT player_next_entry_100k_lines %.2f ms\n", bench::median(inOrder));
+    std::printf("RESULT player_random_entry_100k_lines %.2f ms\n", bench::median(atRandom));
 }
 
 using Clock = std::chrono::steady_clock;
@@ -131,28 +125,6 @@ public:
     void sleep(int ms) override { QThread::msleep(static_cast<unsigned long>(ms)); }
     void endProgram() override { std::exit(0); }
 };
-
-void generate(const std::string& path)
-{
-    std::string desc = "audiotestsrc wave=sine volume=0.3 samplesperbuffer=4410 num-buffers=20 "
-                       "! audio/x-raw,rate=44100,channels=2 ! audioconvert ! lamemp3enc "
-                       "target=bitrate bitrate=128 cbr=true ! xingmux ! filesink location=\"" +
-                       path + "\"";
-    GError* err = nullptr;
-    GstElement* pipeline = gst_parse_launch(desc.c_str(), &err);
-    if (!pipeline || err) {
-        std::fprintf(stderr, "cannot generate %s\n", path.c_str());
-        std::exit(1);
-    }
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    GstBus* bus = gst_element_get_bus(pipeline);
-    if (GstMessage* m = gst_bus_timed_pop_filtered(
-            bus, 60 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)))
-        gst_message_unref(m);
-    gst_object_unref(bus);
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
-}
 
 std::vector<std::string> songs(const std::filesystem::path& dir)
 {
@@ -250,7 +222,7 @@ int main(int argc, char** argv)
 
     gst_init(nullptr, nullptr);
     for (const auto& f : songs(dir))
-        generate(f);
+        bench::generateMp3(f, 20);
 
     std::vector<double> cold;
     for (int r = 0; r < 5; ++r) {
@@ -276,8 +248,8 @@ int main(int argc, char** argv)
         for (int r = 0; r < Runs; ++r)
             warm.push_back(bench.dropOnce());
     }
-    std::printf("RESULT player_drop_to_sound %.2f ms\n", median(cold));
-    std::printf("RESULT player_drop_to_sound_warm %.2f ms\n", median(warm));
+    std::printf("RESULT player_drop_to_sound %.2f ms\n", bench::median(cold));
+    std::printf("RESULT player_drop_to_sound_warm %.2f ms\n", bench::median(warm));
     std::filesystem::remove_all(dir);
     return 0;
 }

@@ -4,6 +4,7 @@
 //
 //   bench_startup          run everything, print RESULT lines
 //   bench_startup serve    child: an instance server until killed (reports "ready")
+#include "BenchSupport.h"
 #include "platform/linux/InstanceServer.h"
 
 #include <QCoreApplication>
@@ -30,14 +31,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int Runs = 15;
 constexpr int StripRuns = 5;
-
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
 
 double msSince(Clock::time_point t)
 {
@@ -124,7 +117,7 @@ void benchHandOff(const std::string& self)
     ::kill(server, SIGTERM);
     ::waitpid(server, nullptr, 0);
     if (times.size() == Runs)
-        std::printf("RESULT startup_handoff %.1f ms\n", median(times));
+        std::printf("RESULT startup_handoff %.1f ms\n", bench::median(times));
     else
         std::fprintf(stderr, "bench_startup: %zu of %d hand-offs failed\n", Runs - times.size(),
                      Runs);
@@ -239,8 +232,8 @@ void benchStrip()
                      mapped.size(), StripRuns);
         return;
     }
-    std::printf("RESULT startup_strip_mapped %.1f ms\n", median(mapped));
-    std::printf("RESULT startup_idle_rss %.1f MB\n", median(rss));
+    std::printf("RESULT startup_strip_mapped %.1f ms\n", bench::median(mapped));
+    std::printf("RESULT startup_idle_rss %.1f MB\n", bench::median(rss));
     std::printf("RESULT startup_idle_cpu_20s %.0f ms\n", idleCpuMs);
 }
 
