@@ -160,13 +160,14 @@ void Form1::connectControls()
     connectCommand(mnuHelpAbout, &Form1::mnuHelpAbout_Click);
     connectCommand(mnuExit, &Form1::mnuExit_Click);
 
-    connect(MMControl1, &MMControlBar::prevClicked, this, &Form1::MMControl1_PrevClick);
-    connect(MMControl1, &MMControlBar::nextClicked, this, &Form1::MMControl1_NextClick);
-    connect(MMControl1, &MMControlBar::playClicked, this, &Form1::MMControl1_PlayClick);
-    connect(MMControl1, &MMControlBar::pauseClicked, this, &Form1::MMControl1_PauseClick);
-    connect(MMControl1, &MMControlBar::backClicked, this, &Form1::MMControl1_BackClick);
-    connect(MMControl1, &MMControlBar::stepClicked, this, &Form1::MMControl1_StepClick);
-    connect(MMControl1, &MMControlBar::stopClicked, this, &Form1::MMControl1_StopClick);
+    // The buttons fire the menu's actions, so every transport command has one entry point.
+    connect(MMControl1, &MMControlBar::prevClicked, mnuPrevious, &QAction::trigger);
+    connect(MMControl1, &MMControlBar::nextClicked, mnuNext, &QAction::trigger);
+    connect(MMControl1, &MMControlBar::playClicked, mnuPlay, &QAction::trigger);
+    connect(MMControl1, &MMControlBar::pauseClicked, mnuPause, &QAction::trigger);
+    connect(MMControl1, &MMControlBar::backClicked, mnuBack, &QAction::trigger);
+    connect(MMControl1, &MMControlBar::stepClicked, mnuFastForward, &QAction::trigger);
+    connect(MMControl1, &MMControlBar::stopClicked, mnuStop, &QAction::trigger);
     connect(MMControl1, &MMControlBar::ejectClicked, this, &Form1::MMControl1_EjectClick);
 
     connect(Slider1, &PositionSlider::mouseDown, this, &Form1::Slider1_MouseDown);
