@@ -35,6 +35,17 @@ inline bool sameName(std::string_view a, std::string_view b)
     return true;
 }
 
+// Takes the next line off the front of text, without its line end (LF or CR LF).
+inline std::string_view nextLine(std::string_view& text)
+{
+    std::size_t nl = text.find('\n');
+    std::string_view line = text.substr(0, nl);
+    text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    return line;
+}
+
 // Writes all of data, going on after interrupted or short writes; false on any error.
 inline bool writeAll(int fd, std::string_view data)
 {

@@ -202,11 +202,7 @@ IniOptionsStore::Contents IniOptionsStore::parse(const std::string& text)
     std::string_view all(text);
     std::string a, b;
     while (!all.empty()) {
-        std::size_t nl = all.find('\n');
-        std::string_view line = all.substr(0, nl);
-        all.remove_prefix(nl == std::string_view::npos ? all.size() : nl + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
+        std::string_view line = text::nextLine(all);
         if (line.find('\0') != std::string_view::npos) {
             c.damaged = true;
             continue;

@@ -67,11 +67,7 @@ std::string IniProfile::lookup(const std::string& text, const std::string& secti
     const std::string_view wantKey = trim(key);
     bool inSection = false;
     while (!all.empty()) {
-        std::size_t nl = all.find('\n');
-        std::string_view line = all.substr(0, nl);
-        all.remove_prefix(nl == std::string_view::npos ? all.size() : nl + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
+        std::string_view line = text::nextLine(all);
         line = trim(line);
         if (line.empty() || line.front() == ';')
             continue;
