@@ -1,0 +1,244 @@
+// The editor's play list logic without the window: reading and writing play list files
+// byte for byte, safe replacement, ordering, removing, folder listing, drops and pasting.
+#include "playlist/EntryText.h"
+#include "playlist/EntryTransfer.h"
+#include "playlist/PlayListFile.h"
+#include "playlist/PlayListOrder.h"
+#include "support/Rig.h"
+
+#include <gtest/gtest.h>
+#include <random>
+#include <sys/stat.h>
+
+using namespace quavix;
+using quavix::testing::readText;
+using quavix::testing::Sandbox;
+using Strings = std::vector<std::string>;
+namespace fs = std::filesystem;
+
+namespace {
+const std::string Latin1 = "/music/Caf\xe9 del Mar.mp3"; // not UTF-8
+} // namespace
+
+TEST(PlayListFile, ReadsEachLineAsItStands)
+{
+    struct Case {
+        const char* what;
+        std::string bytes;
+        Strings opened;   // the default list when the editor opens
+        Strings appended; // File > Open
+    };
+    const Case cases[] = {
+        {"blank lines", "a.mp3\r\n   \r\nb.mp3\r\n", {"a.mp3", "b.mp3"}, {"a.mp3", "   ", "b.mp3"}},
+        {"empty line", "a.mp3\r\n\r\nb.mp3", {"a.mp3", "b.mp3"}, {"a.mp3", "", "b.mp3"}},
+        {"no final line end", "a.mp3\r\nb.mp3", {"a.mp3", "b.mp3"}, {"a.mp3", "b.mp3"}},
+        {"line feeds only", "a.mp3\nb.mp3\n", {"a.mp3", "b.mp3"}, {"a.mp3", "b.mp3"}},
+        {"blanks and markers kept",
+         "  c.mp3\r\n#EXTM3U\r\n[playlist]\r\nx = y \r\n\tt\r\n",
+         {"  c.mp3", "#EXTM3U", "[playlist]", "x = y ", "\tt"},
+         {"  c.mp3", "#EXTM3U", "[playlist]", "x = y ", "\tt"}},
+        {"any encoding", Latin1 + "\r\n", {Latin1}, {Latin1}},
+        {"empty file", "", {}, {}},
+    };
+    Sandbox box;
+    for (const Case& c : cases) {
+        const std::string file = box.write("list.m3u", c.bytes);
+        Strings opened{"kept"}, appended{"kept"};
+        EXPECT_TRUE(readPlayListEntries(file, opened));
+        EXPECT_TRUE(appendPlayListLines(file, appended));
+        opened.erase(opened.begin());
+        appended.erase(appended.begin());
+        EXPECT_EQ(opened, c.opened) << c.what;
+        EXPECT_EQ(appended, c.appended) << c.what;
+    }
+    Strings none;
+    EXPECT_FALSE(readPlayListEntries(box.path("missing.m3u"), none));
+    EXPECT_FALSE(appendPlayListLines(box.path("missing.m3u"), none));
+    EXPECT_TRUE(none.empty());
+}
+
+TEST(PlayListFile, WritesBackTheSameBytes)
+{
+    Sandbox box;
+    const std::string bytes = "  c.mp3\r\n#EXTM3U\r\n[x]\r\n" + Latin1 + "\r\nend\r\r\n";
+    const std::string file = box.write("list.m3u", bytes);
+    Strings entries;
+    ASSERT_TRUE(readPlayListEntries(file, entries));
+    std::string error;
+    ASSERT_TRUE(writePlayListEntries(file, entries, error)) << error;
+    EXPECT_EQ(readText(file), bytes);
+
+    ASSERT_TRUE(writePlayListEntries(file, {}, error));
+    EXPECT_EQ(fs::file_size(file), 0u);
+}
+
+TEST(PlayListFile, ReplacesSafelyKeepingLinksAndPermissions)
+{
+    Sandbox box;
+    const std::string real = box.write("lists/real.m3u", "old\r\n");
+    fs::permissions(real, fs::perms(0640));
+    const std::string link = box.path("link.m3u");
+    fs::create_symlink("lists/real.m3u", link);
+    std::string error;
+    ASSERT_TRUE(writePlayListEntries(link, {"new"}, error)) << error;
+    EXPECT_TRUE(fs::is_symlink(link)) << "the link stays a link";
+    EXPECT_EQ(readText(real), "new\r\n");
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms(0640));
+
+    // A new file gets the usual permissions, not those of a private temporary file.
+    const mode_t mask = ::umask(022);
+    ASSERT_TRUE(writePlayListEntries(box.path("fresh.m3u"), {"a"}, error));
+    ::umask(mask);
+    EXPECT_EQ(fs::status(box.path("fresh.m3u")).permissions() & fs::perms::all, fs::perms(0644));
+
+    // Failures say why and leave everything as it was, with no temporary file behind.
+    fs::create_directory(box.path("folder.m3u"));
+    for (const std::string& target :
+         {box.path("no/such/folder/list.m3u"), box.path("folder.m3u"), std::string()}) {
+        error.clear();
+        EXPECT_FALSE(writePlayListEntries(target, {"x"}, error)) << target;
+        EXPECT_FALSE(error.empty()) << target;
+    }
+    EXPECT_EQ(readText(real), "new\r\n");
+    Strings left;
+    for (const auto& e : fs::recursive_directory_iterator(box.root()))
+        left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (Strings{"config", "data", "etc-xdg", "folder.m3u", "fresh.m3u", "link.m3u",
+                             "lists", "real.m3u", "runtime", "state", "usr-share"}));
+}
+
+TEST(PlayListOrder, SortsAlphabeticallyWithoutRegardToCaseAndStably)
+{
+    struct Case {
+        Strings in, out;
+    };
+    const Case cases[] = {
+        {{"b.mp3", "A.mp3", "c.mp3"}, {"A.mp3", "b.mp3", "c.mp3"}},
+        {{"x", "a", "A", "a"}, {"a", "A", "a", "x"}},
+        {{"B", "a_", "a", "A"}, {"a", "A", "a_", "B"}},
+        {{"\xc3\x89t\xc3\xa9", "zoo", "\xc3\xa9t\xc3\xa9"},
+         {"zoo", "\xc3\x89t\xc3\xa9", "\xc3\xa9t\xc3\xa9"}}, // Été and été side by side
+        {{"Caf\xe9", "caf\xc9", "cafe"}, {"cafe", "Caf\xe9", "caf\xc9"}}, // Latin-1 bytes
+        {{}, {}},
+    };
+    for (const Case& c : cases) {
+        Strings v = c.in;
+        sortEntries(v);
+        EXPECT_EQ(v, c.out);
+    }
+}
+
+TEST(PlayListOrder, RandomOrderTakesTheDrawnEntryOfTheSortedRest)
+{
+    fakes::ScriptedRandom random;
+    struct Case {
+        Strings in;
+        std::deque<double> draws;
+        Strings out;
+    };
+    const Case cases[] = {
+        {{"c", "B", "a"}, {0.5, 0.9, 0.0}, {"B", "c", "a"}},
+        {{"c", "B", "a"}, {0.99, 0.99, 0.99}, {"c", "B", "a"}},
+        {{"c", "B", "a"}, {0.0, 0.0, 0.0}, {"a", "B", "c"}},
+        {{"only"}, {0.7}, {"only"}},
+        {{}, {}, {}},
+    };
+    for (const Case& c : cases) {
+        random.draws = c.draws;
+        Strings v = c.in;
+        shuffleEntries(v, random);
+        EXPECT_EQ(v, c.out);
+    }
+
+    // The same arrangement as taking row k out of a sorted list by hand, on a long list.
+    class Mt : public Random {
+    public:
+        std::mt19937 gen{7};
+        std::uniform_real_distribution<double> u{0.0, 1.0};
+        void seedFromClock() override {}
+        double next() override { return u(gen); }
+    } a, b;
+    Strings entries;
+    for (int i = 0; i < 3000; ++i)
+        entries.push_back("song " + std::to_string((i * 7919) % 3000));
+    Strings byHand = entries;
+    sortEntries(byHand);
+    Strings expected;
+    while (!byHand.empty()) {
+        auto k = static_cast<std::size_t>(static_cast<double>(byHand.size()) * b.next());
+        expected.push_back(byHand[k]);
+        byHand.erase(byHand.begin() + static_cast<long>(k));
+    }
+    shuffleEntries(entries, a);
+    EXPECT_EQ(entries, expected);
+}
+
+TEST(PlayListOrder, KeepsOrDropsTheFlaggedEntriesInOrder)
+{
+    const Strings five = {"1", "2", "3", "4", "5"};
+    const std::vector<char> secondAndFourth = {0, 1, 0, 1, 0};
+    Strings v = five;
+    keepFlagged(v, secondAndFourth, false);
+    EXPECT_EQ(v, (Strings{"1", "3", "5"}));
+    v = five;
+    keepFlagged(v, secondAndFourth, true);
+    EXPECT_EQ(v, (Strings{"2", "4"}));
+    v = five;
+    keepFlagged(v, {}, true);
+    EXPECT_TRUE(v.empty()) << "nothing selected keeps nothing";
+    v = five;
+    keepFlagged(v, {}, false);
+    EXPECT_EQ(v, five);
+}
+
+TEST(PlayListOrder, FolderFilesAreTheVisibleFilesInAlphabeticalOrder)
+{
+    Sandbox box;
+    const std::string dir = box.path("music") + "/";
+    for (const char* name : {"x.txt", "b.mp3", "B.wav", ".hidden.mp3", "line\nbreak.mp3"})
+        box.write(std::string("music/") + name, "x");
+    fs::create_directory(dir + "sub.mp3");
+    fs::create_symlink(dir + "b.mp3", dir + "link.mp3");
+    fs::create_symlink(dir + "sub.mp3", dir + "linked folder");
+    fs::create_symlink(dir + "gone", dir + "dangling");
+    Strings out{"existing"};
+    ASSERT_TRUE(folderFiles(dir, out));
+    EXPECT_EQ(out, (Strings{"existing", dir + "b.mp3", dir + "B.wav", dir + "link.mp3",
+                            dir + "x.txt"}));
+    EXPECT_FALSE(folderFiles(box.path("nowhere") + "/", out));
+    EXPECT_EQ(out.size(), 5u);
+}
+
+TEST(EntryTransfer, DroppedUriListsGiveLocalFilesInOrder)
+{
+    const std::string list = "# dragged from a file manager\r\n"
+                             "file:///home/me/b%20side.mp3\r\n"
+                             "file:///home/me/a.mp3\r\n"
+                             "http://example.net/stream.mp3\r\n"
+                             "file://otherhost/share/x.mp3\r\n"
+                             "file://localhost/srv/Caf%E9.mp3\r\n"
+                             "FILE:/short/form.mp3\r\n"
+                             "file:///bad%0Aname.mp3\r\n"
+                             "file:///q.mp3?x=1#frag\r\n"
+                             "file:///last%2";
+    EXPECT_EQ(localFilesFromUriList(list),
+              (Strings{"/home/me/b side.mp3", "/home/me/a.mp3", "/srv/Caf\xe9.mp3",
+                       "/short/form.mp3", "/q.mp3", "/last%2"}));
+    EXPECT_TRUE(localFilesFromUriList("just some text").empty());
+}
+
+TEST(EntryTransfer, ClipboardLinesRoundTrip)
+{
+    const Strings entries = {"  lead.mp3", Latin1, "#x"};
+    EXPECT_EQ(entriesAsLines(entries), "  lead.mp3\n" + Latin1 + "\n#x\n");
+    EXPECT_EQ(entriesFromLines(entriesAsLines(entries)), entries);
+    EXPECT_EQ(entriesFromLines("a\r\n\r\n   \r\nb"), (Strings{"a", "b"}));
+}
+
+TEST(EntryText, ShowsAnyEncodingReadably)
+{
+    EXPECT_EQ(entryText("plain"), QString("plain"));
+    EXPECT_EQ(entryText("Caf\xc3\xa9"), QString::fromUtf8("Caf\xc3\xa9"));
+    EXPECT_EQ(entryText(Latin1), QString::fromUtf8("/music/Caf\xc3\xa9 del Mar.mp3"));
+}
