@@ -4,7 +4,10 @@
 #include "Form1.h"
 #include "engine/PlayCommands.h"
 #include "engine/PlayListPlayer.h"
+#include "engine/clsPlayFromPlayList.h"
 #include "openlocation/frmOpenLocation.h"
+#include "playlist/frmPlayList.h"
+#include "startup/Globals.h"
 
 namespace quavix {
 
@@ -22,15 +25,23 @@ void Form1::mnuPlayLocation_Click()
     dialog->activateWindow();
 }
 
-// The play list editor and the properties dialog are separate windows of their own parts;
-// until they are part of the program these commands only hold and release the placement
-// timer, so the strip does not move while the menu closes.
+// The editor does not block: the player starts at once (unless the editor was last left
+// with Cancel) and plays on while the list is edited.
 void Form1::mnuPlayListEditor_Click()
 {
     setTimer1Enabled(false);
+    frmPlayList* editor = frmPlayList::instance();
+    editor->show();
+    editor->raise();
+    editor->activateWindow();
     setTimer1Enabled(true);
+    if (!globals().gPlayListEditCancelled)
+        clsPlayFromPlayList().fPlayPlayList();
 }
 
+// The properties dialog is a separate window of its own part; until it is part of the
+// program this command only holds and releases the placement timer, so the strip does not
+// move while the menu closes.
 void Form1::mnuProperties_Click()
 {
     setTimer1Enabled(false);
