@@ -11,6 +11,7 @@ PlayListModel::PlayListModel(QObject* parent) : QAbstractListModel(parent) {}
 
 void PlayListModel::setEntries(std::vector<std::string> entries)
 {
+    m_longestKnown = false;
     beginResetModel();
     m_entries = std::move(entries);
     endResetModel();
@@ -18,6 +19,7 @@ void PlayListModel::setEntries(std::vector<std::string> entries)
 
 std::vector<std::string> PlayListModel::takeEntries()
 {
+    m_longestKnown = false;
     beginResetModel();
     std::vector<std::string> taken = std::move(m_entries);
     m_entries.clear();
@@ -30,6 +32,7 @@ void PlayListModel::insertEntries(int row, std::vector<std::string> entries)
     if (entries.empty())
         return;
     row = std::clamp(row, 0, count());
+    m_longestKnown = false;
     beginInsertRows({}, row, row + static_cast<int>(entries.size()) - 1);
     m_entries.insert(m_entries.begin() + row, std::make_move_iterator(entries.begin()),
                      std::make_move_iterator(entries.end()));
@@ -38,6 +41,7 @@ void PlayListModel::insertEntries(int row, std::vector<std::string> entries)
 
 void PlayListModel::keepFlagged(const std::vector<char>& flags, bool keep)
 {
+    m_longestKnown = false;
     beginResetModel();
     quavix::keepFlagged(m_entries, flags, keep);
     endResetModel();
@@ -54,6 +58,22 @@ std::vector<char> PlayListModel::flagsOf(const QItemSelection& selection) const
             flags[static_cast<std::size_t>(row)] = 1;
     }
     return flags;
+}
+
+int PlayListModel::longestRow() const
+{
+    if (!m_longestKnown) {
+        m_longest = -1;
+        std::size_t most = 0;
+        for (std::size_t i = 0; i < m_entries.size(); ++i) {
+            if (m_longest < 0 || m_entries[i].size() > most) {
+                m_longest = static_cast<int>(i);
+                most = m_entries[i].size();
+            }
+        }
+        m_longestKnown = true;
+    }
+    return m_longest;
 }
 
 int PlayListModel::rowCount(const QModelIndex& parent) const

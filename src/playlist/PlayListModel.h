@@ -31,6 +31,9 @@ public:
     // Keeps the rows whose flag equals `keep` (see keepFlagged).
     void keepFlagged(const std::vector<char>& flags, bool keep);
 
+    // The row of the entry with the most bytes (-1 when empty): the widest one, near enough.
+    int longestRow() const;
+
     // One flag per row: whether the selection holds it. Linear in rows plus ranges.
     std::vector<char> flagsOf(const QItemSelection& selection) const;
 
@@ -39,6 +42,8 @@ public:
 
 private:
     std::vector<std::string> m_entries;
+    mutable int m_longest = -1;
+    mutable bool m_longestKnown = false;
 };
 
 } // namespace quavix

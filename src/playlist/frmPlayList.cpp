@@ -110,13 +110,13 @@ frmPlayList::frmPlayList(QWidget* parent) : QMainWindow(parent)
     setCentralWidget(m_client);
 
     model = new PlayListModel(this);
-    lstCurrentPlayList = new QListView(m_client);
+    lstCurrentPlayList = new PlayListView(m_client);
     lstCurrentPlayList->setObjectName("lstCurrentPlayList");
     // Every row is one line of text: the view need not measure 100,000 of them.
     lstCurrentPlayList->setUniformItemSizes(true);
     lstCurrentPlayList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lstCurrentPlayList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lstCurrentPlayList->setTextElideMode(Qt::ElideMiddle);
+    lstCurrentPlayList->setItemDelegate(new LongestEntryDelegate(*model, lstCurrentPlayList));
     lstCurrentPlayList->setModel(model);
     lstCurrentPlayList->setAcceptDrops(true);
     lstCurrentPlayList->viewport()->installEventFilter(this);
@@ -138,10 +138,11 @@ frmPlayList::frmPlayList(QWidget* parent) : QMainWindow(parent)
     connect(lstCurrentPlayList, &QListView::clicked, this, &frmPlayList::lstCurrentPlayList_Click);
     connect(lstCurrentPlayList, &QListView::doubleClicked, this,
             &frmPlayList::lstCurrentPlayList_DblClick);
-    // The keyboard makes an entry the current one too.
+    // The keyboard makes an entry the current one too; the view's own moves (when it gets
+    // the focus, or after a change of the list) are no choice of the user's.
     connect(lstCurrentPlayList->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this] {
-                if (!m_quiet)
+                if (!m_quiet && lstCurrentPlayList->handlingKey())
                     lstCurrentPlayList_Click();
             });
 

@@ -10,6 +10,7 @@
 // logical pixels with services().windows' twips-per-pixel factors (15 without them).
 // Every menu item is one QAction named as the item; triggering it runs its handler.
 #include "playlist/PlayListModel.h"
+#include "playlist/PlayListView.h"
 
 #include <QAction>
 #include <QListView>
@@ -30,7 +31,7 @@ public:
     static frmPlayList* loaded();
 
     // ---- controls ---------------------------------------------------------------------
-    QListView* lstCurrentPlayList = nullptr;
+    PlayListView* lstCurrentPlayList = nullptr;
     PlayListModel* model = nullptr; // lstCurrentPlayList's entries
     QWidget* Toolbar1 = nullptr;
     QPushButton* cmdOK = nullptr;

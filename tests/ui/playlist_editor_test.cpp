@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -48,6 +49,7 @@ protected:
         return open();
     }
     static Strings entries(frmPlayList* f) { return f->model->entries(); }
+
     static void select(frmPlayList* f, std::initializer_list<int> rows)
     {
         for (int r : rows)
@@ -211,7 +213,10 @@ TEST_F(Editor, CancelAndCloseWriteNothing)
 
 TEST_F(Editor, ClickChoosesWherePlayGoesOn)
 {
+    globals().gCurrentFileName = "two";
     auto* f = openWith({"one", "two", "three"});
+    EXPECT_TRUE(f->lstCurrentPlayList->hasFocus());
+    EXPECT_EQ(globals().gCurrentFileName, "two") << "opening and focusing the list is no click";
     clickRow(f, 2);
     EXPECT_EQ(globals().gCurrentFileName, "two");
     clickRow(f, 0);
@@ -439,6 +444,22 @@ TEST_F(Editor, CutCopyAndPaste)
     clipboard->clear();
     f->mnuEditPaste->trigger();
     EXPECT_EQ(entries(f).size(), 7u);
+}
+
+TEST_F(Editor, TheListScrollsToTheEndOfItsLongestEntry)
+{
+    const std::string longest = "/m/" + std::string(200, 'w') + ".mp3";
+    auto* f = openWith({"short.mp3", longest, "/m/" + std::string(100, 'w') + ".mp3"});
+    QListView* list = f->lstCurrentPlayList;
+    auto reach = [list] {
+        QCoreApplication::processEvents();
+        return list->horizontalScrollBar()->maximum() + list->viewport()->width();
+    };
+    const QFontMetrics metrics(list->font());
+    EXPECT_GE(reach(), metrics.horizontalAdvance(QString::fromStdString(longest)));
+    const std::string later = "/m/" + std::string(400, 'w') + ".mp3";
+    f->lstCurrentPlayList_OLEDragDrop({later});
+    EXPECT_GE(reach(), metrics.horizontalAdvance(QString::fromStdString(later)));
 }
 
 TEST_F(Editor, SizesFollowTheWindowAndNeverGoNegative)
