@@ -204,8 +204,8 @@ TEST(PlayListOrder, FolderFilesAreTheVisibleFilesInAlphabeticalOrder)
     fs::create_symlink(dir + "gone", dir + "dangling");
     Strings out{"existing"};
     ASSERT_TRUE(folderFiles(dir, out));
-    EXPECT_EQ(out, (Strings{"existing", dir + "b.mp3", dir + "B.wav", dir + "link.mp3",
-                            dir + "x.txt"}));
+    EXPECT_EQ(out,
+              (Strings{"existing", dir + "b.mp3", dir + "B.wav", dir + "link.mp3", dir + "x.txt"}));
     EXPECT_FALSE(folderFiles(box.path("nowhere") + "/", out));
     EXPECT_EQ(out.size(), 5u);
 }
