@@ -135,6 +135,24 @@ TEST_F(PlayerCommands, TransportButtonsAndMenuWhileAListPlays)
     EXPECT_EQ(form->Slider1->maximum(), 3);
 }
 
+TEST_F(PlayerCommands, ExitWhileTheListPlaysEndsTheProgramFromInsideTheWait)
+{
+    auto s = h.songs(2, 30);
+    h.writeList(s);
+    globals().gPlayingPlayList = true;
+    h.process.endThrows = false;
+    when[1] = [&] {
+        h.dialogs.answers = {MsgAnswer::Yes};
+        form->mnuExit->trigger();
+    };
+    form->mnuPlay->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.process.ended; }, 2000))
+        << "the unloaded program lives on";
+    EXPECT_TRUE(form->isUnloaded());
+    EXPECT_EQ(h.media.opened, Strings{s[0]}) << "nothing plays after the exit";
+    EXPECT_EQ(h.options.value("Options", "AlwaysOnTop"), "True");
+}
+
 TEST_F(PlayerCommands, BackAndFastForwardFromTheMenuAndTheBar)
 {
     auto song = h.song("long.mp3", 60);
