@@ -79,6 +79,8 @@ void clsINISettings::fGetINISettings()
     // The key is matched with blanks around it ignored, so "AutoLoadMP3Locations" and
     // "AutoLoadMP3Locations " in the profile both count.
     g.gAutoLoadMP3Locations = readProfile("StartUp", "AutoLoadMP3Locations ", "No") == "Yes";
+    // The engine's activity rows, switched on next to the other start-up values.
+    g.gLogActivity = readProfile("StartUp", "LogActivity", "No") == "Yes";
 }
 
 void clsINISettings::firstRunSetUp()
