@@ -199,6 +199,14 @@ TEST_F(PlayerCommands, SliderHeldDoesNotFollowAndLettingGoSeeks)
         h.media.advance(5);
         form->Timer1_Timer();
         EXPECT_EQ(form->Slider1->value(), 75) << "let go: the slider follows again";
+
+        // Right and middle clicks on the groove neither hold the slider nor seek.
+        h.media.advance(5);
+        for (Qt::MouseButton b : {Qt::RightButton, Qt::MiddleButton}) {
+            QTest::mouseClick(form->Slider1, b, {}, QPoint(form->Slider1->width() - 2, 4));
+            EXPECT_DOUBLE_EQ(h.media.currentPosition(), 80) << b;
+            EXPECT_TRUE(form->mSliderFollowsPosition) << b;
+        }
     };
     form->MMControl1->click(Button::Play);
     waitForPlayerIdle(1);
