@@ -152,6 +152,17 @@ TEST_F(StartupTest, FirstRunSetUpStoresEverythingAndEnds)
     EXPECT_EQ(rig.window.disableTimersCalls, 0);
 }
 
+TEST_F(StartupTest, FirstRunWithAPlayListThatCannotBeCreatedStoresNothing)
+{
+    std::string chosen = rig.box.path("no such folder/Quavix.m3u");
+    rig.dialogs.fileAnswers.push_back(chosen);
+    EXPECT_THROW(clsINISettings().fGetINISettings(), fakes::ProgramEnded);
+    ASSERT_EQ(rig.dialogs.titles(), (Strings{"Missing Information", "Quavix"}));
+    EXPECT_NE(rig.dialogs.boxes[1].text.find("\"" + chosen + "\""), std::string::npos);
+    EXPECT_EQ(stored("File Locations", "FileList"), "<missing>") << "the next start asks again";
+    EXPECT_FALSE(fs::exists(chosen));
+}
+
 TEST_F(StartupTest, CancelledFirstRunShowsTwoBoxesStoresNothingAndEnds)
 {
     EXPECT_THROW(clsINISettings().fGetINISettings(), fakes::ProgramEnded);
