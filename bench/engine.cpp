@@ -203,7 +203,8 @@ void benchSoak(const fs::path& dir)
     g.gStartUpAction = "Preview";
     g.gStopPlay = g.gExitProgram = false;
     const std::string profile = (dir / "station.ini").string();
-    std::ofstream(profile) << "[StartUp]\nLogActivity=Yes\n[Play Status]\nContinue=Yes\n";
+    std::ofstream(profile) << "[Play Status]\nContinue=Yes\n";
+    g.gLogActivity = true;
     g.gCommandLine = profile;
 
     // Counts the songs the engine opens and takes the memory at the 50th.

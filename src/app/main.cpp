@@ -10,6 +10,7 @@
 #include "platform/linux/QtProcess.h"
 #include "platform/linux/QtTray.h"
 #include "platform/linux/QtWindowSystem.h"
+#include "platform/linux/TerminationSignals.h"
 #include "platform/posix/IniOptionsStore.h"
 #include "platform/posix/IniProfile.h"
 #include "platform/posix/SystemClock.h"
@@ -90,6 +91,7 @@ int main(int argc, char** argv)
     s.windows = &windows;
 
     quavix::installMainWindow();
+    quavix::TerminationSignals termination([](int) { quavix::closeMainWindowWithoutAsking(); });
     quavix::Main({[] { quavix::clsMainPerformLoop().fPerformPlaySongs(); }});
     return app.exec();
 }

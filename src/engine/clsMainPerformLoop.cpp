@@ -33,9 +33,6 @@ void clsMainPerformLoop::fPerformPlaySongs()
     std::unique_ptr<clsGetNextSong> getNextSong;
     std::unique_ptr<clsPlaySong> playSong;
 
-    g.gLogActivity =
-        s.profile && s.profile->read("StartUp", "LogActivity", "", g.gCommandLine) == "Yes";
-
     for (;;) {
         g.gStopPlay = worker(checkForStop).fPerformCheckForStop();
         if (g.gStopPlay) {

@@ -363,8 +363,22 @@ void Form1::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    Form_Unload();
+    if (!m_unloaded) // a close that came while the question was open may have unloaded us
+        Form_Unload();
     event->accept();
+    endAfterUnload();
+}
+
+void Form1::endAfterUnload()
+{
+    // The unload steps are done and every store write is on disk. Whatever runs now (the
+    // play-list player's wait, the engine, a modal box or a dialog, or the start-up before
+    // the main loop) lets events through soon: the program ends there, not only once the
+    // last window has gone, which a nested loop or a hidden window would keep from happening.
+    QTimer::singleShot(0, this, [] {
+        if (services().process)
+            services().process->endProgram();
+    });
 }
 
 void Form1::closeWithoutAsking(CloseReason reason)

@@ -198,6 +198,8 @@ private:
     void connectCommand(QAction* action, void (Form1::*handler)());
     void applyGeometry();
     void processEventsOnce();
+    // Ends the program at the next event pump, whatever loop is running then.
+    void endAfterUnload();
     double twipsPerPixelX() const;
     double twipsPerPixelY() const;
 

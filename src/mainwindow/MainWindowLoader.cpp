@@ -1,6 +1,7 @@
 #include "MainWindowLoader.h"
 
 #include "mainwindow/Form1.h"
+#include "startup/Services.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -18,6 +19,17 @@ void installMainWindow()
         form->Form_Load();
         return form;
     });
+}
+
+void closeMainWindowWithoutAsking()
+{
+    auto* form = dynamic_cast<Form1*>(mainWindowIfLoaded());
+    if (form && !form->isUnloaded()) {
+        form->closeWithoutAsking(Form1::CloseReason::TaskManager);
+        return;
+    }
+    if (services().process)
+        services().process->endProgram();
 }
 
 } // namespace quavix

@@ -5,4 +5,9 @@ namespace quavix {
 
 void installMainWindow();
 
+// The process is told to end (a kill by the session or a task manager): Form1 closes without
+// the exit question, runs its unload steps (the options are saved) and the program ends.
+// Without a loaded window there is nothing to save: the program ends at once.
+void closeMainWindowWithoutAsking();
+
 } // namespace quavix

@@ -79,6 +79,8 @@ void clsINISettings::fGetINISettings()
     // The key is matched with blanks around it ignored, so "AutoLoadMP3Locations" and
     // "AutoLoadMP3Locations " in the profile both count.
     g.gAutoLoadMP3Locations = readProfile("StartUp", "AutoLoadMP3Locations ", "No") == "Yes";
+    // The engine's activity rows, switched on next to the other start-up values.
+    g.gLogActivity = readProfile("StartUp", "LogActivity", "No") == "Yes";
 }
 
 void clsINISettings::firstRunSetUp()
@@ -111,18 +113,25 @@ void clsINISettings::firstRunSetUp()
     std::error_code ec;
     std::filesystem::path full = std::filesystem::absolute(*chosen, ec);
     g.gPlayListFile = ec ? *chosen : full.lexically_normal().string();
-    save(FileLocations, "FileList", g.gPlayListFile);
 
+    // Created before it is stored: a play list that cannot exist must not become the
+    // default, or every later start would use it instead of asking again.
     if (!std::filesystem::exists(g.gPlayListFile, ec)) {
         std::ofstream create(g.gPlayListFile, std::ios::binary);
         if (!create) {
-            s.dialogs->messageBox(title,
-                                  "The play list file \"" + g.gPlayListFile +
-                                      "\" could not be created." + para() +
-                                      "Check that its folder exists and can be written.",
-                                  MsgIcon::Exclamation, MsgButtons::Ok);
+            s.dialogs->messageBox(
+                title,
+                "The play list file \"" + g.gPlayListFile + "\" could not be created." + para() +
+                    "Check that its folder exists and can be written." + para() +
+                    "Nothing was stored; " + title + " asks again at its next start.",
+                MsgIcon::Exclamation, MsgButtons::Ok);
+            if (MainWindowPort* w = mainWindowIfLoaded())
+                w->disableTimers();
+            s.process->endProgram();
+            return;
         }
     }
+    save(FileLocations, "FileList", g.gPlayListFile);
 
     const std::string example = "mms://media.example.net/RockMusic";
     save("Locations", "LastLocation", example);

@@ -10,9 +10,9 @@ namespace quavix {
 
 class clsINISettings {
 public:
-    // Fills gPlayListFile, gMP3Locations, gLogLocation, gStartUpAction and
-    // gAutoLoadMP3Locations from the default profile (and the options store for the play
-    // list). Does not return when the set-up runs: services().process->endProgram().
+    // Fills gPlayListFile, gMP3Locations, gLogLocation, gStartUpAction,
+    // gAutoLoadMP3Locations and gLogActivity from the default profile (and the options store for
+    // the play list). Does not return when the set-up runs: services().process->endProgram().
     void fGetINISettings();
 
 private:

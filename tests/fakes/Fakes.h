@@ -115,10 +115,14 @@ public:
     }
     void processEvents() override;
     void sleep(int milliseconds) override;
+    // False: endProgram only records the end (for an end reached from inside a Qt event,
+    // which an exception must not cross).
+    bool endThrows = true;
     void endProgram() override
     {
         ended = true;
-        throw ProgramEnded{};
+        if (endThrows)
+            throw ProgramEnded{};
     }
 };
 

@@ -225,7 +225,8 @@ public:
         g.gLogLocation = logFolder.string() + "/";
         g.gStartUpAction = "Preview";
         g.gPlayListSequential = true;
-        setProfile("Yes", "Yes");
+        g.gLogActivity = true; // as the default profile's [StartUp] LogActivity=Yes
+        setProfile("Yes");
     }
     ~Rig()
     {
@@ -235,10 +236,10 @@ public:
         resetGlobals();
     }
 
-    void setProfile(const std::string& continueValue, const std::string& logActivity)
+    // The station profile named on the command line.
+    void setProfile(const std::string& continueValue)
     {
-        writeText(profileFile, "[StartUp]\nLogActivity=" + logActivity +
-                                   "\n[Play Status]\nContinue=" + continueValue + "\n");
+        writeText(profileFile, "[Play Status]\nContinue=" + continueValue + "\n");
     }
     // A song folder (ending in "/") listed in gMP3Locations.
     std::string addFolder(const std::string& name)

@@ -194,6 +194,7 @@ TEST_F(Form1Test, ExitQuestionNoKeepsEverythingYesStoresTheWindowState)
     globals().gPlayFirstEntry = true;
     const auto trayCalls = tray.calls.size();
 
+    process.endThrows = false;
     dialogs.answers = {MsgAnswer::No};
     f.mnuExit->trigger();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
@@ -202,7 +203,8 @@ TEST_F(Form1Test, ExitQuestionNoKeepsEverythingYesStoresTheWindowState)
     EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Question);
     EXPECT_EQ(dialogs.boxes[0].buttons, MsgButtons::YesNo);
     EXPECT_TRUE(f.isVisible());
-    EXPECT_FALSE(f.isUnloaded() || globals().gExitProgram || globals().gStopPlay);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(f.isUnloaded() || globals().gExitProgram || globals().gStopPlay || process.ended);
     EXPECT_EQ(media.playState(), MediaPlayer::Playing);
     EXPECT_EQ(tray.calls.size(), trayCalls);
     EXPECT_EQ(stored("AlwaysOnTop"), "<missing>");
@@ -225,6 +227,9 @@ TEST_F(Form1Test, ExitQuestionNoKeepsEverythingYesStoresTheWindowState)
                                  {"StatusAreaVisible", "ControlsVisible", "SliderVisible",
                                   "AlwaysOnTop", "Minimized", "RemoveFromSystemTray", "Volume"}),
               "False|False|True|False|True|False|-1234");
+    // No window is left, but the program does not wait for Qt to notice that: it ends.
+    EXPECT_FALSE(process.ended) << "the unload runs to its end first";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return process.ended; }, 2000));
 
     // The stored state comes back on the next load.
     form.reset();

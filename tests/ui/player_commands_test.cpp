@@ -135,6 +135,24 @@ TEST_F(PlayerCommands, TransportButtonsAndMenuWhileAListPlays)
     EXPECT_EQ(form->Slider1->maximum(), 3);
 }
 
+TEST_F(PlayerCommands, ExitWhileTheListPlaysEndsTheProgramFromInsideTheWait)
+{
+    auto s = h.songs(2, 30);
+    h.writeList(s);
+    globals().gPlayingPlayList = true;
+    h.process.endThrows = false;
+    when[1] = [&] {
+        h.dialogs.answers = {MsgAnswer::Yes};
+        form->mnuExit->trigger();
+    };
+    form->mnuPlay->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.process.ended; }, 2000))
+        << "the unloaded program lives on";
+    EXPECT_TRUE(form->isUnloaded());
+    EXPECT_EQ(h.media.opened, Strings{s[0]}) << "nothing plays after the exit";
+    EXPECT_EQ(h.options.value("Options", "AlwaysOnTop"), "True");
+}
+
 TEST_F(PlayerCommands, BackAndFastForwardFromTheMenuAndTheBar)
 {
     auto song = h.song("long.mp3", 60);
@@ -181,6 +199,14 @@ TEST_F(PlayerCommands, SliderHeldDoesNotFollowAndLettingGoSeeks)
         h.media.advance(5);
         form->Timer1_Timer();
         EXPECT_EQ(form->Slider1->value(), 75) << "let go: the slider follows again";
+
+        // Right and middle clicks on the groove neither hold the slider nor seek.
+        h.media.advance(5);
+        for (Qt::MouseButton b : {Qt::RightButton, Qt::MiddleButton}) {
+            QTest::mouseClick(form->Slider1, b, {}, QPoint(form->Slider1->width() - 2, 4));
+            EXPECT_DOUBLE_EQ(h.media.currentPosition(), 80) << b;
+            EXPECT_TRUE(form->mSliderFollowsPosition) << b;
+        }
     };
     form->MMControl1->click(Button::Play);
     waitForPlayerIdle(1);

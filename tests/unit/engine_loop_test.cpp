@@ -62,12 +62,12 @@ TEST(Engine, PlaysEverySongInListOrderLogsItAndEndsAtTheEndOfTheList)
     EXPECT_LE(box.process.sleptMs, 64300);
 }
 
-TEST(Engine, OnlyContinueYesLetsItGoAndLoggingNeedsLogActivityYes)
+TEST(Engine, OnlyContinueYesLetsItGoAndLoggingFollowsTheStartUpSwitch)
 {
     for (const char* value : {"yes", "Yes ;", "No", ""}) {
         Rig box;
         box.addSong(box.addFolder("Rock"), "A - B - C - D - 0_01.mp3", 1);
-        box.setProfile(value, "Yes");
+        box.setProfile(value);
         int polls = 0;
         onEveryPump(box, [&] {
             if (++polls == 5)
@@ -83,7 +83,9 @@ TEST(Engine, OnlyContinueYesLetsItGoAndLoggingNeedsLogActivityYes)
     std::string rock = quiet.addFolder("Rock");
     quiet.addSong(rock, "A - B - C - D - 0_01.mp3", 1);
     quiet.addSong(rock, "E - F - G - H - 0_01.mp3", 1);
-    quiet.setProfile("Yes", "yes");
+    // The switch comes from start-up; a station profile that also says "Yes" changes nothing.
+    globals().gLogActivity = false;
+    writeText(quiet.profileFile, "[StartUp]\nLogActivity=Yes\n[Play Status]\nContinue=Yes\n");
     EXPECT_EQ(runEngine(), Outcome::Ended);
     EXPECT_EQ(quiet.media.opened.size(), 2u);
     EXPECT_EQ(readText(quiet.logFile("20261206")), Header); // header only, no rows
@@ -95,14 +97,14 @@ TEST(Engine, ProfileStopIdlesUntilPlaybackClearsTheStopAndTheProfileSaysYesAgain
     std::string rock = box.addFolder("Rock");
     std::string a = box.addSong(rock, "A - B - C - D - 0_01.mp3", 1);
     std::string b = box.addSong(rock, "E - F - G - H - 0_01.mp3", 1);
-    box.setProfile("No", "No");
+    box.setProfile("No");
     int idlePolls = 0;
     onEveryPump(box, [&] {
         if (!box.media.opened.empty())
             return;
         ++idlePolls;
         if (idlePolls == 3)
-            box.setProfile("Yes", "No"); // not read while stopped...
+            box.setProfile("Yes"); // not read while stopped...
         if (idlePolls == 6)
             globals().gStopPlay = false; // ...until playback starts by hand
     });

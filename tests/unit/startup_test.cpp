@@ -70,13 +70,16 @@ TEST_F(StartupTest, ProfileFillsTheSharedState)
 {
     writeProfile("[File Locations]\nFileList=/music/list.m3u\nMP3Location001=/music/a/\n"
                  "MP3Location002=/music/b c/\nMP3Location004=/music/d/\nMP3Location1=/never/\n"
-                 "[StartUp]\nAction=preview\nAutoLoadMP3Locations=Yes\n");
+                 "[StartUp]\nAction=preview\nAutoLoadMP3Locations=Yes\nLogActivity=Yes\n");
+    // The profile named on the command line does not switch logging (nor off).
+    globals().gCommandLine = rig.box.write("station.ini", "[StartUp]\nLogActivity=No\n");
     clsINISettings().fGetINISettings();
     const Globals& g = globals();
     EXPECT_EQ(g.gPlayListFile, "/music/list.m3u");
     EXPECT_EQ(g.gMP3Locations, (Strings{"/music/a/", "/music/b c/"}));
     EXPECT_EQ(g.gStartUpAction, "preview");
     EXPECT_TRUE(g.gAutoLoadMP3Locations); // the key without its trailing blank counts too
+    EXPECT_TRUE(g.gLogActivity);
     // No log location: the state folder, which exists afterwards.
     EXPECT_EQ(g.gLogLocation, rig.box.path("state/quavix/"));
     EXPECT_TRUE(fs::is_directory(g.gLogLocation));
@@ -85,13 +88,13 @@ TEST_F(StartupTest, ProfileFillsTheSharedState)
     // Values are compared exactly; a blank play list name asks the store.
     resetGlobals();
     writeProfile("[File Locations]\nFileList=   \nLogLocation=/logs/x-\n"
-                 "[StartUp]\nAutoLoadMP3Locations =yes\n");
+                 "[StartUp]\nAutoLoadMP3Locations =yes\nLogActivity=yes\n");
     rig.options.put("File Locations", "FileList", " /stored/list.m3u");
     clsINISettings().fGetINISettings();
     EXPECT_EQ(g.gPlayListFile, " /stored/list.m3u");
     EXPECT_EQ(g.gLogLocation, "/logs/x-");
     EXPECT_EQ(g.gStartUpAction, "Preview");
-    EXPECT_FALSE(g.gAutoLoadMP3Locations);
+    EXPECT_FALSE(g.gAutoLoadMP3Locations || g.gLogActivity);
     EXPECT_TRUE(g.gMP3Locations.empty());
 }
 
@@ -147,6 +150,17 @@ TEST_F(StartupTest, FirstRunSetUpStoresEverythingAndEnds)
     EXPECT_THROW(clsINISettings().fGetINISettings(), fakes::ProgramEnded);
     EXPECT_EQ(readText(existing), "a.mp3\r\n");
     EXPECT_EQ(rig.window.disableTimersCalls, 0);
+}
+
+TEST_F(StartupTest, FirstRunWithAPlayListThatCannotBeCreatedStoresNothing)
+{
+    std::string chosen = rig.box.path("no such folder/Quavix.m3u");
+    rig.dialogs.fileAnswers.push_back(chosen);
+    EXPECT_THROW(clsINISettings().fGetINISettings(), fakes::ProgramEnded);
+    ASSERT_EQ(rig.dialogs.titles(), (Strings{"Missing Information", "Quavix"}));
+    EXPECT_NE(rig.dialogs.boxes[1].text.find("\"" + chosen + "\""), std::string::npos);
+    EXPECT_EQ(stored("File Locations", "FileList"), "<missing>") << "the next start asks again";
+    EXPECT_FALSE(fs::exists(chosen));
 }
 
 TEST_F(StartupTest, CancelledFirstRunShowsTwoBoxesStoresNothingAndEnds)

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace quavix {
 
@@ -13,18 +14,26 @@ QStringList QtDialogs::toQtFilters(const std::string& filter)
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString name = parts[i].trimmed();
         QStringList patterns;
+        // "*.*" means every file where it comes from; here it would only match names with a
+        // dot, so extensionless files would not show.
+        auto linuxPattern = [](const QString& p) {
+            return p == QLatin1String("*.*") ? QStringLiteral("*") : p;
+        };
         for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts))
             if (!p.trimmed().isEmpty())
-                patterns << p.trimmed();
+                patterns << linuxPattern(p.trimmed());
         if (patterns.isEmpty())
             patterns << QStringLiteral("*");
         const QString joined = patterns.join(QLatin1Char(' '));
         // "MP3 Files (*.mp3)" already names its patterns: do not say it twice.
         const qsizetype open = name.lastIndexOf(QLatin1Char('('));
         if (name.endsWith(QLatin1Char(')')) && open >= 0) {
-            QString inner = name.mid(open + 1, name.size() - open - 2);
-            inner.replace(QLatin1Char(';'), QLatin1Char(' '));
-            if (inner.simplified() == joined)
+            QStringList inner;
+            for (const QString& p :
+                 name.mid(open + 1, name.size() - open - 2)
+                     .split(QRegularExpression(QStringLiteral("[; ]")), Qt::SkipEmptyParts))
+                inner << linuxPattern(p);
+            if (inner.join(QLatin1Char(' ')) == joined)
                 name = name.left(open).trimmed();
         }
         if (name.isEmpty())

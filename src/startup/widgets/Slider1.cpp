@@ -15,9 +15,15 @@ PositionSlider::PositionSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent
 
 void PositionSlider::mousePressEvent(QMouseEvent* event)
 {
+    // Only the left button moves the position; the others would make the style jump the
+    // handle, and their release would seek there.
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
     m_down = true;
     emit mouseDown();
-    if (event->button() == Qt::LeftButton && maximum() > minimum()) {
+    if (maximum() > minimum()) {
         QStyleOptionSlider opt;
         initStyleOption(&opt);
         const QRect handle =
@@ -37,6 +43,10 @@ void PositionSlider::mousePressEvent(QMouseEvent* event)
 
 void PositionSlider::mouseReleaseEvent(QMouseEvent* event)
 {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
     QSlider::mouseReleaseEvent(event);
     if (!m_down)
         return;

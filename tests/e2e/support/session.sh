@@ -51,9 +51,15 @@ start_session() {
     chmod 700 "$XDG_RUNTIME_DIR"
     trap stop_session EXIT
 
-    # Xvfb picks a free display itself and tells us which.
+    # Xvfb picks a free display itself and tells us which; E2E_DISPLAY names one instead
+    # (on a machine shared with other test runs that start their own servers).
     local fdfile=$E2E_DIR/display
-    Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp 9>"$fdfile" 2>"$E2E_DIR/xvfb.log" &
+    if [ -n "${E2E_DISPLAY:-}" ]; then
+        echo "$E2E_DISPLAY" >"$fdfile"
+        Xvfb ":$E2E_DISPLAY" -screen 0 1280x800x24 -nolisten tcp 2>"$E2E_DIR/xvfb.log" &
+    else
+        Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp 9>"$fdfile" 2>"$E2E_DIR/xvfb.log" &
+    fi
     own_pid $!
     wait_for "[ -s '$fdfile' ]" 10 || fail "Xvfb did not start: $(cat "$E2E_DIR/xvfb.log")"
     export DISPLAY=":$(cat "$fdfile")"
