@@ -1,14 +1,18 @@
 #pragma once
 // The running instance's end of the per-user abstract socket (see
 // platform/posix/InstanceClient.h for the protocol). Answers "PING" and "ACTIVATE <title>"
-// with "ACK" after running the activation callback; peers of another user are dropped
-// unanswered.
+// with "ACK"; peers of another user are dropped unanswered.
+//
+// Requests are accepted and acknowledged on a small thread of the server's own, so a second
+// start gets its answer at once even while the UI thread is busy (opening a network item
+// can hold it for seconds). The activation itself is queued: onActivate runs on the thread
+// that owns the server when that thread next runs its events. The launcher has written the
+// play list line before it asks, so nothing but the window's activation waits.
 #include <QObject>
+#include <atomic>
 #include <functional>
 #include <string>
-
-class QLocalServer;
-class QLocalSocket;
+#include <thread>
 
 namespace quavix {
 
@@ -22,14 +26,17 @@ public:
     // then an instance runs already.
     bool listen(const std::string& name = {});
     bool isListening() const;
-    int activations() const { return m_activations; }
+    // Activation requests acknowledged so far (counted on the server's thread).
+    int activations() const { return m_activations.load(); }
 
 private:
-    void accept();
-    void serve(QLocalSocket* socket);
+    void run();
+    void activate();
     std::function<void()> m_onActivate;
-    QLocalServer* m_server;
-    int m_activations = 0;
+    int m_listenFd = -1;
+    int m_wake[2] = {-1, -1};
+    std::thread m_thread;
+    std::atomic<int> m_activations{0};
 };
 
 } // namespace quavix
