@@ -90,7 +90,4 @@ void Form1::Image1_OLEDragDrop(const std::vector<std::string>& files)
 
 void Form1::Msghook_Message(std::uint32_t, std::uint32_t) {}
 
-// Timer1's first step: moving the strip into the caption area of the window in front.
-void Form1::placeInCaptionArea() {}
-
 } // namespace quavix
