@@ -37,8 +37,6 @@ void Form1::mnuProperties_Click()
     setTimer1Enabled(true);
 }
 
-void Form1::mnuMinimize_Click() {}
-void Form1::mnuRemoveFromSystemTray_Click() {}
 void Form1::mnuHelpOnLine_Click() {}
 void Form1::mnuHelpAbout_Click() {}
 
@@ -87,7 +85,5 @@ void Form1::Image1_OLEDragDrop(const std::vector<std::string>& files)
 {
     playDroppedFiles(files);
 }
-
-void Form1::Msghook_Message(std::uint32_t, std::uint32_t) {}
 
 } // namespace quavix
