@@ -10,6 +10,7 @@
 #include "platform/linux/QtProcess.h"
 #include "platform/linux/QtTray.h"
 #include "platform/linux/QtWindowSystem.h"
+#include "platform/linux/X11WindowSystem.h"
 #include "platform/posix/IniOptionsStore.h"
 #include "platform/posix/IniProfile.h"
 #include "platform/posix/SystemClock.h"
@@ -21,6 +22,7 @@
 #include <QApplication>
 #include <QWidget>
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -74,7 +76,12 @@ int main(int argc, char** argv)
     quavix::IniOptionsStore options;
     quavix::DesktopClassesRegistry classes;
     quavix::QtTray tray;
-    quavix::QtWindowSystem windows;
+    // Other programs' windows are known only on X11; elsewhere the strip stays put.
+    std::unique_ptr<quavix::QtWindowSystem> windows;
+    if (quavix::X11WindowSystem::usable())
+        windows = std::make_unique<quavix::X11WindowSystem>();
+    else
+        windows = std::make_unique<quavix::QtWindowSystem>();
     quavix::QtProcess process(arguments, &server);
     quavix::SystemClock clock;
     quavix::MtRandom random;
@@ -87,7 +94,7 @@ int main(int argc, char** argv)
     s.process = &process;
     s.clock = &clock;
     s.random = &random;
-    s.windows = &windows;
+    s.windows = windows.get();
 
     quavix::installMainWindow();
     quavix::Main({[] { quavix::clsMainPerformLoop().fPerformPlaySongs(); }});
