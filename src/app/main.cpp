@@ -11,6 +11,7 @@
 #include "platform/linux/QtTray.h"
 #include "platform/linux/QtWindowSystem.h"
 #include "platform/linux/TerminationSignals.h"
+#include "platform/linux/X11WindowSystem.h"
 #include "platform/posix/IniOptionsStore.h"
 #include "platform/posix/IniProfile.h"
 #include "platform/posix/SystemClock.h"
@@ -22,6 +23,7 @@
 #include <QApplication>
 #include <QWidget>
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -75,7 +77,12 @@ int main(int argc, char** argv)
     quavix::IniOptionsStore options;
     quavix::DesktopClassesRegistry classes;
     quavix::QtTray tray;
-    quavix::QtWindowSystem windows;
+    // Other programs' windows are known only on X11; elsewhere the strip stays put.
+    std::unique_ptr<quavix::QtWindowSystem> windows;
+    if (quavix::X11WindowSystem::usable())
+        windows = std::make_unique<quavix::X11WindowSystem>();
+    else
+        windows = std::make_unique<quavix::QtWindowSystem>();
     quavix::QtProcess process(arguments, &server);
     quavix::SystemClock clock;
     quavix::MtRandom random;
@@ -88,7 +95,7 @@ int main(int argc, char** argv)
     s.process = &process;
     s.clock = &clock;
     s.random = &random;
-    s.windows = &windows;
+    s.windows = windows.get();
 
     quavix::installMainWindow();
     quavix::TerminationSignals termination([](int) { quavix::closeMainWindowWithoutAsking(); });

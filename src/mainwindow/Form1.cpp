@@ -276,6 +276,9 @@ void Form1::Form_Load()
             mnuRemoveFromSystemTray->setEnabled(true);
             mnuRemoveFromSystemTray->setChecked(o.removeFromSystemTray);
         }
+        refreshMinimizeEnabled();
+        connect(mnuPopUp, &QMenu::aboutToShow, this, &Form1::refreshMinimizeEnabled,
+                Qt::UniqueConnection);
         setTimer1Enabled(mnuAlwaysOnTop->isChecked());
 
         if (g.gCommandLineFile) {

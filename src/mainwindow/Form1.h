@@ -127,6 +127,9 @@ public:
     void deleteTrayIcon();
     // Whether the window may hide into the tray: only while a tray exists to bring it back.
     bool trayAvailable() const;
+    // Minimize to System Tray is usable only while a tray exists; checked again whenever
+    // the menu opens, so a tray that appears later makes it usable.
+    void refreshMinimizeEnabled();
 
     // ---- handlers ---------------------------------------------------------------------
     void mnuExit_Click();
@@ -205,6 +208,8 @@ private:
 
     StatusDisplay* m_statusDisplay = nullptr;
     bool m_unloaded = false;
+    // Whether the tray commands' states leave Minimize to System Tray enabled.
+    bool m_minimizeAllowed = true;
     CloseReason m_closeReason = CloseReason::User;
 };
 

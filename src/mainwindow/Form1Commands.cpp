@@ -48,8 +48,6 @@ void Form1::mnuProperties_Click()
     setTimer1Enabled(true);
 }
 
-void Form1::mnuMinimize_Click() {}
-void Form1::mnuRemoveFromSystemTray_Click() {}
 void Form1::mnuHelpOnLine_Click() {}
 void Form1::mnuHelpAbout_Click() {}
 
@@ -98,10 +96,5 @@ void Form1::Image1_OLEDragDrop(const std::vector<std::string>& files)
 {
     playDroppedFiles(files);
 }
-
-void Form1::Msghook_Message(std::uint32_t, std::uint32_t) {}
-
-// Timer1's first step: moving the strip into the caption area of the window in front.
-void Form1::placeInCaptionArea() {}
 
 } // namespace quavix

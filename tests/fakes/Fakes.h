@@ -168,10 +168,29 @@ public:
     PixelRect desktop{0, 0, 1920, 1080};
     double twips = 15.0;
 
-    Handle foregroundWindow() override { return 0; }
-    bool isVisible(Handle) override { return false; }
-    std::optional<PixelRect> windowRect(Handle) override { return std::nullopt; }
-    void makeTopmost(Handle, bool) override {}
+    // The window in front and its state; a handle missing from `rects` has gone.
+    Handle foreground = 0;
+    bool visible = true;
+    std::map<Handle, PixelRect> rects;
+    std::vector<Handle> topmostCalls;
+    int questions = 0;
+
+    Handle foregroundWindow() override
+    {
+        ++questions;
+        return foreground;
+    }
+    bool isVisible(Handle) override { return visible; }
+    std::optional<PixelRect> windowRect(Handle w) override
+    {
+        auto it = rects.find(w);
+        return it == rects.end() ? std::nullopt : std::optional<PixelRect>(it->second);
+    }
+    void makeTopmost(Handle w, bool on) override
+    {
+        if (on)
+            topmostCalls.push_back(w);
+    }
     PixelRect desktopRect() override { return desktop; }
     double twipsPerPixelX() override { return twips; }
     double twipsPerPixelY() override { return twips; }

@@ -1,0 +1,34 @@
+// Form1's placement tick: the strip rides in the caption area of the window in front.
+#include "Form1.h"
+#include "mainwindow/Placement.h"
+#include "mainwindow/ScreenSize.h"
+#include "startup/Globals.h"
+#include "startup/Services.h"
+
+namespace quavix {
+
+void Form1::placeInCaptionArea()
+{
+    WindowSystem* windows = services().windows;
+    if (!windows)
+        return;
+    const auto own = static_cast<WindowSystem::Handle>(winId());
+    PlacementInput in = askWindowSystem(*windows, own);
+    if (in.foreground != 0 && in.foreground != own && !in.visible)
+        in.screenWidth = clsScreenSize().fGetScreenWidth();
+    in.tppX = twipsPerPixelX();
+    in.tppY = twipsPerPixelY();
+    in.stripWidth = twipsForm.width;
+    in.adjustUpDown = globals().gAdjustFontUpDown;
+    in.adjustLeftRight = globals().gAdjustFontLeftRight;
+    const std::optional<StripSpot> spot = captionSpot(in);
+    if (!spot)
+        return;
+    // Moving to where the strip already is would only make it flicker.
+    if (spot->left != twipsForm.left || spot->top != twipsForm.top)
+        moveStripTwips(spot->left, spot->top);
+    if (spot->topmost)
+        windows->makeTopmost(own, true);
+}
+
+} // namespace quavix

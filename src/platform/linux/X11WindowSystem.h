@@ -1,0 +1,35 @@
+#pragma once
+// The window system on an X11 desktop with an EWMH window manager.
+//
+// foregroundWindow(): the root's _NET_ACTIVE_WINDOW, 0 when the property is absent, when
+// no window manager claims the desktop (_NET_SUPPORTING_WM_CHECK must name a window that
+// names itself: a manager that exited leaves stale properties), when the window has gone,
+// or when it is one of ours. windowRect(): the client area on the root grown by
+// _NET_FRAME_EXTENTS, in logical pixels. isVisible(): mapped and not _NET_WM_STATE_HIDDEN.
+// The answers for one window are fetched together and kept until that window or the
+// active window changes, or its next tick asks again (each foregroundWindow() call).
+// Use only when Qt runs on xcb with a display; otherwise use QtWindowSystem.
+#include "platform/linux/QtWindowSystem.h"
+
+#include <memory>
+
+namespace quavix {
+
+class X11WindowSystem : public QtWindowSystem {
+public:
+    X11WindowSystem();
+    ~X11WindowSystem() override;
+    // Whether the running Qt platform is xcb with a display (else nothing here works).
+    static bool usable();
+
+    Handle foregroundWindow() override;
+    bool isVisible(Handle window) override;
+    std::optional<PixelRect> windowRect(Handle window) override;
+    void makeTopmost(Handle window, bool on) override;
+
+private:
+    struct State;
+    std::unique_ptr<State> m;
+};
+
+} // namespace quavix

@@ -1,0 +1,254 @@
+// The strip riding the window in front, and the tray commands and tray mouse messages,
+// on the main window against a scripted window system and a recording tray.
+#include "mainwindow/Form1.h"
+#include "mainwindow/Layout.h"
+#include "support/Rig.h"
+
+#include <QApplication>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace quavix;
+
+namespace {
+
+class PlacementTrayTest : public ::testing::Test {
+protected:
+    quavix::testing::Rig rig{false};
+    fakes::RecordingTray tray;
+    fakes::FakeWindowSystem windows;
+    std::unique_ptr<Form1> form;
+
+    void SetUp() override
+    {
+        resetGlobals();
+        services().tray = &tray;
+        services().windows = &windows;
+    }
+    void TearDown() override
+    {
+        if (form)
+            form->mnuPopUp->hide();
+        form.reset();
+    }
+    Form1& load()
+    {
+        form = std::make_unique<Form1>();
+        form->Form_Load();
+        form->show();
+        return *form;
+    }
+    WindowSystem::Handle own() { return static_cast<WindowSystem::Handle>(form->winId()); }
+};
+
+TEST_F(PlacementTrayTest, TickPlacesTheStripOverTheWindowInFront)
+{
+    // The icon alone: the strip is 240 twips wide; 15 twips per pixel.
+    struct Case {
+        const char* what;
+        PixelRect rect;
+        bool visible;
+        int up, left;
+        float wantLeft, wantTop;
+        bool topmost;
+    };
+    const Case cases[] = {
+        {"caption of a plain window",
+         {100, 50, 900, 600},
+         true,
+         0,
+         0,
+         900 * 15 - 240 - 855,
+         50 * 15 + 80,
+         true},
+        {"maximised, top above the screen",
+         {-4, -4, 1924, 1084},
+         true,
+         0,
+         0,
+         1924 * 15 - 240 - 855,
+         -4 * 15 + 80,
+         true},
+        {"adjustments move down and right",
+         {100, 50, 900, 600},
+         true,
+         45,
+         30,
+         900 * 15 - 240 - 855 + 30,
+         50 * 15 + 80 + 45,
+         true},
+        {"hidden window: screen top, no adjustment",
+         {100, 50, 900, 600},
+         false,
+         45,
+         30,
+         1920 * 15 - 240 - 855,
+         0,
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        globals().gAdjustFontUpDown = c.up;
+        globals().gAdjustFontLeftRight = c.left;
+        Form1& f = load();
+        windows.foreground = 77;
+        windows.rects = {{77, c.rect}};
+        windows.visible = c.visible;
+        windows.topmostCalls.clear();
+        f.Timer1_Timer();
+        EXPECT_FLOAT_EQ(f.twipsForm.left, c.wantLeft);
+        EXPECT_FLOAT_EQ(f.twipsForm.top, c.wantTop);
+        EXPECT_EQ(f.pos(), QPoint(twipsToPixels(c.wantLeft, 15), twipsToPixels(c.wantTop, 15)));
+        EXPECT_EQ(f.size(), QSize(16, 16));
+        EXPECT_EQ(windows.topmostCalls, c.topmost ? std::vector<WindowSystem::Handle>{own()}
+                                                  : std::vector<WindowSystem::Handle>{});
+        form.reset();
+    }
+}
+
+TEST_F(PlacementTrayTest, NoWindowOurOwnOrAGoneOneLeavesTheStripButTheSliderFollows)
+{
+    Form1& f = load();
+    rig.media.addItem("song.mp3", 300);
+    rig.media.setFileName("song.mp3");
+    f.setSliderMax(300);
+    const QPoint parked = f.pos();
+    const float left = f.twipsForm.left, top = f.twipsForm.top;
+
+    struct Case {
+        const char* what;
+        WindowSystem::Handle foreground;
+        bool gone;
+        double position;
+        int slider;
+    };
+    const Case cases[] = {
+        {"no window in front", 0, false, 12.5, 12},
+        {"the strip itself", 0, false, 13.5, 14},
+        {"a window that has closed", 77, true, 20.4, 20},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        windows.foreground = std::string(c.what) == "the strip itself" ? own() : c.foreground;
+        windows.rects.clear();
+        if (!c.gone)
+            windows.rects[77] = {100, 50, 900, 600};
+        rig.media.setCurrentPosition(c.position);
+        f.Timer1_Timer();
+        EXPECT_EQ(f.pos(), parked);
+        EXPECT_EQ(f.twipsForm.left, left);
+        EXPECT_EQ(f.twipsForm.top, top);
+        EXPECT_EQ(f.Slider1->value(), c.slider);
+        EXPECT_TRUE(windows.topmostCalls.empty());
+    }
+
+    // While the user holds the slider the tick leaves its value alone.
+    f.Slider1_MouseDown();
+    rig.media.setCurrentPosition(40);
+    f.Timer1_Timer();
+    EXPECT_EQ(f.Slider1->value(), 20);
+}
+
+TEST_F(PlacementTrayTest, AlwaysOnTopStopsAndRestartsFollowing)
+{
+    Form1& f = load();
+    windows.foreground = 77;
+    windows.rects = {{77, {100, 50, 900, 600}}};
+    ASSERT_TRUE(f.Timer1->isActive());
+    QTRY_COMPARE(f.pos(), QPoint(827, 55));
+    f.mnuAlwaysOnTop->trigger();
+    EXPECT_FALSE(f.mnuAlwaysOnTop->isChecked());
+    EXPECT_FALSE(f.Timer1->isActive());
+    f.mnuAlwaysOnTop->trigger();
+    EXPECT_TRUE(f.mnuAlwaysOnTop->isChecked() && f.Timer1->isActive());
+}
+
+TEST_F(PlacementTrayTest, TrayMouseMessages)
+{
+    Form1& f = load();
+    // Only a double click and a right release on our own icon act.
+    for (auto [id, mouse] : {std::pair{61861u, 515u},
+                             {61860u, 512u},
+                             {61860u, 513u},
+                             {61860u, 514u},
+                             {61860u, 516u}}) {
+        f.Msghook_Message(id, mouse);
+        EXPECT_TRUE(f.Timer1->isActive());
+        EXPECT_FALSE(f.mnuPopUp->isVisible());
+    }
+
+    // Right release: the menu opens and the strip stops following until a command.
+    f.Msghook_Message(61860, 517);
+    EXPECT_FALSE(f.Timer1->isActive());
+    QTRY_VERIFY(f.mnuPopUp->isVisible());
+    f.mnuPopUp->hide();
+    EXPECT_FALSE(f.Timer1->isActive());
+
+    // Double click on the hidden strip shows it; the menu stays in the tray state.
+    f.mnuMinimize->trigger();
+    ASSERT_TRUE(f.isHidden());
+    f.Msghook_Message(61860, 515);
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_TRUE(f.mnuMinimize->isChecked());
+    EXPECT_FALSE(f.Timer1->isActive());
+    EXPECT_FALSE(f.mnuRemoveFromSystemTray->isEnabled());
+    // The next Minimize leaves the tray state.
+    f.mnuMinimize->trigger();
+    EXPECT_FALSE(f.mnuMinimize->isChecked());
+    EXPECT_TRUE(f.isVisible() && f.Timer1->isActive() && f.mnuRemoveFromSystemTray->isEnabled());
+}
+
+TEST_F(PlacementTrayTest, MinimizeAndRemoveExcludeEachOther)
+{
+    Form1& f = load();
+    auto state = [&] {
+        return std::vector<bool>{f.isVisible(),
+                                 tray.present,
+                                 f.mnuMinimize->isChecked(),
+                                 f.mnuMinimize->isEnabled(),
+                                 f.mnuRemoveFromSystemTray->isChecked(),
+                                 f.mnuRemoveFromSystemTray->isEnabled(),
+                                 f.Timer1->isActive()};
+    };
+    //                         shown  tray   min.chk min.en rem.chk rem.en timer
+    const std::vector<bool> normal{true, true, false, true, false, true, true};
+    EXPECT_EQ(state(), normal);
+    f.mnuMinimize->trigger();
+    EXPECT_EQ(state(), (std::vector<bool>{false, true, true, true, false, false, false}));
+    f.mnuMinimize->trigger();
+    EXPECT_EQ(state(), normal);
+
+    f.mnuRemoveFromSystemTray->trigger();
+    EXPECT_EQ(state(), (std::vector<bool>{true, false, false, false, true, true, true}));
+    EXPECT_EQ(tray.calls.back().first, Tray::Delete);
+    // The menu opening must not make Minimize usable while the icon is away.
+    f.mnuPopUp->popup(QPoint(0, 0));
+    f.mnuPopUp->hide();
+    EXPECT_FALSE(f.mnuMinimize->isEnabled());
+    f.mnuRemoveFromSystemTray->trigger();
+    EXPECT_EQ(state(), normal);
+    EXPECT_EQ(tray.calls.back().first, Tray::Add);
+    EXPECT_EQ(tray.calls.back().second.tip(), "Quavix");
+}
+
+TEST_F(PlacementTrayTest, WithoutATrayMinimizeIsDisabledUntilOneAppears)
+{
+    tray.availableAnswer = false;
+    Form1& f = load();
+    EXPECT_FALSE(f.mnuMinimize->isEnabled());
+    // Even when fired, the command must not hide the strip with no way back.
+    f.mnuMinimize_Click();
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_FALSE(f.mnuMinimize->isChecked());
+    EXPECT_TRUE(f.mnuRemoveFromSystemTray->isEnabled());
+
+    tray.availableAnswer = true;
+    f.mnuPopUp->popup(QPoint(0, 0));
+    EXPECT_TRUE(f.mnuMinimize->isEnabled());
+    f.mnuPopUp->hide();
+    f.mnuMinimize->trigger();
+    EXPECT_TRUE(f.isHidden() && f.mnuMinimize->isChecked());
+}
+
+} // namespace
