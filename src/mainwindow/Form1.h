@@ -14,6 +14,8 @@
 // Handlers other parts fill in live in Form1Commands.cpp.
 #include "mainwindow/IconImage.h"
 #include "platform/Tray.h"
+#include "properties/IconChange.h"
+#include "properties/PropertiesHost.h"
 #include "startup/MediaControl.h"
 #include "startup/Windows.h"
 #include "startup/widgets/MMControlBar.h"
@@ -37,7 +39,7 @@ struct TwipsRect {
     float left = 0, top = 0, width = 0, height = 0;
 };
 
-class Form1 : public QWidget, public MainWindowPort {
+class Form1 : public QWidget, public MainWindowPort, public PropertiesHost {
     Q_OBJECT
 public:
     // Why a close was asked for: only the user's close asks for confirmation.
@@ -96,6 +98,8 @@ public:
     NotifyIconData nidTrayIcon;
     // Index of the built-in icon choice in use (0 .. IconSet::Count-1).
     int mImageIndex = 0;
+    // Every random icon choice draws from here (seeded once).
+    IconDraws mIconDraws;
     // Geometry in twips: the strip (left and top relative to the screen) and its elements.
     TwipsRect twipsForm, twipsSlider1, twipsMediaPlayer1, twipsMMControl1, twipsImage1;
 
@@ -127,6 +131,10 @@ public:
     void deleteTrayIcon();
     // Whether the window may hide into the tray: only while a tray exists to bring it back.
     bool trayAvailable() const;
+    // A random icon of the icon set in all three places, its index stored. False, after the
+    // "Image Error" box, when the picture cannot serve as the window icon (nothing changed).
+    // An open properties dialog lends its current pictures and stays open.
+    bool fChangeProgramIcon();
 
     // ---- handlers ---------------------------------------------------------------------
     void mnuExit_Click();
@@ -187,6 +195,12 @@ public:
     void setVisible(bool visible) override;
     void setImageToolTip(const std::string& text) override;
 
+    // ---- PropertiesHost ----------------------------------------------------------------
+    void applyProgramIcon(const QIcon& icon, int index) override;
+    void refreshTrayIcon() override;
+    void applyPlacement() override;
+    void setUpIconTimer() override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -198,6 +212,8 @@ private:
     void connectCommand(QAction* action, void (Form1::*handler)());
     void applyGeometry();
     void processEventsOnce();
+    // Connects the icon timer and the play-list player's after-file hook to the icon change.
+    void wireProgramIcon();
     double twipsPerPixelX() const;
     double twipsPerPixelY() const;
 

@@ -5,6 +5,7 @@
 #include "engine/PlayCommands.h"
 #include "engine/PlayListPlayer.h"
 #include "openlocation/frmOpenLocation.h"
+#include "properties/frmProperties.h"
 
 namespace quavix {
 
@@ -22,19 +23,23 @@ void Form1::mnuPlayLocation_Click()
     dialog->activateWindow();
 }
 
-// The play list editor and the properties dialog are separate windows of their own parts;
-// until they are part of the program these commands only hold and release the placement
-// timer, so the strip does not move while the menu closes.
+// The play list editor is a separate window of its own part; until it is part of the
+// program this command only holds and releases the placement timer, so the strip does not
+// move while the menu closes.
 void Form1::mnuPlayListEditor_Click()
 {
     setTimer1Enabled(false);
     setTimer1Enabled(true);
 }
 
+// The strip stays where it is while the dialog is open; its OK or Cancel lets it move again.
 void Form1::mnuProperties_Click()
 {
     setTimer1Enabled(false);
-    setTimer1Enabled(true);
+    frmProperties* dialog = frmProperties::instance();
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
 }
 
 void Form1::mnuMinimize_Click() {}

@@ -22,6 +22,11 @@ public:
     // The picture of icon choice i: the custom picture stored in section "Icons", key i,
     // when that is not "<none>", names an existing file and loads; else built-in icon i.
     static QIcon chosenIcon(int i, OptionsStore& store);
+    // A picture file (.ico with all its sizes, or any format the image plugins read) as an
+    // icon; a null icon when the file cannot be read as a picture.
+    static QIcon loadPicture(const QString& path);
+    // Whether icon can serve as a window icon: it holds at least one non-empty picture.
+    static bool usableAsWindowIcon(const QIcon& icon);
 };
 
 } // namespace quavix
