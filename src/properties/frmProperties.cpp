@@ -110,10 +110,15 @@ frmProperties::frmProperties(QWidget* parent) : QDialog(parent)
     picFileTypes = buildFileTypesPage();
     auto* pages = new QFrame(this);
     pages->setFrameShape(QFrame::StyledPanel);
-    auto* pageLayout = new QVBoxLayout(pages);
+    // The pages share one place, and a hidden page keeps its room: the dialog keeps its size
+    // whichever tab is selected.
+    auto* pageLayout = new QGridLayout(pages);
     for (QWidget* page : {picIcons, picAlignment, picFileTypes}) {
         page->setParent(pages);
-        pageLayout->addWidget(page);
+        QSizePolicy policy = page->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        page->setSizePolicy(policy);
+        pageLayout->addWidget(page, 0, 0);
     }
 
     Toolbar1 = new QWidget(this);
