@@ -1,5 +1,6 @@
 #include "FileTypes.h"
 
+#include "platform/posix/CommandText.h"
 #include "startup/Globals.h"
 
 namespace quavix {
@@ -71,6 +72,14 @@ AssociationOutcome FileAssociations::change(int i, const std::string& remember,
     const std::string remembered = r.original;
     if (!m_store.save(ProgramTitle, Section, extension, remember))
         return {false, m_store.location()};
+    // A type handed to a class that does not exist opens with nothing: the class key comes
+    // back first (the first start made it; it may have been removed since).
+    const bool classMissing = owner == ProgramTitle && !m_registry.queryValue(ProgramTitle);
+    if (classMissing) {
+        m_registry.setValue(ProgramTitle, ProgramTitle);
+        m_registry.setValue(std::string(ProgramTitle) + "\\shell\\open\\command",
+                            command::openCommand(command::launcherPath()));
+    }
     if (!m_registry.setValue(extension, owner)) {
         // The owner did not change, so neither may the memory of the previous one.
         m_store.save(ProgramTitle, Section, extension, remembered);

@@ -161,8 +161,7 @@ TEST(FileAssociations, SharedTypesChangeTogetherAndShowApplicationNames)
     box.write("usr-share/applications/kde/tool.desktop", "[Desktop Entry]\nName=Tool\n");
     box.write("usr-share/applications/mimeapps.list",
               "[Default Applications]\naudio/basic=player.desktop;\n");
-    DesktopClassesRegistry registry;
-    ASSERT_TRUE(registry.setValue("Quavix", "Quavix"));
+    DesktopClassesRegistry registry; // the class key is missing: Set puts it back
     MemoryOptionsStore store;
     FileAssociations rows(registry, store);
     rows.load();
