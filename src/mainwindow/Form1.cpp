@@ -2,11 +2,11 @@
 
 #include "engine/PlayListPlayer.h"
 #include "mainwindow/Form1Options.h"
-#include "mainwindow/IconSet.h"
 #include "mainwindow/Layout.h"
 #include "mainwindow/ScreenSize.h"
 #include "mainwindow/StripX11.h"
 #include "mainwindow/TrayIcon.h"
+#include "properties/IconSet.h"
 #include "startup/Globals.h"
 #include "startup/Services.h"
 #include "startup/widgets/StatusDisplay.h"
@@ -65,6 +65,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     buildMenu();
     connectControls();
     onTimerPlay = [] { PlayListPlayer::run(); };
+    wireProgramIcon();
 
     // The task bar and pager flags must be on the native window before it is first mapped.
     winId();
@@ -75,6 +76,7 @@ Form1::~Form1()
 {
     if (services().tray)
         services().tray->setCallback(nullptr);
+    PlayListPlayer::setIconChangeAfterFile(nullptr);
     if (services().media && !m_unloaded)
         services().media->setPlayStateHandler(nullptr);
     if (mainWindowIfLoaded() == this)
@@ -247,10 +249,8 @@ void Form1::Form_Load()
         g.gChangeIconAfterFile = o.changeIconAfterFile;
 
         int index = o.imageIndex;
-        if (g.gRandomIconAtStartup && s.random) {
-            s.random->seedFromClock();
-            index = iconIndexForDraw(s.random->next(), IconSet::Count);
-        }
+        if (g.gRandomIconAtStartup && s.random)
+            index = mIconDraws.drawIndex(*s.random, IconSet::Count);
         mImageIndex = index;
         setProgramIcon(IconSet::chosenIcon(index, *s.options));
 

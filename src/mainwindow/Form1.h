@@ -14,6 +14,8 @@
 // Handlers other parts fill in live in Form1Commands.cpp.
 #include "mainwindow/IconImage.h"
 #include "platform/Tray.h"
+#include "properties/IconChange.h"
+#include "properties/PropertiesHost.h"
 #include "startup/MediaControl.h"
 #include "startup/Windows.h"
 #include "startup/widgets/MMControlBar.h"
@@ -37,7 +39,7 @@ struct TwipsRect {
     float left = 0, top = 0, width = 0, height = 0;
 };
 
-class Form1 : public QWidget, public MainWindowPort {
+class Form1 : public QWidget, public MainWindowPort, public PropertiesHost {
     Q_OBJECT
 public:
     // Why a close was asked for: only the user's close asks for confirmation.
@@ -96,6 +98,8 @@ public:
     NotifyIconData nidTrayIcon;
     // Index of the built-in icon choice in use (0 .. IconSet::Count-1).
     int mImageIndex = 0;
+    // Every random icon choice draws from here (seeded once).
+    IconDraws mIconDraws;
     // Geometry in twips: the strip (left and top relative to the screen) and its elements.
     TwipsRect twipsForm, twipsSlider1, twipsMediaPlayer1, twipsMMControl1, twipsImage1;
 
@@ -130,6 +134,10 @@ public:
     // Minimize to System Tray is usable only while a tray exists; checked again whenever
     // the menu opens, so a tray that appears later makes it usable.
     void refreshMinimizeEnabled();
+    // A random icon of the icon set in all three places, its index stored. False, after the
+    // "Image Error" box, when the picture cannot serve as the window icon (nothing changed).
+    // An open properties dialog lends its current pictures and stays open.
+    bool fChangeProgramIcon();
 
     // ---- handlers ---------------------------------------------------------------------
     void mnuExit_Click();
@@ -190,6 +198,12 @@ public:
     void setVisible(bool visible) override;
     void setImageToolTip(const std::string& text) override;
 
+    // ---- PropertiesHost ----------------------------------------------------------------
+    void applyProgramIcon(const QIcon& icon, int index) override;
+    void refreshTrayIcon() override;
+    void applyPlacement() override;
+    void setUpIconTimer() override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -203,6 +217,8 @@ private:
     void processEventsOnce();
     // Ends the program at the next event pump, whatever loop is running then.
     void endAfterUnload();
+    // Connects the icon timer and the play-list player's after-file hook to the icon change.
+    void wireProgramIcon();
     double twipsPerPixelX() const;
     double twipsPerPixelY() const;
 

@@ -8,6 +8,7 @@
 #include "openlocation/frmOpenLocation.h"
 #include "playlist/frmPlayList.h"
 #include "startup/Globals.h"
+#include "properties/frmProperties.h"
 
 namespace quavix {
 
@@ -39,13 +40,14 @@ void Form1::mnuPlayListEditor_Click()
         clsPlayFromPlayList().fPlayPlayList();
 }
 
-// The properties dialog is a separate window of its own part; until it is part of the
-// program this command only holds and releases the placement timer, so the strip does not
-// move while the menu closes.
+// The strip stays where it is while the dialog is open; its OK or Cancel lets it move again.
 void Form1::mnuProperties_Click()
 {
     setTimer1Enabled(false);
-    setTimer1Enabled(true);
+    frmProperties* dialog = frmProperties::instance();
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
 }
 
 void Form1::mnuHelpOnLine_Click() {}

@@ -10,13 +10,6 @@ namespace {
 const char* const Section = "Options";
 } // namespace
 
-int iconIndexForDraw(double r, int iconCount)
-{
-    if (iconCount <= 0 || !(r >= 0.0))
-        return 0;
-    return std::min(static_cast<int>(iconCount * std::min(r, 1.0)), iconCount - 1);
-}
-
 Form1Options readForm1Options(int iconCount)
 {
     Form1Options o;

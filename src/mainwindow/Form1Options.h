@@ -40,7 +40,4 @@ Form1Options readForm1Options(int iconCount);
 // Saves in the order listed above; false when any save failed (every one is tried).
 bool saveForm1Options(const Form1SavedOptions& options);
 
-// Index into a set of iconCount icons for a random draw r in [0, 1).
-int iconIndexForDraw(double r, int iconCount);
-
 } // namespace quavix

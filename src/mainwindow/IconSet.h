@@ -1,27 +1,4 @@
 #pragma once
-// The program's 24 built-in icons (our own drawings, kept as resources) and the picture in
-// use for each icon choice.
-#include "platform/OptionsStore.h"
-
-#include <QIcon>
-#include <QPixmap>
-#include <QString>
-
-namespace quavix {
-
-class IconSet {
-public:
-    static constexpr int Count = 24;
-    static int count() { return Count; }
-    // Resource path of built-in icon i (0 .. Count-1); an index outside gives icon 0.
-    static QString resourcePath(int i);
-    // Built-in icon i drawn at size x size logical pixels (sharp at every size).
-    static QPixmap pixmap(int i, int size);
-    // Built-in icon i at the usual sizes from 16 to 64 pixels.
-    static QIcon icon(int i);
-    // The picture of icon choice i: the custom picture stored in section "Icons", key i,
-    // when that is not "<none>", names an existing file and loads; else built-in icon i.
-    static QIcon chosenIcon(int i, OptionsStore& store);
-};
-
-} // namespace quavix
+// The icon set belongs to the properties dialog, which holds the pictures; the main window
+// keeps reaching it by this name.
+#include "properties/IconSet.h"

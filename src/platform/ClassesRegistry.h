@@ -8,6 +8,9 @@
 //   backing file cannot be written (nothing is half-written).
 // Extension keys hold the name of the class that opens the type ("Quavix" or another
 // program's); the class key's open command is the command line with " %1" for the file.
+// - displayName(className) is the name to show a user for a class value: the program's own
+//   name where the registry knows it, otherwise the value itself ("" stays "").
+// - location(key) names the file a key is written to, for messages; "" when unknown.
 #include <optional>
 #include <string>
 
@@ -18,6 +21,8 @@ public:
     virtual ~ClassesRegistry() = default;
     virtual std::optional<std::string> queryValue(const std::string& key) = 0;
     virtual bool setValue(const std::string& key, const std::string& value) = 0;
+    virtual std::string displayName(const std::string& className) { return className; }
+    virtual std::string location(const std::string& /*key*/) { return {}; }
 };
 
 } // namespace quavix

@@ -8,6 +8,7 @@
 //   save at the same time (each save is a locked read-modify-write with an atomic replace).
 // - A store file that cannot be parsed is copied aside before the first save changes it.
 // - Errors: a save that cannot be written returns false and leaves the file as it was.
+// - location() names the store's file for messages; "" when there is none.
 #include <string>
 
 namespace quavix {
@@ -19,6 +20,7 @@ public:
                             const std::string& key, const std::string& defaultValue) = 0;
     virtual bool save(const std::string& app, const std::string& section, const std::string& key,
                       const std::string& value) = 0;
+    virtual std::string location() const { return {}; }
 };
 
 } // namespace quavix

@@ -155,12 +155,16 @@ public:
 class MemoryClassesRegistry : public ClassesRegistry {
 public:
     std::map<std::string, std::string> values; // keys exactly as given
+    bool failWrites = false;                   // every setValue fails, nothing changes
     std::optional<std::string> queryValue(const std::string& key) override;
     bool setValue(const std::string& key, const std::string& value) override
     {
+        if (failWrites)
+            return false;
         values[key] = value;
         return true;
     }
+    std::string location(const std::string&) override { return "/registry/classes"; }
 };
 
 class FakeWindowSystem : public WindowSystem {

@@ -137,6 +137,7 @@ public:
     std::map<Key, std::string> values;
     std::vector<Key> saves; // every key saved, in order
     int gets = 0;
+    bool failSaves = false; // every save fails and changes nothing
 
     std::string get(const std::string& app, const std::string& section, const std::string& key,
                     const std::string& defaultValue) override
@@ -148,10 +149,13 @@ public:
     bool save(const std::string& app, const std::string& section, const std::string& key,
               const std::string& value) override
     {
+        if (failSaves)
+            return false;
         saves.emplace_back(app, section, key);
         values[{app, section, key}] = value;
         return true;
     }
+    std::string location() const override { return "/options/store.ini"; }
     void put(const std::string& section, const std::string& key, const std::string& value)
     {
         values[{"Quavix", section, key}] = value;

@@ -1,7 +1,7 @@
 // The main window against fakes: load from stored options, the exit question and what an
 // exit stores, the button bar situations and the tray icon.
 #include "mainwindow/Form1.h"
-#include "mainwindow/IconSet.h"
+#include "properties/IconSet.h"
 #include "support/Rig.h"
 
 #include <QApplication>

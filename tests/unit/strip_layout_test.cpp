@@ -3,6 +3,7 @@
 #include "mainwindow/Form1Options.h"
 #include "mainwindow/Layout.h"
 #include "mainwindow/TrayIcon.h"
+#include "properties/IconChange.h"
 
 #include <gtest/gtest.h>
 #include <tuple>

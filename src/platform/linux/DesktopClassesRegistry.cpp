@@ -108,6 +108,28 @@ std::string desktopEntry(const std::string& name, const std::optional<std::strin
     return text;
 }
 
+// The installed desktop entry of an id, "" when none: "kde-foo.desktop" may also be
+// applications/kde/foo.desktop.
+std::string entryFile(const std::string& desktopId)
+{
+    std::vector<std::string> dirs{xdg::dataHome()};
+    for (const auto& d : xdg::dataDirs())
+        dirs.push_back(d);
+    std::error_code ec;
+    for (const auto& d : dirs) {
+        std::string id = desktopId;
+        for (std::size_t dash = 0; dash != std::string::npos;) {
+            std::string file = d + "/applications/" + id;
+            if (std::filesystem::is_regular_file(file, ec))
+                return file;
+            dash = id.find('-', dash);
+            if (dash != std::string::npos)
+                id[dash++] = '/';
+        }
+    }
+    return {};
+}
+
 bool installed(const std::string& desktopId)
 {
     std::vector<std::string> dirs{xdg::dataHome()};
@@ -320,6 +342,27 @@ std::optional<std::string> DesktopClassesRegistry::queryValue(const std::string&
         if (auto id = defaultApplication(type))
             return *id == DesktopId ? std::string("Quavix") : *id;
     return std::nullopt;
+}
+
+std::string DesktopClassesRegistry::displayName(const std::string& className)
+{
+    if (className == "Quavix" || className == DesktopId)
+        return "Quavix";
+    // Only a desktop file id can name an entry; anything else is shown as stored.
+    if (className.find('/') != std::string::npos || className.size() <= 8 ||
+        className.compare(className.size() - 8, 8, ".desktop") != 0)
+        return className;
+    std::string file = entryFile(className);
+    if (file.empty())
+        return className;
+    auto name = entryValue(readLines(file), "Name");
+    return name && !name->empty() ? *name : className;
+}
+
+std::string DesktopClassesRegistry::location(const std::string& key)
+{
+    std::string k = lowered(key);
+    return k == ClassKey || k == CommandKey ? desktopFilePath() : userMimeAppsPath();
 }
 
 bool DesktopClassesRegistry::setValue(const std::string& key, const std::string& value)

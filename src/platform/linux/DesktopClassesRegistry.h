@@ -14,6 +14,9 @@
 //   $XDG_CONFIG_HOME/mimeapps.list. Extensions sharing one MIME type (.AU/.SND, .MID/.RMI,
 //   .RM/.RMM) share their default application.
 // - Every other key: queryValue gives nullopt, setValue false.
+// - displayName: "Quavix" for our class, the Name of an installed application's desktop
+//   entry (looked up like its id, sub-folders joined by '-'), else the value as it is.
+// - location: the desktop entry for the class keys, the user's mimeapps.list otherwise.
 // Files are replaced atomically (write a temporary file, then rename).
 #include "platform/ClassesRegistry.h"
 
@@ -25,6 +28,8 @@ class DesktopClassesRegistry : public ClassesRegistry {
 public:
     std::optional<std::string> queryValue(const std::string& key) override;
     bool setValue(const std::string& key, const std::string& value) override;
+    std::string displayName(const std::string& className) override;
+    std::string location(const std::string& key) override;
 
     static std::string desktopFilePath();
     static std::string userMimeAppsPath();

@@ -31,6 +31,7 @@ public:
     bool save(const std::string& app, const std::string& section, const std::string& key,
               const std::string& value) override;
     const std::string& path() const { return m_path; }
+    std::string location() const override { return m_path; }
 
     struct Entry {
         std::string key, value;

@@ -58,12 +58,37 @@ QIcon IconSet::chosenIcon(int i, OptionsStore& store)
     if (custom != "<none>") {
         QString path = QString::fromStdString(custom);
         if (QFileInfo(path).isFile()) {
-            QPixmap picture(path);
-            if (!picture.isNull())
-                return QIcon(picture);
+            QIcon picture = loadPicture(path);
+            if (usableAsWindowIcon(picture))
+                return picture;
         }
     }
     return icon(i);
+}
+
+QIcon IconSet::loadPicture(const QString& path)
+{
+    QImageReader reader(path);
+    // A picture saved under the wrong extension still loads.
+    reader.setDecideFormatFromContent(true);
+    QIcon picture;
+    do {
+        QImage image = reader.read();
+        if (image.isNull())
+            break;
+        picture.addPixmap(QPixmap::fromImage(image));
+    } while (reader.jumpToNextImage());
+    return picture;
+}
+
+bool IconSet::usableAsWindowIcon(const QIcon& icon)
+{
+    if (icon.isNull())
+        return false;
+    for (const QSize& size : icon.availableSizes())
+        if (!size.isEmpty())
+            return true;
+    return false;
 }
 
 } // namespace quavix

@@ -1,0 +1,357 @@
+// The properties dialog against fakes, with the real main window as its host: loading,
+// tabs, OK and Cancel, own pictures, the File Types rows, and the icon changes.
+#include "mainwindow/Form1.h"
+#include "properties/IconSet.h"
+#include "properties/frmProperties.h"
+#include "support/Rig.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace quavix;
+
+namespace {
+
+QImage shown(const QIcon& icon)
+{
+    return icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+QImage builtIn(int i)
+{
+    return shown(IconSet::icon(i));
+}
+
+class PropertiesTest : public ::testing::Test {
+protected:
+    quavix::testing::Rig rig{false};
+    fakes::ScriptedDialogs& dialogs = rig.dialogs;
+    fakes::RecordingTray tray;
+    fakes::FakeWindowSystem windows;
+    fakes::MemoryClassesRegistry classes;
+    std::unique_ptr<Form1> form;
+
+    void SetUp() override
+    {
+        services().tray = &tray;
+        services().windows = &windows;
+        services().classes = &classes;
+        rig.process.onEvents = [this] { rig.media.deliverEvents(); };
+    }
+    void TearDown() override
+    {
+        if (frmProperties* d = frmProperties::loaded())
+            d->cmdCancel_Click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        setMainWindowLoader(nullptr);
+        form.reset();
+    }
+    Form1& loadForm()
+    {
+        setMainWindowLoader([this]() -> MainWindowPort* {
+            form = std::make_unique<Form1>();
+            form->Form_Load();
+            return form.get();
+        });
+        mainWindow();
+        return *form;
+    }
+    frmProperties& open()
+    {
+        loadForm().mnuProperties->trigger();
+        return *frmProperties::loaded();
+    }
+    // A 16 x 16 icon file of one colour.
+    std::string icoFile(const std::string& name, QColor colour)
+    {
+        QImage image(16, 16, QImage::Format_ARGB32);
+        image.fill(colour);
+        std::string path = rig.box.path(name);
+        EXPECT_TRUE(image.save(QString::fromStdString(path), "ICO"));
+        return path;
+    }
+    std::string stored(const std::string& section, const std::string& key)
+    {
+        return rig.options.value(section, key);
+    }
+};
+
+TEST_F(PropertiesTest, LoadFillsEveryControlAndShowsOnePage)
+{
+    rig.options.putAll("Options", {"ImageIndex=5", "RandomSelectIconWhileRunning=0",
+                                   "ChangeIconAfterFile=1", "RandomSelectIconAtStartup=1"});
+    rig.options.put("Icons", "3", rig.box.path("gone.ico"));
+    rig.options.put("Icons", "4", rig.box.write("broken.ico", "not a picture"));
+    rig.options.put("Icons", "6", icoFile("red.ico", Qt::red));
+    globals().gAdjustFontLeftRight = 300;
+    globals().gAdjustFontUpDown = -400; // out of the slider's range
+    frmProperties& d = open();
+
+    EXPECT_EQ(d.windowTitle(), "Properties");
+    EXPECT_FALSE(d.isModal());
+    ASSERT_EQ(d.tabProperties->count(), 3);
+    QStringList tabs, keys;
+    for (int i = 0; i < 3; ++i) {
+        tabs << d.tabProperties->tabText(i);
+        keys << d.tabProperties->tabData(i).toString();
+    }
+    EXPECT_EQ(tabs, QStringList({"Icons", "Placement", "File Types"}));
+    EXPECT_EQ(keys, QStringList({"Icons", "Placement", "FileTypes"}));
+    EXPECT_EQ(d.Frame1->title(), "Select Image To  Use");
+    EXPECT_TRUE(d.Label1->text().contains("caption area.  Changes will not"));
+
+    EXPECT_EQ(d.sliderProgramPlacementHorzCoarse->value(), 300);
+    EXPECT_EQ(d.sliderProgramPlacementHorz->value(), 0);
+    EXPECT_EQ(d.sliderProgramPlacementVert->value(), -250);
+    EXPECT_EQ(d.txtProgramPlacementHorzCoarse->text(), "300");
+    EXPECT_EQ(d.txtProgramPlacementVert->text(), "-250");
+    EXPECT_TRUE(d.txtProgramPlacementHorz->isReadOnly());
+    d.sliderProgramPlacementHorz->setValue(-17);
+    EXPECT_EQ(d.txtProgramPlacementHorz->text(), "-17");
+
+    EXPECT_TRUE(d.optImageToUse[5]->isChecked());
+    EXPECT_TRUE(d.chkRandomSelectStartUp->isChecked());
+    EXPECT_FALSE(d.chkChangeIconAfterFile->isEnabled());
+    EXPECT_TRUE(d.chkChangeIconAfterFile->isChecked());
+    d.chkRandomChangeWhileRunning->click();
+    EXPECT_TRUE(d.chkChangeIconAfterFile->isEnabled());
+
+    // Missing and unreadable pictures fall back to the built-in ones without a word.
+    EXPECT_EQ(shown(d.picture(3)), builtIn(3));
+    EXPECT_EQ(shown(d.picture(4)), builtIn(4));
+    EXPECT_EQ(shown(d.picture(6)).pixelColor(8, 8), QColor(Qt::red));
+    EXPECT_TRUE(dialogs.boxes.empty());
+
+    EXPECT_TRUE(d.picIcons->isVisibleTo(&d));
+    EXPECT_FALSE(d.picAlignment->isVisibleTo(&d) || d.picFileTypes->isVisibleTo(&d));
+    d.tabProperties->setCurrentIndex(2);
+    EXPECT_TRUE(d.picFileTypes->isVisibleTo(&d));
+    EXPECT_FALSE(d.picIcons->isVisibleTo(&d) || d.picAlignment->isVisibleTo(&d));
+}
+
+TEST_F(PropertiesTest, OkAsksThenAppliesEverythingAndCancelOrCloseStoreNothing)
+{
+    frmProperties& d = open();
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_TRUE(d.isVisible());
+    d.sliderProgramPlacementHorzCoarse->setValue(1000);
+    d.sliderProgramPlacementHorz->setValue(-20);
+    d.sliderProgramPlacementVert->setValue(30);
+    d.chkRandomChangeWhileRunning->click();
+    d.optImageToUse[7]->setChecked(true);
+
+    dialogs.answers = {MsgAnswer::No};
+    d.cmdOK_Click();
+    EXPECT_EQ(dialogs.boxes.back().title, "Change Image");
+    EXPECT_EQ(dialogs.boxes.back().text, "Are you sure you want to save the changes?");
+    EXPECT_EQ(frmProperties::loaded(), &d);
+    EXPECT_EQ(stored("Options", "ImageIndex"), "<missing>");
+
+    rig.options.saves.clear();
+    tray.calls.clear();
+    dialogs.answers = {MsgAnswer::Yes};
+    d.cmdOK->click();
+    EXPECT_EQ(frmProperties::loaded(), nullptr);
+    std::vector<std::string> keys;
+    for (const auto& k : rig.options.saves)
+        keys.push_back(std::get<2>(k));
+    EXPECT_EQ(keys,
+              (std::vector<std::string>{"ImageIndex", "AdjustForScreenFontSizeUpDown",
+                                        "AdjustForScreenFontSizeLeftRight", "AdjustIconUpDown",
+                                        "AdjustIconLeftRight", "RandomSelectIconAtStartup",
+                                        "RandomSelectIconWhileRunning", "ChangeIconAfterFile"}));
+    EXPECT_EQ(
+        rig.options.listed("Options", {"ImageIndex", "AdjustForScreenFontSizeLeftRight",
+                                       "AdjustForScreenFontSizeUpDown",
+                                       "RandomSelectIconWhileRunning", "ChangeIconAfterFile"}),
+        "7|980|30|1|0");
+    EXPECT_EQ(globals().gAdjustFontLeftRight, 980);
+    EXPECT_TRUE(globals().gRandomIconWhileRunning);
+    // The icon in all three places, the timers running again.
+    EXPECT_EQ(form->mImageIndex, 7);
+    EXPECT_EQ(form->Image1->pixmap().toImage(), IconSet::pixmap(7, 16).toImage());
+    EXPECT_EQ(shown(form->windowIcon()), builtIn(7));
+    ASSERT_EQ(tray.calls.size(), 1u);
+    EXPECT_EQ(tray.calls[0].first, Tray::Modify);
+    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_TRUE(form->timerChangeIcon->isActive());
+    EXPECT_EQ(form->timerChangeIcon->interval(), 60000);
+
+    // Change only between songs: the minute timer stops.
+    frmProperties& again = open();
+    EXPECT_TRUE(again.chkRandomChangeWhileRunning->isChecked());
+    again.chkChangeIconAfterFile->click();
+    dialogs.answers = {MsgAnswer::Yes};
+    again.cmdOK_Click();
+    EXPECT_FALSE(form->timerChangeIcon->isActive());
+
+    // Cancel and the title bar's close store nothing and let the strip move again.
+    for (bool viaClose : {false, true}) {
+        rig.options.saves.clear();
+        frmProperties& d2 = open();
+        d2.sliderProgramPlacementVert->setValue(-100);
+        viaClose ? (void)d2.close() : d2.cmdCancel->click();
+        EXPECT_EQ(frmProperties::loaded(), nullptr) << viaClose;
+        EXPECT_TRUE(form->Timer1->isActive()) << viaClose;
+        EXPECT_TRUE(rig.options.saves.empty()) << viaClose;
+    }
+}
+
+TEST_F(PropertiesTest, AnIconThatCannotServeStopsOkWithImageError)
+{
+    frmProperties& d = open();
+    d.optImageToUse[2]->setIcon(QIcon());
+    d.optImageToUse[2]->setChecked(true);
+    tray.calls.clear();
+    dialogs.answers = {MsgAnswer::Yes};
+    d.cmdOK_Click();
+    ASSERT_EQ(dialogs.boxes.size(), 2u);
+    EXPECT_EQ(dialogs.boxes[1].title, "Image Error");
+    EXPECT_EQ(dialogs.boxes[1].text,
+              "An error occurred when attempting to use the image that you have selected.\r\n\r\n"
+              "Ensure that the image is a properly formatted icon.\r\n\r\n"
+              "If this problem persists, please contact technical support.");
+    EXPECT_EQ(dialogs.boxes[1].icon, MsgIcon::Critical);
+    EXPECT_EQ(frmProperties::loaded(), &d);
+    EXPECT_EQ(stored("Options", "ImageIndex"), "<missing>");
+    EXPECT_EQ(stored("Options", "AdjustForScreenFontSizeUpDown"), "<missing>");
+    EXPECT_TRUE(tray.calls.empty());
+    EXPECT_FALSE(form->Timer1->isActive());
+}
+
+TEST_F(PropertiesTest, OwnPicturesAreStoredAtOnceAndFallBackOnCancel)
+{
+    const std::string blue = icoFile("blue.ico", Qt::blue);
+    rig.options.put("Icons", "0", blue);
+    frmProperties& d = open();
+    ASSERT_EQ(shown(d.picture(0)).pixelColor(8, 8), QColor(Qt::blue));
+
+    // Cancel in the file dialog: the built-in picture shows, the stored one stays.
+    d.optImageToUse[0]->setChecked(true);
+    d.cmdChangeIcon->click();
+    ASSERT_EQ(dialogs.fileRequests.size(), 1u);
+    EXPECT_EQ(dialogs.fileRequests[0].title, "Open");
+    EXPECT_EQ(dialogs.fileRequests[0].filter, "All Files (*.*)|*.*|Icon Files|*.ico");
+    EXPECT_EQ(dialogs.fileRequests[0].filterIndex, 2);
+    EXPECT_EQ(shown(d.picture(0)), builtIn(0));
+    EXPECT_EQ(stored("Icons", "0"), blue);
+
+    // The right button on a choice opens the menu for that choice.
+    QTest::mouseClick(d.optImageToUse[9], Qt::RightButton);
+    EXPECT_EQ(d.mi_SelectedImage, 9);
+    EXPECT_TRUE(d.mnuPopUp->isVisible());
+    d.mnuPopUp->hide();
+    EXPECT_FALSE(d.optImageToUse[9]->isChecked());
+    const std::string green = icoFile("green.ico", Qt::green);
+    dialogs.fileAnswers = {green, rig.box.write("text.ico", "text")};
+    d.mnuChangeImage->trigger();
+    EXPECT_EQ(stored("Icons", "9"), green);
+    EXPECT_EQ(shown(d.picture(9)).pixelColor(8, 8), QColor(Qt::green));
+    d.mnuChangeImage->trigger(); // a file that is no picture
+    EXPECT_EQ(shown(d.picture(9)), builtIn(9));
+    EXPECT_EQ(stored("Icons", "9"), green);
+    EXPECT_TRUE(dialogs.boxes.empty());
+
+    d.mnuResetToDefault->trigger();
+    EXPECT_EQ(stored("Icons", "9"), "<none>");
+    d.cmdCancel_Click();
+    EXPECT_EQ(stored("Icons", "9"), "<none>"); // Cancel does not undo it
+}
+
+TEST_F(PropertiesTest, FileTypeRowsSetResetAndReportFailedWrites)
+{
+    classes.values[".MP3"] = "other.desktop";
+    frmProperties& d = open();
+    EXPECT_EQ(d.lblCurrent[0]->objectName(), "lblCurrentMP3");
+    EXPECT_EQ(d.cmdSet[11]->objectName(), "cmdSNDSet");
+    EXPECT_EQ(d.lblCurrent[0]->text(), "other.desktop");
+    EXPECT_EQ(d.lblOriginal[0]->text(), "<none>");
+    EXPECT_TRUE(d.cmdSet[0]->isEnabled());
+    EXPECT_FALSE(d.cmdReset[0]->isEnabled());
+
+    d.cmdSet[0]->click();
+    EXPECT_EQ(classes.values[".MP3"], "Quavix");
+    EXPECT_EQ(d.lblCurrent[0]->text(), "Quavix");
+    EXPECT_EQ(d.lblOriginal[0]->text(), "other.desktop");
+    EXPECT_FALSE(d.cmdSet[0]->isEnabled());
+    EXPECT_TRUE(d.cmdReset[0]->isEnabled());
+
+    classes.failWrites = true;
+    d.cmdReset[0]->click();
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_NE(dialogs.boxes[0].text.find("/registry/classes"), std::string::npos);
+    EXPECT_EQ(d.lblCurrent[0]->text(), "Quavix");
+    EXPECT_EQ(d.lblOriginal[0]->text(), "other.desktop");
+    EXPECT_EQ(stored("OriginalAssociations", ".MP3"), "other.desktop");
+
+    classes.failWrites = false;
+    d.cmdReset[0]->click();
+    EXPECT_EQ(classes.values[".MP3"], "other.desktop");
+    EXPECT_EQ(d.lblOriginal[0]->text(), "<none>");
+    EXPECT_TRUE(d.cmdSet[0]->isEnabled());
+    // The dialog's Cancel keeps what Set and Reset did.
+    d.cmdSet[0]->click();
+    d.cmdCancel_Click();
+    EXPECT_EQ(classes.values[".MP3"], "Quavix");
+}
+
+TEST_F(PropertiesTest, IconChangesReachAllThreePlacesAndSpareAnOpenDialog)
+{
+    rig.options.putAll("Options", {"RandomSelectIconWhileRunning=1", "ChangeIconAfterFile=0"});
+    Form1& f = loadForm();
+    ASSERT_TRUE(f.timerChangeIcon->isActive());
+    tray.calls.clear();
+    rig.random.draws = {11.5 / 24, 0.0};
+    f.timerChangeIcon_Timer();
+    EXPECT_EQ(f.mImageIndex, 11);
+    EXPECT_EQ(stored("Options", "ImageIndex"), "11");
+    EXPECT_EQ(shown(f.windowIcon()), builtIn(11));
+    EXPECT_EQ(f.Image1->pixmap().toImage(), IconSet::pixmap(11, 16).toImage());
+    ASSERT_EQ(tray.calls.size(), 1u);
+    EXPECT_EQ(tray.calls[0].first, Tray::Modify);
+    EXPECT_EQ(globals().gIconChangeLimit, 5);
+    EXPECT_EQ(globals().gIconChangeTicks, 0);
+
+    // With the dialog open, its current pictures are used and it stays open with its edits.
+    f.mnuProperties->trigger();
+    frmProperties* d = frmProperties::loaded();
+    d->optImageToUse[3]->setIcon(QIcon()); // a picture that cannot serve
+    d->sliderProgramPlacementVert->setValue(40);
+    globals().gIconChangeTicks = globals().gIconChangeLimit;
+    rig.random.draws = {3.5 / 24};
+    f.timerChangeIcon_Timer();
+    ASSERT_EQ(dialogs.titles(), std::vector<std::string>{"Image Error"});
+    EXPECT_EQ(f.mImageIndex, 11);
+    EXPECT_EQ(globals().gIconChangeTicks, 5); // counters kept: the next tick tries again
+    d->optImageToUse[3]->setIcon(QIcon(IconSet::pixmap(20, 16)));
+    f.timerChangeIcon_Timer();
+    EXPECT_EQ(f.mImageIndex, 3);
+    EXPECT_EQ(shown(f.windowIcon()), shown(IconSet::icon(20)));
+    EXPECT_EQ(frmProperties::loaded(), d);
+    EXPECT_EQ(d->sliderProgramPlacementVert->value(), 40);
+    EXPECT_EQ(rig.random.seeds, 1);
+}
+
+TEST_F(PropertiesTest, AfterFileTriggerChangesTheIconOncePerFinishedFile)
+{
+    rig.options.putAll("Options", {"RandomSelectIconWhileRunning=1", "ChangeIconAfterFile=1"});
+    Form1& f = loadForm();
+    EXPECT_FALSE(f.timerChangeIcon->isActive());
+    rig.writeList(rig.songs(2, 2.0));
+    globals().gPlayingPlayList = true;
+    rig.random.draws = {1.0 / 24 + 0.001, 2.0 / 24 + 0.001};
+    rig.options.saves.clear();
+    PlayListPlayer::run();
+    int changes = 0;
+    for (const auto& k : rig.options.saves)
+        changes += std::get<2>(k) == "ImageIndex";
+    EXPECT_EQ(changes, 2);
+    EXPECT_EQ(f.mImageIndex, 2);
+    EXPECT_EQ(globals().gIconChangeTicks, 0);
+    EXPECT_EQ(rig.random.seeds, 1);
+}
+
+} // namespace
