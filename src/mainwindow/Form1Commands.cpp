@@ -51,7 +51,6 @@ void Form1::mnuProperties_Click()
 }
 
 void Form1::mnuHelpOnLine_Click() {}
-void Form1::mnuHelpAbout_Click() {}
 
 // The transport commands and the media event: the play-list player does the work.
 void Form1::MMControl1_PrevClick()
