@@ -153,14 +153,24 @@ TEST(PlayListPrevious, OnTheFirstOrLastEntryOrOneNotInTheList)
             EXPECT_EQ(h.media.stopCalls, 0) << current;
             EXPECT_EQ(globals().gCurrentFileName, current);
         }
-        // The last entry plays the one above in either order.
+        // From the last entry: the one above in sequential order; in random order a draw
+        // from the entry two above (s1 left out, the draw 0 takes s0).
         globals().gCurrentFileName = s[3];
         h.random.draws = {0.0};
         PlayListPlayer::previous();
         EXPECT_TRUE(h.window.pending);
         h.window.firePending();
         ASSERT_FALSE(h.media.opened.empty());
-        EXPECT_EQ(h.media.opened[0], s[2]) << (sequential ? "sequential" : "random");
+        EXPECT_EQ(h.media.opened[0], sequential ? s[2] : s[0]) << sequential;
+
+        // From the second entry: the first, in either order.
+        h.media.opened.clear();
+        globals().gCurrentFileName = s[1];
+        h.random.draws = {0.99};
+        PlayListPlayer::previous();
+        h.window.firePending();
+        ASSERT_FALSE(h.media.opened.empty());
+        EXPECT_EQ(h.media.opened[0], s[0]) << sequential;
     }
 }
 
