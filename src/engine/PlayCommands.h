@@ -12,7 +12,8 @@ extern const char* const PlayFileFilter;
 
 // Replaces the play list file with `entries`, one per CR LF line, in one atomic step: on any
 // failure (no file name, an entry holding a line break, a write error) the previous file is
-// kept and false is returned.
+// kept and false is returned. A symbolic link stays a link (its target is replaced), and
+// the file keeps its permissions.
 bool writePlayList(const std::string& path, const std::vector<std::string>& entries);
 
 // mnuPlayFile_Click: asks for a file; when one is chosen and the play list could be written,

@@ -324,6 +324,22 @@ TEST(PlayListFile, WriteIsAllOrNothingAndTheReaderTakesLongLines)
     EXPECT_EQ(h.readList(), "a\r\nb c\r\n");
     EXPECT_FALSE(std::filesystem::exists(h.playList + ".new"));
 
+    // Behind a symbolic link, with its own permissions: both survive the replacement.
+    namespace fs = std::filesystem;
+    const std::string target =
+        quavix::testing::writeText(h.box.root() / "lists" / "real.m3u", "x\r\n");
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+    fs::remove(h.playList);
+    fs::create_symlink("lists/real.m3u", h.playList);
+    EXPECT_TRUE(writePlayList(h.playList, {"linked"}));
+    EXPECT_TRUE(fs::is_symlink(h.playList));
+    EXPECT_EQ(quavix::testing::readText(target), "linked\r\n");
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(std::distance(fs::directory_iterator(h.box.root() / "lists"), {}), 1)
+        << "no temporary file left";
+    fs::remove(h.playList);
+
     std::string longLine(200 * 1024, 'x');
     quavix::testing::writeText(h.playList, longLine + "\r\nb\r\n\r\nc"); // no final line end
     EntryScan scan = scanPlayList(h.playList, "b", -1, true);
