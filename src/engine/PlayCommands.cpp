@@ -3,6 +3,7 @@
 #include "engine/PlayListPlayer.h"
 #include "platform/TextFiles.h"
 #include "startup/Globals.h"
+#include "startup/HandOff.h"
 #include "startup/Services.h"
 #include "startup/Windows.h"
 
@@ -20,11 +21,6 @@ const char* const PlayFileFilter =
     "MIDI (*.mid;*.rmi)|*.mid;*.rmi|Misc. Sound Files (*.au;*.snd)|*.au;*.snd";
 
 namespace {
-bool holdsLineBreak(const std::string& s)
-{
-    return s.find_first_of("\r\n") != std::string::npos;
-}
-
 mode_t currentUmask()
 {
     // Reading the mask means setting it; set it straight back (one thread at start-up and
@@ -107,7 +103,13 @@ bool playDroppedFiles(const std::vector<std::string>& files)
     auto& g = globals();
     std::vector<std::string> entries;
     for (const auto& f : files) {
-        if (!f.empty() && !holdsLineBreak(f))
+        if (holdsLineBreak(f)) {
+            // Not one play list line: say so, and leave the list and the playback alone.
+            if (s.dialogs)
+                reportLineBreakName(f, *s.dialogs);
+            return false;
+        }
+        if (!f.empty())
             entries.push_back(f);
     }
     if (entries.empty() || !writePlayList(g.gPlayListFile, entries))

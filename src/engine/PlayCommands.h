@@ -22,8 +22,9 @@ void playFileCommand();
 
 // Image1_OLEDragDrop: the dropped files become the play list in drop order and the first one
 // plays first, in sequential order; the stored "RandomSelectIconWhileRunning" becomes "0".
-// Names that are empty or hold line breaks are left out. False, with nothing changed, when
-// no name is left or the play list cannot be written.
+// Empty names are left out; a name holding a line break refuses the whole drop with a box
+// naming it. False, with nothing changed, when refused, when no name is left or the play
+// list cannot be written.
 bool playDroppedFiles(const std::vector<std::string>& files);
 
 } // namespace quavix

@@ -313,6 +313,19 @@ TEST(DroppedFiles, PlayInDropOrderFromTheFirstEvenWhileARandomListPlays)
     EXPECT_EQ(h.options.value("Options", "RandomSelectIconWhileRunning"), "0");
 }
 
+TEST(DroppedFiles, ANameWithALineBreakRefusesTheDrop)
+{
+    Rig h;
+    auto s = h.songs(2);
+    h.writeList({s[0]});
+    EXPECT_FALSE(playDroppedFiles({s[1], "/music/a\r\nb.mp3"}));
+    ASSERT_EQ(h.dialogs.boxes.size(), 1u);
+    EXPECT_NE(h.dialogs.boxes[0].text.find("\"/music/a[CR][LF]b.mp3\""), std::string::npos);
+    EXPECT_EQ(h.readList(), s[0] + "\r\n");
+    EXPECT_EQ(h.window.starts, 0);
+    EXPECT_TRUE(h.options.saves.empty());
+}
+
 TEST(PlayListFile, WriteIsAllOrNothingAndTheReaderTakesLongLines)
 {
     Rig h;
