@@ -58,6 +58,7 @@ int main(int argc, char** argv)
         // The line is in the play list already; the full program only has to say so.
         ::setenv("QUAVIX_HANDOFF_UNANSWERED", playList.c_str(), 1);
         becomeGui(argv);
+    case quavix::HandOffResult::NameRefused:
     case quavix::HandOffResult::PlayListNotWritten:
         // The full program tries again and tells the user what went wrong.
         becomeGui(argv);

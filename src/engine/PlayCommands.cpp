@@ -1,12 +1,16 @@
 #include "PlayCommands.h"
 
 #include "engine/PlayListPlayer.h"
+#include "platform/TextFiles.h"
 #include "startup/Globals.h"
+#include "startup/HandOff.h"
 #include "startup/Services.h"
 #include "startup/Windows.h"
 
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace quavix {
 
@@ -17,9 +21,13 @@ const char* const PlayFileFilter =
     "MIDI (*.mid;*.rmi)|*.mid;*.rmi|Misc. Sound Files (*.au;*.snd)|*.au;*.snd";
 
 namespace {
-bool holdsLineBreak(const std::string& s)
+mode_t currentUmask()
 {
-    return s.find_first_of("\r\n") != std::string::npos;
+    // Reading the mask means setting it; set it straight back (one thread at start-up and
+    // in handlers, so nothing else creates files in between).
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
 }
 } // namespace
 
@@ -31,28 +39,33 @@ bool writePlayList(const std::string& path, const std::vector<std::string>& entr
         if (holdsLineBreak(e))
             return false;
     }
-    const std::string temp = path + ".new";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
-        for (const auto& e : entries)
-            out << e << "\r\n";
-        out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            return false;
-        }
-    }
+    // The rename replaces what it lands on: land on the link's target, so that a play list
+    // kept behind a symbolic link stays one, and give the new file the old one's mode.
+    namespace fs = std::filesystem;
     std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
-        return false;
+    fs::path target = path;
+    if (fs::is_symlink(target, ec)) {
+        fs::path resolved = fs::weakly_canonical(target, ec);
+        if (ec)
+            return false;
+        target = resolved;
     }
-    return true;
+    struct stat old {};
+    const bool existed = ::stat(target.c_str(), &old) == 0;
+    std::string temp = target.string() + ".XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return false;
+    std::string data;
+    for (const auto& e : entries)
+        data += e + "\r\n";
+    bool ok = text::writeAll(fd, data);
+    ok = ::fchmod(fd, existed ? (old.st_mode & 07777) : (0666 & ~currentUmask())) == 0 && ok;
+    ok = ::close(fd) == 0 && ok;
+    if (ok && ::rename(temp.c_str(), target.c_str()) == 0)
+        return true;
+    ::unlink(temp.c_str());
+    return false;
 }
 
 void playFileCommand()
@@ -90,7 +103,13 @@ bool playDroppedFiles(const std::vector<std::string>& files)
     auto& g = globals();
     std::vector<std::string> entries;
     for (const auto& f : files) {
-        if (!f.empty() && !holdsLineBreak(f))
+        if (holdsLineBreak(f)) {
+            // Not one play list line: say so, and leave the list and the playback alone.
+            if (s.dialogs)
+                reportLineBreakName(f, *s.dialogs);
+            return false;
+        }
+        if (!f.empty())
             entries.push_back(f);
     }
     if (entries.empty() || !writePlayList(g.gPlayListFile, entries))

@@ -218,10 +218,21 @@ void PlayListPlayer::previous()
         return;
     cancelStart();
     media->stop();
-    // The entry above is played as it stands, in either order.
-    g.gCurrentFileName = *scan.before;
-    position() = {std::move(*scan.before), scan.index - 1};
-    g.gPlayFirstEntry = true;
+    if (g.gPlayListSequential || !services().random) {
+        // The entry above is played as it stands.
+        g.gCurrentFileName = *scan.before;
+        position() = {std::move(*scan.before), scan.index - 1};
+        g.gPlayFirstEntry = true;
+    } else {
+        // The player moves on from the entry two above, which in random order means a draw;
+        // from the second line there is none above that, and the list starts again.
+        std::optional<std::string> twoAbove;
+        if (scan.index >= 2)
+            twoAbove = playListEntryAt(g.gPlayListFile, scan.index - 2);
+        g.gCurrentFileName = twoAbove.value_or("");
+        position() = {g.gCurrentFileName, twoAbove ? scan.index - 2 : -1};
+        g.gPlayFirstEntry = false;
+    }
     start();
 }
 

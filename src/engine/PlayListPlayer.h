@@ -50,7 +50,9 @@ public:
     // Drops an armed start that has not run yet.
     static void cancelStart();
 
-    // MMControl1_PrevClick: plays the entry above the current one. Nothing happens on the
+    // MMControl1_PrevClick: in sequential order plays the entry above the current one; in
+    // random order the player moves on from the entry two above (a random pick), or from
+    // the start of the list when the current entry is the second. Nothing happens on the
     // first entry, when the current entry is not in the file, or names nothing playable.
     static void previous();
     // MMControl1_NextClick: the item ends at once; whatever waits for it moves on.

@@ -22,6 +22,25 @@ std::string para()
 
 } // namespace
 
+bool holdsLineBreak(const std::string& text)
+{
+    return text.find_first_of("\r\n") != std::string::npos;
+}
+
+void reportLineBreakName(const std::string& name, Dialogs& dialogs)
+{
+    std::string shown;
+    for (char c : name)
+        shown += c == '\r'   ? std::string("[CR]")
+                 : c == '\n' ? std::string("[LF]")
+                             : std::string(1, c);
+    dialogs.messageBox(ProgramTitle,
+                       "\"" + shown + "\" cannot be played: its name holds a line break ([CR] or " +
+                           "[LF] above), and a play list entry is one line." + para() +
+                           "Nothing was added to the play list.",
+                       MsgIcon::Exclamation, MsgButtons::Ok);
+}
+
 bool writePlayListLine(const std::string& file, const std::string& line, bool append,
                        std::string& error)
 {
@@ -65,6 +84,8 @@ HandOffResult handOffToRunningInstance(const std::string& playListFile,
                                        const std::string& commandLine, Process& process,
                                        Clock& clock, std::string& error)
 {
+    if (holdsLineBreak(commandLine))
+        return HandOffResult::NameRefused;
     if (!writePlayListLine(playListFile, commandLine, true, error))
         return HandOffResult::PlayListNotWritten;
     const std::string remembered = process.title();
@@ -77,6 +98,8 @@ void reportHandOff(HandOffResult result, const std::string& playListFile,
                    const std::string& commandLine, const std::string& error, Dialogs& dialogs)
 {
     const std::string title = ProgramTitle;
+    if (result == HandOffResult::NameRefused)
+        reportLineBreakName(commandLine, dialogs);
     if (result == HandOffResult::PlayListNotWritten) {
         dialogs.messageBox(title,
                            "The play list file \"" + playListFile + "\" could not be written" +

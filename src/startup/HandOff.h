@@ -14,7 +14,14 @@ enum class HandOffResult {
     HandedOver,         // line appended, running instance activated and acknowledged
     PlayListNotWritten, // nothing handed over; the title is unchanged
     NotAcknowledged,    // line appended, but the running instance did not answer
+    NameRefused,        // the command line holds a line break: nothing written or handed over
 };
+
+// True when the text holds a CR or LF: it cannot be one line of a play list.
+bool holdsLineBreak(const std::string& text);
+
+// The box that refuses such a name (shown with its line breaks made visible).
+void reportLineBreakName(const std::string& name, Dialogs& dialogs);
 
 // Writes line + CR LF into the play list file: appended as a new last line (a last line
 // without its line end gets one first), or as the file's only line when append is false.

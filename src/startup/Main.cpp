@@ -27,7 +27,9 @@ void Main(const MainHooks& hooks)
             s.process->endProgram();
             return;
         }
-        if (writePlayListLine(g.gPlayListFile, g.gCommandLine, false, error)) {
+        if (holdsLineBreak(g.gCommandLine)) {
+            reportLineBreakName(g.gCommandLine, *s.dialogs);
+        } else if (writePlayListLine(g.gPlayListFile, g.gCommandLine, false, error)) {
             g.gCommandLineFile = true;
         } else {
             const std::string title = ProgramTitle;

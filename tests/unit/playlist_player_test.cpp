@@ -153,14 +153,24 @@ TEST(PlayListPrevious, OnTheFirstOrLastEntryOrOneNotInTheList)
             EXPECT_EQ(h.media.stopCalls, 0) << current;
             EXPECT_EQ(globals().gCurrentFileName, current);
         }
-        // The last entry plays the one above in either order.
+        // From the last entry: the one above in sequential order; in random order a draw
+        // from the entry two above (s1 left out, the draw 0 takes s0).
         globals().gCurrentFileName = s[3];
         h.random.draws = {0.0};
         PlayListPlayer::previous();
         EXPECT_TRUE(h.window.pending);
         h.window.firePending();
         ASSERT_FALSE(h.media.opened.empty());
-        EXPECT_EQ(h.media.opened[0], s[2]) << (sequential ? "sequential" : "random");
+        EXPECT_EQ(h.media.opened[0], sequential ? s[2] : s[0]) << sequential;
+
+        // From the second entry: the first, in either order.
+        h.media.opened.clear();
+        globals().gCurrentFileName = s[1];
+        h.random.draws = {0.99};
+        PlayListPlayer::previous();
+        h.window.firePending();
+        ASSERT_FALSE(h.media.opened.empty());
+        EXPECT_EQ(h.media.opened[0], s[0]) << sequential;
     }
 }
 
@@ -303,6 +313,19 @@ TEST(DroppedFiles, PlayInDropOrderFromTheFirstEvenWhileARandomListPlays)
     EXPECT_EQ(h.options.value("Options", "RandomSelectIconWhileRunning"), "0");
 }
 
+TEST(DroppedFiles, ANameWithALineBreakRefusesTheDrop)
+{
+    Rig h;
+    auto s = h.songs(2);
+    h.writeList({s[0]});
+    EXPECT_FALSE(playDroppedFiles({s[1], "/music/a\r\nb.mp3"}));
+    ASSERT_EQ(h.dialogs.boxes.size(), 1u);
+    EXPECT_NE(h.dialogs.boxes[0].text.find("\"/music/a[CR][LF]b.mp3\""), std::string::npos);
+    EXPECT_EQ(h.readList(), s[0] + "\r\n");
+    EXPECT_EQ(h.window.starts, 0);
+    EXPECT_TRUE(h.options.saves.empty());
+}
+
 TEST(PlayListFile, WriteIsAllOrNothingAndTheReaderTakesLongLines)
 {
     Rig h;
@@ -313,6 +336,22 @@ TEST(PlayListFile, WriteIsAllOrNothingAndTheReaderTakesLongLines)
     EXPECT_TRUE(writePlayList(h.playList, {"a", "b c"}));
     EXPECT_EQ(h.readList(), "a\r\nb c\r\n");
     EXPECT_FALSE(std::filesystem::exists(h.playList + ".new"));
+
+    // Behind a symbolic link, with its own permissions: both survive the replacement.
+    namespace fs = std::filesystem;
+    const std::string target =
+        quavix::testing::writeText(h.box.root() / "lists" / "real.m3u", "x\r\n");
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+    fs::remove(h.playList);
+    fs::create_symlink("lists/real.m3u", h.playList);
+    EXPECT_TRUE(writePlayList(h.playList, {"linked"}));
+    EXPECT_TRUE(fs::is_symlink(h.playList));
+    EXPECT_EQ(quavix::testing::readText(target), "linked\r\n");
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(std::distance(fs::directory_iterator(h.box.root() / "lists"), {}), 1)
+        << "no temporary file left";
+    fs::remove(h.playList);
 
     std::string longLine(200 * 1024, 'x');
     quavix::testing::writeText(h.playList, longLine + "\r\nb\r\n\r\nc"); // no final line end

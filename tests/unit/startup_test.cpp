@@ -259,6 +259,26 @@ TEST_F(StartupTest, MainReportsAPlayListItCannotWrite)
     EXPECT_FALSE(fs::exists(list));
 }
 
+TEST_F(StartupTest, ACommandLineWithALineBreakIsRefusedInBothPaths)
+{
+    std::string list = listInProfile("keep.mp3\r\n");
+    rig.process.commandLineText = "/music/a\nb.mp3";
+    for (bool previous : {true, false}) {
+        rig.dialogs.boxes.clear();
+        rig.process.previous = previous;
+        EXPECT_EQ(runMain(), previous) << "a refused hand-off still ends the second start";
+        ASSERT_EQ(rig.dialogs.boxes.size(), 1u) << previous;
+        EXPECT_NE(rig.dialogs.boxes[0].text.find("\"/music/a[LF]b.mp3\""), std::string::npos);
+        EXPECT_EQ(readText(list), "keep.mp3\r\n") << previous;
+        EXPECT_TRUE(rig.process.activated.empty());
+        EXPECT_FALSE(globals().gCommandLineFile);
+    }
+    std::string error;
+    EXPECT_EQ(handOffToRunningInstance(list, "x\ry", rig.process, rig.clock, error),
+              HandOffResult::NameRefused);
+    EXPECT_EQ(rig.process.appTitle, "Quavix");
+}
+
 TEST_F(StartupTest, StoredOptionsConvertToWhatTheirReadersNeed)
 {
     rig.options.putAll("O", {"T=True", "F=false", "Zero=0", "Five= 5 ", "Junk=yes",
