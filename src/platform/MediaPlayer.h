@@ -6,8 +6,9 @@
 //   playState() is Playing, or Stopped with errorCode() != 0 when the open failed.
 //   An empty name closes the current item (Stopped, errorCode() 0, no event).
 // - duration() is valid right after setFileName (seconds, 0 when unknown or no item).
-// - currentPosition() in seconds; setCurrentPosition(s) seeks. A position at or past the
+// - currentPosition() in seconds; setCurrentPosition(s) seeks. A position at or past a known
 //   duration ends the item at once: it reports Stopped with currentPosition() == duration().
+//   While the duration is 0 (unknown, a live stream) a put only seeks, where it can.
 // - An item that ran to its end reports Stopped with currentPosition() == duration().
 // - After stop() the position where it stopped is kept, so position < duration tells a
 //   user's stop from an item's end.

@@ -41,7 +41,8 @@ void FakeMediaPlayer::setCurrentPosition(double seconds)
 {
     if (m_state != Playing && m_state != Paused)
         return;
-    if (seconds >= m_duration) {
+    // An unknown length (0, a live stream) has no end to put the position at.
+    if (m_duration > 0 && seconds >= m_duration) {
         m_position = m_duration;
         changeState(Stopped);
         deliverEvents();

@@ -9,6 +9,7 @@
 #include "platform/Tray.h"
 #include "platform/WindowSystem.h"
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <map>
@@ -44,7 +45,7 @@ public:
     long errorCode() override { return m_error; }
     std::string errorDescription() override { return m_error ? "cannot open " + m_name : ""; }
     int volume() const override { return m_volume; }
-    void setVolume(int v) override { m_volume = v; }
+    void setVolume(int v) override { m_volume = std::clamp(v, -10000, 0); }
     void pause() override;
     void play() override;
     void stop() override;
