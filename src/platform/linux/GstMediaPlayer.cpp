@@ -46,6 +46,16 @@ std::string schemeOf(const std::string& address)
     return scheme;
 }
 
+bool isWithin(GstObject* object, GstElement* ancestor)
+{
+    for (GstObject* o = object; o; o = GST_OBJECT_PARENT(o))
+        if (o == GST_OBJECT(ancestor))
+            return true;
+    return false;
+}
+
+} // namespace
+
 // Without a Xing/VBRI header the MP3 parser learns the length only after about half a
 // second of play; until then the first frame's bit rate and the file size give it.
 std::optional<double> estimateMp3Duration(const std::filesystem::path& path)
@@ -128,16 +138,6 @@ std::optional<double> estimateMp3Duration(const std::filesystem::path& path)
     }
     return std::nullopt;
 }
-
-bool isWithin(GstObject* object, GstElement* ancestor)
-{
-    for (GstObject* o = object; o; o = GST_OBJECT_PARENT(o))
-        if (o == GST_OBJECT(ancestor))
-            return true;
-    return false;
-}
-
-} // namespace
 
 struct GstMediaPlayer::Impl {
     explicit Impl(GstMediaPlayer& owner) : q(owner) {}
