@@ -37,8 +37,6 @@ void Form1::mnuProperties_Click()
     setTimer1Enabled(true);
 }
 
-void Form1::mnuHelpOnLine_Click() {}
-
 // The transport commands and the media event: the play-list player does the work.
 void Form1::MMControl1_PrevClick()
 {
