@@ -15,9 +15,9 @@ TEST(BrowserCommand, FieldCodesAndQuoting)
     };
     const std::vector<Case> cases = {
         {"firefox %u", Words{"firefox", a}},
-        {"firefox %U", Words{"firefox", a}},
+        {"firefox %U --new", Words{"firefox", a, "--new"}},
         {"viewer %f", Words{"viewer", a}},
-        {"viewer %F", Words{"viewer", a}},
+        {"viewer %F -x", Words{"viewer", a, "-x"}},
         {"firefox", Words{"firefox", a}}, // no code: the address is appended
         {"firefox --url=%u", Words{"firefox", "--url=" + a}},
         {"web %i %c %k --name %c %u", Words{"web", "--name", a}},
