@@ -12,6 +12,7 @@
 #include "platform/linux/QtWindowSystem.h"
 #include "platform/linux/TerminationSignals.h"
 #include "platform/linux/X11WindowSystem.h"
+#include "platform/linux/XdgBrowser.h"
 #include "platform/posix/IniOptionsStore.h"
 #include "platform/posix/IniProfile.h"
 #include "platform/posix/SystemClock.h"
@@ -86,6 +87,7 @@ int main(int argc, char** argv)
     quavix::QtProcess process(arguments, &server);
     quavix::SystemClock clock;
     quavix::MtRandom random;
+    quavix::XdgBrowser browser;
 
     s.media = &media;
     s.profile = &profile;
@@ -96,6 +98,7 @@ int main(int argc, char** argv)
     s.clock = &clock;
     s.random = &random;
     s.windows = windows.get();
+    s.browser = &browser;
 
     quavix::installMainWindow();
     quavix::TerminationSignals termination([](int) { quavix::closeMainWindowWithoutAsking(); });

@@ -50,8 +50,6 @@ void Form1::mnuProperties_Click()
     dialog->activateWindow();
 }
 
-void Form1::mnuHelpOnLine_Click() {}
-
 // The transport commands and the media event: the play-list player does the work.
 void Form1::MMControl1_PrevClick()
 {

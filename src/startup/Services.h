@@ -1,6 +1,7 @@
 #pragma once
 // The outside services the program reaches, one instance each. The program's entry point
 // (or a test) fills this in before anything runs; nothing else constructs real services.
+#include "platform/Browser.h"
 #include "platform/ClassesRegistry.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -24,6 +25,7 @@ struct Services {
     Clock* clock = nullptr;
     Random* random = nullptr;
     WindowSystem* windows = nullptr;
+    Browser* browser = nullptr;
 };
 
 Services& services();

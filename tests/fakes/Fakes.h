@@ -1,6 +1,7 @@
 #pragma once
 // Test doubles for the outside services. Each records what the program asked of it and
 // answers from a script the test sets up.
+#include "platform/Browser.h"
 #include "platform/ClassesRegistry.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -199,6 +200,25 @@ public:
     PixelRect desktopRect() override { return desktop; }
     double twipsPerPixelX() override { return twips; }
     double twipsPerPixelY() override { return twips; }
+};
+
+// Answers findBrowser from `browser` and open from `opens`; records every start asked for.
+class ScriptedBrowser : public Browser {
+public:
+    std::optional<std::string> browser = "firefox.desktop";
+    bool opens = true;
+    int finds = 0;
+    std::vector<std::pair<std::string, std::string>> started; // browser, address
+    std::optional<std::string> findBrowser() override
+    {
+        ++finds;
+        return browser;
+    }
+    bool open(const std::string& b, const std::string& address) override
+    {
+        started.emplace_back(b, address);
+        return opens;
+    }
 };
 
 } // namespace quavix::fakes
