@@ -7,8 +7,8 @@
 #include "engine/clsPlayFromPlayList.h"
 #include "openlocation/frmOpenLocation.h"
 #include "playlist/frmPlayList.h"
-#include "startup/Globals.h"
 #include "properties/frmProperties.h"
+#include "startup/Globals.h"
 
 namespace quavix {
 
