@@ -7,6 +7,7 @@
 #include "platform/posix/IniProfile.h"
 #include "platform/posix/PosixProcess.h"
 #include "platform/posix/SystemClock.h"
+#include "startup/CommandOptions.h"
 #include "startup/HandOff.h"
 #include "startup/clsINISettings.h"
 
@@ -38,7 +39,11 @@ namespace {
 int main(int argc, char** argv)
 {
     std::setlocale(LC_TIME, "");
-    quavix::PosixProcess process(quavix::PosixProcess::arguments(argc, argv));
+    // quavix-gui reads the options again from the same words, so argv goes to it as it came.
+    const auto given = quavix::parseCommandOptions(quavix::PosixProcess::arguments(argc, argv));
+    if (int status = quavix::answerCommandOptions(given, "quavix"); status >= 0)
+        return status;
+    quavix::PosixProcess process(given.arguments);
     const std::string commandLine = process.commandLine();
     if (commandLine.empty())
         becomeGui(argv);

@@ -16,6 +16,7 @@
 #include "platform/posix/IniOptionsStore.h"
 #include "platform/posix/IniProfile.h"
 #include "platform/posix/SystemClock.h"
+#include "startup/CommandOptions.h"
 #include "startup/Globals.h"
 #include "startup/HandOff.h"
 #include "startup/Services.h"
@@ -48,7 +49,10 @@ int main(int argc, char** argv)
 {
     // Before QApplication takes the arguments it knows (-style and the like) out of argv:
     // every argument belongs to the command line, as the launcher passed it.
-    auto arguments = quavix::PosixProcess::arguments(argc, argv);
+    const auto given = quavix::parseCommandOptions(quavix::PosixProcess::arguments(argc, argv));
+    if (int status = quavix::answerCommandOptions(given, "quavix"); status >= 0)
+        return status;
+    const auto& arguments = given.arguments;
     QApplication app(argc, argv);
     QApplication::setApplicationName(quavix::ProgramTitle);
 
