@@ -84,8 +84,11 @@ std::optional<std::string> entryValue(const std::vector<std::string>& lines, con
     return std::nullopt;
 }
 
+} // namespace
+
 // Builds the whole entry: the program owns this file.
-std::string desktopEntry(const std::string& name, const std::optional<std::string>& command)
+std::string DesktopClassesRegistry::entryText(const std::string& name,
+                                              const std::optional<std::string>& command)
 {
     std::vector<std::string> types;
     for (const char* ext : {".MP3", ".WAV", ".ASF", ".ASX", ".RA", ".RAM", ".RM", ".RMM", ".MID",
@@ -95,7 +98,8 @@ std::string desktopEntry(const std::string& name, const std::optional<std::strin
                 types.push_back(t);
     std::string text = "[Desktop Entry]\nType=Application\n";
     text += "Name=" + DesktopClassesRegistry::escapeString(name) + "\n";
-    text += "Comment=Audio player\nTerminal=false\nCategories=AudioVideo;Audio;Player;\n";
+    text += "Comment=Audio player\nIcon=quavix\nTerminal=false\n";
+    text += "Categories=AudioVideo;Audio;Player;\n";
     text += "MimeType=";
     for (const auto& t : types)
         text += t + ";";
@@ -107,6 +111,8 @@ std::string desktopEntry(const std::string& name, const std::optional<std::strin
     }
     return text;
 }
+
+namespace {
 
 // The installed desktop entry of an id, "" when none: "kde-foo.desktop" may also be
 // applications/kde/foo.desktop.
@@ -378,7 +384,7 @@ bool DesktopClassesRegistry::setValue(const std::string& key, const std::string&
             return false;
         else
             command = value;
-        return replaceFile(desktopFilePath(), desktopEntry(name, command));
+        return replaceFile(desktopFilePath(), entryText(name, command));
     }
     auto types = mimeTypes(key);
     if (types.empty())

@@ -37,6 +37,10 @@ public:
     static std::vector<std::string> mimeTypes(const std::string& extension);
     // The Exec value for a command ('"<program>" %1'), nullopt when it cannot be split.
     static std::optional<std::string> execValue(const std::string& command);
+    // The whole entry the class keys stand for; the installed quavix.desktop is this text
+    // too, built for the installed launcher, so the two never differ.
+    static std::string entryText(const std::string& name,
+                                 const std::optional<std::string>& command);
     // Desktop entry string escapes (\s \n \t \r \\) and back.
     static std::string escapeString(const std::string& text);
     static std::string unescapeString(const std::string& text);
