@@ -3,16 +3,19 @@
 #   make test   build and run every test suite (non-zero exit on any failure)
 #   make bench  build and print the benchmark table
 #   make demo   build and start a sandboxed demo station
+#   make install PREFIX=DIR   build and install under DIR (default /usr/local; DESTDIR too)
+#   make package              build and make the Debian package $(BUILD)/quavix_*.deb
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 # CI treats warnings as errors and runs the unit and ui suites under the sanitizers too.
 ifeq ($(CI),true)
   CMAKE_FLAGS += -DWERROR=ON
 endif
 
-.PHONY: all deps build run test test-asan bench demo format clean
+.PHONY: all deps build run test test-asan bench demo install package format clean
 
 all: build
 
@@ -45,6 +48,12 @@ bench: build
 
 demo: build
 	@scripts/demo $(BUILD)
+
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

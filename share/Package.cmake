@@ -1,0 +1,22 @@
+# `make package`: a Debian package of the installed tree (cpack -G DEB).
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME quavix)
+set(CPACK_PACKAGE_VENDOR "Quavix developers")
+set(CPACK_PACKAGE_CONTACT "Quavix developers <maintainers@users.noreply.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small audio player that rides in the title bar")
+set(CPACK_PACKAGE_DESCRIPTION "Quavix is a small desktop audio player: a 16-pixel strip that\n\
+rides in the title bar of the window in front, with every command in one pop-up\n\
+menu on its icon. It plays files, play lists and network streams and can run as\n\
+an unattended station.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+# The libraries the executables link come from dpkg-shlibdeps; what is loaded at run time
+# (the SVG icon plugin, the window-system plugin, the decoders and sinks) is listed here.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libqt6svg6, qt6-qpa-plugins, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "gstreamer1.0-plugins-ugly, gstreamer1.0-plugins-bad, gstreamer1.0-libav, gstreamer1.0-pulseaudio | gstreamer1.0-alsa, timgm6mb-soundfont, xdg-utils")
+include(CPack)
