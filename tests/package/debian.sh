@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# The Debian package from CPack: its control data, then its files unpacked into a folder
+# (dpkg -x, the real system is not touched) and run from there (see installed.sh).
+# Usage: debian.sh <build folder>
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../e2e/support/session.sh"
+source "$here/installed.sh"
+build=${1:?usage: debian.sh <build folder>}
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+[ -n "$version" ] || fail "no project version in $build"
+
+start_session
+out=$E2E_DIR/package
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$out" >"$E2E_DIR/cpack.log" 2>&1 ||
+    fail "cpack failed: $(cat "$E2E_DIR/cpack.log")"
+deb=$(ls "$out"/quavix_"$version"_*.deb 2>/dev/null | head -n 1)
+[ -n "$deb" ] || fail "no quavix_${version}_*.deb in $out: $(ls "$out")"
+
+field() {
+    dpkg-deb -f "$deb" "$1"
+}
+[ "$(field Package)" = quavix ] && [ "$(field Version)" = "$version" ] ||
+    fail "package $(field Package) $(field Version)"
+# The linked libraries and what is only loaded at run time (the SVG pictures, the X11
+# plugin, the decoders).
+depends=$(field Depends)
+for p in libqt6widgets6 libgstreamer1.0-0 libx11-6 libqt6svg6 qt6-qpa-plugins \
+    gstreamer1.0-plugins-base gstreamer1.0-plugins-good; do
+    [[ ", $depends," == *", $p"[\ ,]* ]] || fail "Depends lacks $p: $depends"
+done
+# Nothing outside /usr, nothing of the build tree.
+stray=$(dpkg-deb -c "$deb" | awk '{print $6}' | grep -v '^\./usr/' | grep -vx '\./')
+[ -z "$stray" ] || fail "files outside /usr: $stray"
+
+root=$E2E_DIR/root
+dpkg -x "$deb" "$root" || fail "dpkg -x failed"
+check_installed "$root/usr" /usr
+echo "$(basename "$deb"): $(stat -c %s "$deb") bytes"

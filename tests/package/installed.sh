@@ -1,0 +1,154 @@
+# Shared by the packaging tests: checks an installed tree as a user meets it. Source it
+# after tests/e2e/support/session.sh; call start_session, put the tree under $E2E_DIR, set
+# version, then call
+#
+#   check_installed ROOT PREFIX
+#
+# ROOT is where the files are (a temporary prefix, or a Debian package unpacked into a
+# folder), PREFIX the prefix they were installed for (the same, or /usr). The programs in
+# ROOT are run: --version and --help without a display, then the launcher under Xvfb with
+# a song named "--help", the On-line Help command and a second start with --version.
+
+# The tools that validate are optional; a missing one is reported, not failed.
+have() {
+    command -v "$1" >/dev/null 2>&1 || { echo "SKIP: $1 is not installed" >&2; return 1; }
+}
+
+check_files() {
+    local root=$1 prefix=$2 f
+    for f in bin/quavix bin/quavix-gui; do
+        [ -x "$root/$f" ] || fail "no executable $f in $root"
+    done
+    entry=$root/share/applications/quavix.desktop
+    for f in "$entry" "$root/share/icons/hicolor/scalable/apps/quavix.svg" \
+        "$root/share/metainfo/org.quavix.quavix.metainfo.xml" \
+        "$root/share/man/man1/quavix.1" "$root/share/quavix/help.html"; do
+        [ -s "$f" ] || fail "$f is missing or empty"
+    done
+
+    if have desktop-file-validate; then
+        desktop-file-validate "$entry" || fail "invalid desktop entry: $(cat "$entry")"
+    fi
+    # The installed launcher, quoted as the program's own entry writer quotes it.
+    local exec
+    exec=$(sed -n 's/^Exec=//p' "$entry")
+    case "$prefix" in
+    *[\ \"\']*) [ "$exec" = "\"$prefix/bin/quavix\" %f" ] ;;
+    *) [ "$exec" = "$prefix/bin/quavix %f" ] ;;
+    esac || fail "Exec is '$exec' for the prefix $prefix"
+    grep -qx 'Icon=quavix' "$entry" || fail "the entry names another icon: $(cat "$entry")"
+    grep -q '^MimeType=.*audio/mpeg;' "$entry" || fail "the entry lists no MP3 type"
+
+    local meta=$root/share/metainfo/org.quavix.quavix.metainfo.xml
+    if have appstreamcli; then
+        appstreamcli validate --no-net --pedantic "$meta" >"$E2E_DIR/appstream.log" 2>&1 ||
+            fail "invalid metainfo: $(cat "$E2E_DIR/appstream.log")"
+    fi
+    grep -q '<launchable type="desktop-id">quavix.desktop</launchable>' "$meta" ||
+        fail "the metainfo does not launch quavix.desktop"
+    grep -q "<release version=\"$version\"" "$meta" || fail "the metainfo lacks release $version"
+
+    local man=$root/share/man/man1/quavix.1 warnings
+    warnings=$(groff -man -z -ww "$man" 2>&1) || fail "groff cannot read the man page"
+    [ -z "$warnings" ] || fail "man page warnings: $warnings"
+    if have lexgrog; then
+        lexgrog "$man" | grep -q ': "quavix - ' || fail "no whatis line: $(lexgrog "$man")"
+    fi
+    grep -q "^\.TH QUAVIX 1 .*\"Quavix $version\"" "$man" || fail "the man page is not of $version"
+}
+
+# --version and --help need neither a display nor the stores: a fresh sandbox stays empty.
+check_options() {
+    local root=$1 program out status
+    bare() {
+        env -u DISPLAY -u WAYLAND_DISPLAY "$@"
+    }
+    for program in quavix quavix-gui; do
+        out=$(bare "$root/bin/$program" --version 2>&1)
+        status=$?
+        [ "$status" = 0 ] && [ "$out" = "Quavix $version" ] ||
+            fail "$program --version: status $status, '$out'"
+        out=$(bare "$root/bin/$program" --help 2>&1)
+        [ $? = 0 ] && [[ "$out" == "Usage: quavix "* ]] || fail "$program --help: '$out'"
+        out=$(bare "$root/bin/$program" --no-such-option 2>"$E2E_DIR/err")
+        status=$?
+        [ "$status" = 2 ] && [ -z "$out" ] && grep -q "unknown option '--no-such-option'" \
+            "$E2E_DIR/err" || fail "$program --no-such-option: status $status, $(cat "$E2E_DIR/err")"
+    done
+    local left
+    left=$(find "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_STATE_HOME" -mindepth 1)
+    [ -z "$left" ] || fail "the options touched the sandbox: $left"
+}
+
+# The installed launcher plays a song named "--help", finds its help page, and a second
+# start with --version leaves the running program and its play list alone.
+check_running() {
+    local root=$1
+    local songs=$E2E_DIR/songs
+    mkdir -p "$songs"
+    gst-launch-1.0 -q audiotestsrc wave=sine freq=440 volume=0.3 samplesperbuffer=4410 \
+        num-buffers=10 ! audio/x-raw,rate=44100,channels=2 ! audioconvert ! \
+        lamemp3enc target=bitrate bitrate=128 cbr=true ! xingmux ! \
+        filesink location="$songs/--help" || fail "cannot generate the song"
+
+    local playlist=$E2E_DIR/Quavix.m3u
+    mkdir -p "$XDG_CONFIG_HOME/quavix"
+    printf '[File Locations]\r\nFileList=%s\r\n' "$playlist" >"$XDG_CONFIG_HOME/quavix/quavix.ini"
+
+    # A recording script stands in for the web browser (the text/html default).
+    local browser=$E2E_DIR/browser opened=$E2E_DIR/opened.txt
+    printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s.tmp" && mv "%s.tmp" "%s"\n' \
+        "$opened" "$opened" "$opened" >"$browser"
+    chmod +x "$browser"
+    mkdir -p "$XDG_DATA_HOME/applications"
+    printf '[Desktop Entry]\nType=Application\nName=Recorder\nExec=%s %%u\n' "$browser" \
+        >"$XDG_DATA_HOME/applications/recorder.desktop"
+    printf '[Default Applications]\ntext/html=recorder.desktop;\n' \
+        >"$XDG_CONFIG_HOME/mimeapps.list"
+
+    local wav=$E2E_DIR/played.wav pid
+    (cd "$songs" && QUAVIX_AUDIO_SINK="wavenc ! filesink location=\"$wav\"" \
+        exec "$root/bin/quavix" ./--help) >"$E2E_DIR/quavix.log" 2>&1 &
+    pid=$!
+    own_pid $pid
+    local wid
+    wid=$(wait_for_window '^Quavix$' 20) || fail "no strip window: $(cat "$E2E_DIR/quavix.log")"
+    wait_for "python3 -c 'import sys, wave; sys.exit(wave.open(sys.argv[1]).getnframes() == 0)' \
+        '$wav'" 20 || fail "the song named --help was not played: $(cat "$E2E_DIR/quavix.log")"
+    [ "$(tr -d '\r' <"$playlist")" = "./--help" ] || fail "play list holds: $(cat "$playlist")"
+    # The window icon is drawn from the built-in pictures: the image plugins were found.
+    xprop -id "$wid" _NET_WM_ICON | grep -q 'Icon (' ||
+        fail "the strip has no window icon"
+
+    local out
+    out=$("$root/bin/quavix" --version) || fail "--version failed beside the running program"
+    [ "$out" = "Quavix $version" ] || fail "--version beside the running program: '$out'"
+    [ "$(tr -d '\r' <"$playlist")" = "./--help" ] ||
+        fail "--version reached the running program: $(cat "$playlist")"
+
+    # Help > On-line Help from the icon's menu.
+    menu_shown() {
+        [ "$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)" -ge 2 ]
+    }
+    open_menu() {
+        menu_shown || xdotool mousemove --window "$wid" 8 8 click 3
+        wait_for menu_shown 2
+    }
+    wait_for open_menu 10 || fail "no menu on a right click"
+    xdotool key h
+    xdotool key o
+    wait_for "[ -s '$opened' ]" 10 || fail "no browser started for the help page"
+    local page
+    page="file://$(python3 -c 'import sys, urllib.parse; print(urllib.parse.quote(sys.argv[1]))' \
+        "$(cd "$root/share/quavix" && pwd -P)/help.html")"
+    [ "$(cat "$opened")" = "$page" ] || fail "help page address $(cat "$opened"), not $page"
+
+    kill -TERM "$pid"
+    wait_for "! kill -0 $pid" 10 || fail "the installed program did not end on SIGTERM"
+}
+
+check_installed() {
+    check_files "$1" "$2"
+    check_options "$1"
+    check_running "$1"
+}
