@@ -79,8 +79,12 @@ int answerCommandOptions(const CommandOptions& options, const std::string& progr
                      options.message.c_str(), program.c_str());
         return 2;
     }
-    std::fflush(stdout);
-    return std::ferror(stdout) ? 1 : 0;
+    // A full disk or a closed pipe must not pass for a printed answer.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "%s: cannot write to standard output\n", program.c_str());
+        return 1;
+    }
+    return 0;
 }
 
 } // namespace quavix

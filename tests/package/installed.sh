@@ -75,6 +75,11 @@ check_options() {
         [ "$status" = 2 ] && [ -z "$out" ] && grep -q "unknown option '--no-such-option'" \
             "$E2E_DIR/err" || fail "$program --no-such-option: status $status, $(cat "$E2E_DIR/err")"
     done
+    # An answer that could not be written is not a success.
+    bare "$root/bin/quavix" --version >/dev/full 2>"$E2E_DIR/err"
+    status=$?
+    [ "$status" = 1 ] && grep -q 'cannot write' "$E2E_DIR/err" ||
+        fail "--version into a full disk: status $status, '$(cat "$E2E_DIR/err")'"
     local left
     left=$(find "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_STATE_HOME" -mindepth 1)
     [ -z "$left" ] || fail "the options touched the sandbox: $left"
