@@ -154,8 +154,11 @@ void MprisService::raise()
 
 void MprisService::quit()
 {
-    if (m_commands.quit)
-        m_commands.quit();
+    // Ending the program ends the process at once: answer the caller first.
+    QTimer::singleShot(0, this, [this] {
+        if (m_commands.quit)
+            m_commands.quit();
+    });
 }
 
 QStringList MprisService::supportedUriSchemes()
