@@ -31,7 +31,9 @@ PlayerReading read(MediaPlayer& media)
 {
     PlayerReading r;
     r.playState = media.playState();
-    r.fileName = media.fileName();
+    // An item that failed to open or broke off is not there to show.
+    if (media.errorCode() == 0)
+        r.fileName = media.fileName();
     r.duration = media.duration();
     r.position = media.currentPosition();
     r.volume = media.volume();
