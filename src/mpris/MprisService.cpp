@@ -156,8 +156,15 @@ void MprisService::raise()
 
 void MprisService::quit()
 {
-    // Ending the program ends the process at once: answer the caller first.
+    // Ending the program ends the process at once, also from inside a nested loop: the
+    // answer must be out first. It goes when this returns; a call to the bus itself comes
+    // back only after the bus has taken everything sent before it.
     QTimer::singleShot(0, this, [this] {
+        m_bus.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                  QStringLiteral("/org/freedesktop/DBus"),
+                                                  QStringLiteral("org.freedesktop.DBus.Peer"),
+                                                  QStringLiteral("Ping")),
+                   QDBus::Block, 1000);
         if (m_commands.quit)
             m_commands.quit();
     });
