@@ -2,7 +2,9 @@
 #include "startup/Main.h"
 
 #include "engine/clsMainPerformLoop.h"
+#include "mainwindow/Form1.h"
 #include "mainwindow/MainWindowLoader.h"
+#include "mpris/MprisService.h"
 #include "platform/linux/DesktopClassesRegistry.h"
 #include "platform/linux/GstMediaPlayer.h"
 #include "platform/linux/InstanceServer.h"
@@ -41,6 +43,39 @@ void showMainWindow()
         widget->raise();
         widget->activateWindow();
     }
+}
+
+// The strip's own commands, for the desktop's media controls.
+quavix::MprisCommands mprisCommands()
+{
+    using quavix::MprisCommand;
+    auto form1 = [] { return dynamic_cast<quavix::Form1*>(quavix::mainWindowIfLoaded()); };
+    quavix::MprisCommands commands;
+    commands.action = [form1](MprisCommand command) -> QAction* {
+        quavix::Form1* f = form1();
+        if (!f)
+            return nullptr;
+        switch (command) {
+        case MprisCommand::Play:
+            return f->mnuPlay;
+        case MprisCommand::Pause:
+            return f->mnuPause;
+        case MprisCommand::Stop:
+            return f->mnuStop;
+        case MprisCommand::Next:
+            return f->mnuNext;
+        case MprisCommand::Previous:
+            return f->mnuPrevious;
+        }
+        return nullptr;
+    };
+    commands.raise = showMainWindow;
+    commands.quit = quavix::closeMainWindowWithoutAsking;
+    commands.open = [form1](const std::vector<std::string>& files) {
+        if (quavix::Form1* f = form1())
+            f->Image1_OLEDragDrop(files);
+    };
+    return commands;
 }
 
 } // namespace
@@ -105,6 +140,7 @@ int main(int argc, char** argv)
     s.browser = &browser;
 
     quavix::installMainWindow();
+    quavix::serveMpris(mprisCommands());
     quavix::TerminationSignals termination([](int) { quavix::closeMainWindowWithoutAsking(); });
     quavix::Main({[] { quavix::clsMainPerformLoop().fPerformPlaySongs(); }});
     return app.exec();

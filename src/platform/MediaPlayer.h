@@ -50,6 +50,13 @@ public:
     virtual void play() = 0;
     // Playing or Paused -> Stopped, position kept; a stopped player is left alone.
     virtual void stop() = 0;
+    // Whether setCurrentPosition can seek in the current item now: false without an item
+    // that plays or is paused, and for items that cannot seek (a live stream).
+    virtual bool canSeek()
+    {
+        const int state = playState();
+        return state == Playing || state == Paused;
+    }
 
     void setPlayStateHandler(PlayStateHandler handler) { m_handler = std::move(handler); }
 

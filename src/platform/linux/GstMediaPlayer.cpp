@@ -1,6 +1,7 @@
 #include "GstMediaPlayer.h"
 
 #include "platform/MediaAddress.h"
+#include "platform/MediaVolume.h"
 
 #include <QObject>
 #include <QPointer>
@@ -24,19 +25,10 @@ namespace quavix {
 
 namespace {
 
-constexpr int MinVolume = -10000;
-constexpr int MaxVolume = 0;
 // playbin's GstPlayFlags: audio only, volume applied in software so that it works on every
 // output, including a recording bin.
 constexpr guint PlayFlagAudio = 1u << 1;
 constexpr guint PlayFlagSoftVolume = 1u << 4;
-
-double linearVolume(int hundredthsOfDb)
-{
-    if (hundredthsOfDb <= MinVolume)
-        return 0.0;
-    return std::pow(10.0, hundredthsOfDb / 2000.0);
-}
 
 std::string schemeOf(const std::string& address)
 {

@@ -72,9 +72,9 @@ public:
 
     // Whether the current item's duration is still estimated from its size and bit rate.
     bool durationIsEstimate();
-    // Whether setCurrentPosition can seek in the current item (false for a network item
-    // whose server cannot serve byte ranges: seeking would end it).
-    bool canSeek();
+    // Also false for a network item whose server cannot serve byte ranges: seeking would
+    // end it.
+    bool canSeek() override;
 
 private:
     struct Impl;
