@@ -124,10 +124,7 @@ TEST(NextSong, ListOrderWalksTheLinesThenEnds)
     EXPECT_EQ(g.gCurrentTitle, " T2 ");
     EXPECT_FALSE(g.gStopPlay);
     EXPECT_TRUE(select());
-    ASSERT_EQ(rig.dialogs.boxes.size(), 1u);
-    EXPECT_EQ(rig.dialogs.boxes[0].title, "End Of Play List");
-    EXPECT_EQ(rig.dialogs.boxes[0].text, "The last song has been played\r\n\r\nClick OK to exit");
-    EXPECT_EQ(rig.dialogs.boxes[0].icon, MsgIcon::Information);
+    EXPECT_EQ(rig.dialogs.titles(), Strings{"End Of Play List"});
 }
 
 TEST(NextSong, OneLineListRepeatsAndEmptyListsEndInBothOrders)
