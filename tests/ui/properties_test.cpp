@@ -219,31 +219,28 @@ TEST_F(PropertiesTest, FileTypeRowsSetResetAndReportFailedWrites)
 {
     classes.values[".MP3"] = "other.desktop";
     frmProperties& d = open();
-    EXPECT_EQ(d.lblCurrent[0]->text(), "other.desktop");
-    EXPECT_EQ(d.lblOriginal[0]->text(), "<none>");
-    EXPECT_TRUE(d.cmdSet[0]->isEnabled());
-    EXPECT_FALSE(d.cmdReset[0]->isEnabled());
-
+    // Current, original, Set usable, Reset usable.
+    auto row = [&] {
+        return d.lblCurrent[0]->text().toStdString() + "|" +
+               d.lblOriginal[0]->text().toStdString() + "|" +
+               std::to_string(d.cmdSet[0]->isEnabled()) +
+               std::to_string(d.cmdReset[0]->isEnabled());
+    };
+    EXPECT_EQ(row(), "other.desktop|<none>|10");
     d.cmdSet[0]->click();
-    EXPECT_EQ(classes.values[".MP3"], "Quavix");
-    EXPECT_EQ(d.lblCurrent[0]->text(), "Quavix");
-    EXPECT_EQ(d.lblOriginal[0]->text(), "other.desktop");
-    EXPECT_FALSE(d.cmdSet[0]->isEnabled());
-    EXPECT_TRUE(d.cmdReset[0]->isEnabled());
+    EXPECT_EQ(row(), "Quavix|other.desktop|01");
 
     classes.failWrites = true;
     d.cmdReset[0]->click();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_NE(dialogs.boxes[0].text.find("/registry/classes"), std::string::npos);
-    EXPECT_EQ(d.lblCurrent[0]->text(), "Quavix");
-    EXPECT_EQ(d.lblOriginal[0]->text(), "other.desktop");
+    EXPECT_EQ(row(), "Quavix|other.desktop|01");
     EXPECT_EQ(stored("OriginalAssociations", ".MP3"), "other.desktop");
 
     classes.failWrites = false;
     d.cmdReset[0]->click();
     EXPECT_EQ(classes.values[".MP3"], "other.desktop");
-    EXPECT_EQ(d.lblOriginal[0]->text(), "<none>");
-    EXPECT_TRUE(d.cmdSet[0]->isEnabled());
+    EXPECT_EQ(row(), "other.desktop|<none>|10");
     // The dialog's Cancel keeps what Set and Reset did.
     d.cmdSet[0]->click();
     d.cmdCancel_Click();
