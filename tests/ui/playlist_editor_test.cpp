@@ -252,6 +252,7 @@ TEST_F(Editor, AddFileAndDirectory)
     f->mnuEditAddDirectory->trigger();
     EXPECT_EQ(entries(f), (Strings{"first", song, dir + "A.wav", dir + "b.mp3", dir + "empty.mp3",
                                    dir + "x.txt"}));
+    EXPECT_EQ(h.dialogs.fileRequests.at(3).initialName, f->ms_FileName);
     EXPECT_TRUE(f->lstTemp.empty());
 }
 

@@ -75,8 +75,6 @@ TEST_F(PropertiesTest, LoadFillsEveryControlAndShowsOnePage)
     EXPECT_EQ(d.sliderProgramPlacementHorz->value(), 0);
     EXPECT_EQ(d.sliderProgramPlacementVert->value(), -250);
     EXPECT_EQ(d.txtProgramPlacementVert->text(), "-250");
-    d.sliderProgramPlacementHorz->setValue(-17);
-    EXPECT_EQ(d.txtProgramPlacementHorz->text(), "-17");
 
     EXPECT_TRUE(d.optImageToUse[5]->isChecked());
     EXPECT_TRUE(d.chkRandomSelectStartUp->isChecked());
