@@ -4,6 +4,7 @@
 #include "fakes/Fakes.h"
 #include "platform/linux/GstMediaPlayer.h"
 #include "support/LocalHttpServer.h"
+#include "support/Rig.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,6 +22,7 @@ using quavix::GstMediaPlayer;
 using quavix::MediaPlayer;
 using Event = std::pair<int, int>;
 using quavix::testing::LocalHttpServer;
+using quavix::testing::readText;
 
 namespace {
 
@@ -66,12 +68,6 @@ void writeAu(const std::string& path, double seconds)
         be(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 2 * M_PI * 440 / rate))),
            2);
     std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // --- The contract, for every player ------------------------------------------------------
@@ -281,7 +277,7 @@ protected:
         writeTone(20, "wavenc", wav);
         writeAu(au, 2.0);
         std::ofstream(textMp3) << "This is a shopping list.\nEggs\nMilk\n";
-        std::ofstream(oddName, std::ios::binary) << readFile(shortMp3);
+        std::ofstream(oddName, std::ios::binary) << readText(shortMp3);
     }
     static void TearDownTestSuite() { delete dir; }
 
@@ -345,7 +341,7 @@ TEST_F(MediaPlayerTest, FailedOpensReportAndLeaveThePlayerUsable)
 
 TEST_F(MediaPlayerTest, HttpItemWithRangesSeeks)
 {
-    LocalHttpServer server(readFile(xingMp3), LocalHttpServer::Ranges);
+    LocalHttpServer server(readText(xingMp3), LocalHttpServer::Ranges);
     openOk(server.url());
     EXPECT_NEAR(player.duration(), 3.0, 0.08);
     EXPECT_TRUE(player.canSeek());
@@ -357,7 +353,7 @@ TEST_F(MediaPlayerTest, HttpItemWithRangesSeeks)
 
 TEST_F(MediaPlayerTest, HttpItemWithoutRangesIgnoresSeeksAndPlaysOn)
 {
-    LocalHttpServer server(readFile(shortMp3), LocalHttpServer::NoRanges);
+    LocalHttpServer server(readText(shortMp3), LocalHttpServer::NoRanges);
     openOk(server.url());
     EXPECT_FALSE(player.canSeek());
     player.setCurrentPosition(0.5);
