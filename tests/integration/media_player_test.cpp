@@ -3,28 +3,26 @@
 // whatever QUAVIX_AUDIO_SINK says (CTest: a fakesink that keeps real time).
 #include "fakes/Fakes.h"
 #include "platform/linux/GstMediaPlayer.h"
+#include "support/LocalHttpServer.h"
+#include "support/Rig.h"
 
 #include <QTemporaryDir>
 #include <QTest>
-#include <arpa/inet.h>
-#include <atomic>
 #include <cmath>
 #include <fstream>
 #include <functional>
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 #include <memory>
-#include <mutex>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
 using quavix::GstMediaPlayer;
 using quavix::MediaPlayer;
 using Event = std::pair<int, int>;
+using quavix::testing::LocalHttpServer;
+using quavix::testing::readText;
 
 namespace {
 
@@ -71,99 +69,6 @@ void writeAu(const std::string& path, double seconds)
            2);
     std::ofstream(path, std::ios::binary) << bytes;
 }
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// A one-file http server on 127.0.0.1 in its own threads (the player's open blocks the UI
-// thread). With ranges it honours "Range: bytes=N-"; without it always sends the whole body
-// and does not advertise ranges, like many streaming servers.
-class HttpServer {
-public:
-    HttpServer(std::string body, bool ranges) : m_body(std::move(body)), m_ranges(ranges)
-    {
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        auto* a = reinterpret_cast<sockaddr*>(&addr);
-        if (bind(m_listen, a, len) != 0 || listen(m_listen, 8) != 0 ||
-            getsockname(m_listen, a, &len) != 0)
-            throw std::runtime_error("cannot listen");
-        m_port = ntohs(addr.sin_port);
-        m_acceptor = std::thread([this] {
-            for (int fd; (fd = accept(m_listen, nullptr, nullptr)) >= 0;) {
-                std::lock_guard lock(m_mutex);
-                m_clients.push_back(fd);
-                m_workers.emplace_back([this, fd] { serve(fd); });
-            }
-        });
-    }
-    ~HttpServer()
-    {
-        shutdown(m_listen, SHUT_RDWR);
-        {
-            std::lock_guard lock(m_mutex);
-            for (int fd : m_clients)
-                shutdown(fd, SHUT_RDWR);
-        }
-        m_acceptor.join();
-        close(m_listen);
-        for (auto& t : m_workers)
-            t.join();
-    }
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/a.mp3"; }
-    int rangedRequests() const { return m_rangedRequests; }
-
-private:
-    void serve(int fd)
-    {
-        std::string request;
-        char buf[4096];
-        for (ssize_t n; request.find("\r\n\r\n") == std::string::npos &&
-                        (n = recv(fd, buf, sizeof buf, 0)) > 0;)
-            request.append(buf, static_cast<size_t>(n));
-        for (auto& c : request)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        const auto range = request.find("\r\nrange: bytes=");
-        const bool ranged = m_ranges && range != std::string::npos;
-        m_rangedRequests += range != std::string::npos;
-        const size_t size = m_body.size(),
-                     from = ranged ? std::min<size_t>(std::stoul(request.substr(range + 15)), size)
-                                   : 0;
-        std::string reply = ranged ? "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " +
-                                         std::to_string(from) + "-" + std::to_string(size - 1) +
-                                         "/" + std::to_string(size) + "\r\n"
-                                   : "HTTP/1.1 200 OK\r\n";
-        reply += std::string(m_ranges ? "Accept-Ranges: bytes\r\n" : "") +
-                 "Content-Type: audio/mpeg\r\nConnection: close\r\nContent-Length: " +
-                 std::to_string(size - from) + "\r\n\r\n" + m_body.substr(from);
-        for (size_t sent = 0; sent < reply.size();) {
-            ssize_t n = send(fd, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
-            if (n <= 0)
-                break;
-            sent += static_cast<size_t>(n);
-        }
-        shutdown(fd, SHUT_WR);
-        while (recv(fd, buf, sizeof buf, 0) > 0) {
-        }
-        std::lock_guard lock(m_mutex);
-        close(fd);
-        std::erase(m_clients, fd);
-    }
-
-    std::string m_body;
-    bool m_ranges;
-    int m_listen = socket(AF_INET, SOCK_STREAM, 0), m_port = 0;
-    std::atomic<int> m_rangedRequests{0};
-    std::mutex m_mutex;
-    std::vector<int> m_clients;
-    std::vector<std::thread> m_workers;
-    std::thread m_acceptor;
-};
 
 // --- The contract, for every player ------------------------------------------------------
 //
@@ -352,7 +257,7 @@ TYPED_TEST(MediaContract, VolumeRoundTripsAndClamps)
 
 // --- The GStreamer player's own cases -----------------------------------------------------
 
-class MediaPlayerTest : public testing::Test {
+class MediaPlayerTest : public MediaContract<GstDriver> {
 protected:
     static void SetUpTestSuite()
     {
@@ -372,29 +277,13 @@ protected:
         writeTone(20, "wavenc", wav);
         writeAu(au, 2.0);
         std::ofstream(textMp3) << "This is a shopping list.\nEggs\nMilk\n";
-        std::ofstream(oddName, std::ios::binary) << readFile(shortMp3);
+        std::ofstream(oddName, std::ios::binary) << readText(shortMp3);
     }
     static void TearDownTestSuite() { delete dir; }
 
-    void SetUp() override
-    {
-        player.setPlayStateHandler([this](int o, int n) { events.emplace_back(o, n); });
-    }
-    bool sawEvent(Event e) const
-    {
-        return std::find(events.begin(), events.end(), e) != events.end();
-    }
-    void openOk(const std::string& name)
-    {
-        player.setFileName(name);
-        ASSERT_EQ(player.errorCode(), 0) << player.errorDescription();
-        ASSERT_EQ(player.playState(), MediaPlayer::Playing);
-    }
-
     static inline QTemporaryDir* dir = nullptr;
     static inline std::string xingMp3, plainMp3, shortMp3, wav, au, textMp3, oddName;
-    GstMediaPlayer player;
-    std::vector<Event> events;
+    GstMediaPlayer& player = d.player;
 };
 
 TEST_F(MediaPlayerTest, DurationIsKnownRightAfterOpening)
@@ -452,7 +341,7 @@ TEST_F(MediaPlayerTest, FailedOpensReportAndLeaveThePlayerUsable)
 
 TEST_F(MediaPlayerTest, HttpItemWithRangesSeeks)
 {
-    HttpServer server(readFile(xingMp3), true);
+    LocalHttpServer server(readText(xingMp3), LocalHttpServer::Ranges);
     openOk(server.url());
     EXPECT_NEAR(player.duration(), 3.0, 0.08);
     EXPECT_TRUE(player.canSeek());
@@ -464,7 +353,7 @@ TEST_F(MediaPlayerTest, HttpItemWithRangesSeeks)
 
 TEST_F(MediaPlayerTest, HttpItemWithoutRangesIgnoresSeeksAndPlaysOn)
 {
-    HttpServer server(readFile(shortMp3), false);
+    LocalHttpServer server(readText(shortMp3), LocalHttpServer::NoRanges);
     openOk(server.url());
     EXPECT_FALSE(player.canSeek());
     player.setCurrentPosition(0.5);

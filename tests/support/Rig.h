@@ -42,6 +42,15 @@ inline std::string writeText(const fs::path& file, const std::string& bytes)
     return file.string();
 }
 
+// The transport buttons that take clicks, a letter each in bar order, "-" for a disabled one.
+inline std::string enabledButtons(const MMControlState& bar)
+{
+    std::string text;
+    for (int b = 0; b < ButtonCount; ++b)
+        text += bar.buttonEnabled(static_cast<Button>(b)) ? "PNYUBSXRE"[b] : '-';
+    return text;
+}
+
 // Restores the XDG variables and removes the folder when it goes out of scope.
 class Sandbox {
 public:

@@ -140,16 +140,11 @@ TEST(RenameWindow, CancelThenNoReturnsToTheWindowAndAFailedRenameKeepsItOpen)
 
     EXPECT_EQ(station.pumpsWhileShown, 3);
     ASSERT_EQ(box.dialogs.boxes.size(), 3u);
-    EXPECT_EQ(box.dialogs.boxes[0].title, "Cancel Rename");
-    EXPECT_EQ(box.dialogs.boxes[0].text,
-              "The song filename is not compatable.\r\n\r\nSelect Yes to continue the cancel and "
-              "exit the program.\r\n\r\nSelect No to stop the cancel and return to the rename "
-              "screen.");
-    EXPECT_EQ(box.dialogs.boxes[0].icon, MsgIcon::Information);
+    EXPECT_EQ(
+        box.dialogs.titles(),
+        (std::vector<std::string>{"Cancel Rename", "Reset Song File Name", "End Of Play List"}));
     EXPECT_EQ(box.dialogs.boxes[0].buttons, MsgButtons::YesNo);
-    EXPECT_EQ(box.dialogs.boxes[1].title, "Reset Song File Name");
     EXPECT_NE(box.dialogs.boxes[1].text.find("\"/\""), std::string::npos);
-    EXPECT_EQ(box.dialogs.boxes[2].title, "End Of Play List");
     EXPECT_TRUE(fs::exists(station.renamed));
 }
 

@@ -1,8 +1,7 @@
 // The strip riding the window in front, and the tray commands and tray mouse messages,
 // on the main window against a scripted window system and a recording tray.
-#include "mainwindow/Form1.h"
 #include "mainwindow/Layout.h"
-#include "support/Rig.h"
+#include "support/FormRig.h"
 
 #include <QApplication>
 #include <QTest>
@@ -13,30 +12,17 @@ using namespace quavix;
 
 namespace {
 
-class PlacementTrayTest : public ::testing::Test {
+class PlacementTrayTest : public ::testing::Test, protected quavix::testing::FormRig {
 protected:
-    quavix::testing::Rig rig{false};
-    fakes::RecordingTray tray;
-    fakes::FakeWindowSystem windows;
-    std::unique_ptr<Form1> form;
-
-    void SetUp() override
-    {
-        resetGlobals();
-        services().tray = &tray;
-        services().windows = &windows;
-    }
+    void SetUp() override { resetGlobals(); }
     void TearDown() override
     {
         if (form)
             form->mnuPopUp->hide();
-        form.reset();
     }
     Form1& load()
     {
-        form = std::make_unique<Form1>();
-        form->Form_Load();
-        form->show();
+        FormRig::load().show();
         return *form;
     }
     WindowSystem::Handle own() { return static_cast<WindowSystem::Handle>(form->winId()); }
@@ -44,48 +30,20 @@ protected:
 
 TEST_F(PlacementTrayTest, TickPlacesTheStripOverTheWindowInFront)
 {
-    // The icon alone: the strip is 240 twips wide; 15 twips per pixel.
+    // The icon alone, 240 twips wide, at 15 twips per pixel: its right edge 855 twips left of
+    // the window's, its top 80 twips below the window's top.
     struct Case {
         const char* what;
         PixelRect rect;
         bool visible;
         int up, left;
         float wantLeft, wantTop;
-        bool topmost;
     };
     const Case cases[] = {
-        {"caption of a plain window",
-         {100, 50, 900, 600},
-         true,
-         0,
-         0,
-         900 * 15 - 240 - 855,
-         50 * 15 + 80,
-         true},
-        {"maximised, top above the screen",
-         {-4, -4, 1924, 1084},
-         true,
-         0,
-         0,
-         1924 * 15 - 240 - 855,
-         -4 * 15 + 80,
-         true},
-        {"adjustments move down and right",
-         {100, 50, 900, 600},
-         true,
-         45,
-         30,
-         900 * 15 - 240 - 855 + 30,
-         50 * 15 + 80 + 45,
-         true},
-        {"hidden window: screen top, no adjustment",
-         {100, 50, 900, 600},
-         false,
-         45,
-         30,
-         1920 * 15 - 240 - 855,
-         0,
-         false},
+        {"caption of a plain window", {100, 50, 900, 600}, true, 0, 0, 12405, 830},
+        {"maximised, top above the screen", {-4, -4, 1924, 1084}, true, 0, 0, 27765, 20},
+        {"adjustments move down and right", {100, 50, 900, 600}, true, 45, 30, 12435, 875},
+        {"hidden window: screen top, no adjustment", {100, 50, 900, 600}, false, 45, 30, 27705, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -101,7 +59,7 @@ TEST_F(PlacementTrayTest, TickPlacesTheStripOverTheWindowInFront)
         EXPECT_FLOAT_EQ(f.twipsForm.top, c.wantTop);
         EXPECT_EQ(f.pos(), QPoint(twipsToPixels(c.wantLeft, 15), twipsToPixels(c.wantTop, 15)));
         EXPECT_EQ(f.size(), QSize(16, 16));
-        EXPECT_EQ(windows.topmostCalls, c.topmost ? std::vector<WindowSystem::Handle>{own()}
+        EXPECT_EQ(windows.topmostCalls, c.visible ? std::vector<WindowSystem::Handle>{own()}
                                                   : std::vector<WindowSystem::Handle>{});
         form.reset();
     }

@@ -2,9 +2,8 @@
 // Close, choosing where play goes on, other play list files, adding, dropping, removing,
 // ordering, the clipboard, sizing, and the main window's command that opens it.
 #include "engine/PlayCommands.h"
-#include "mainwindow/Form1.h"
 #include "playlist/frmPlayList.h"
-#include "support/Rig.h"
+#include "support/FormRig.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -25,16 +24,18 @@ namespace {
 
 const std::string Latin1 = "/music/Caf\xe9.mp3";
 
+void closeEditor()
+{
+    if (auto* f = frmPlayList::loaded())
+        f->mnuFileClose_Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 class Editor : public ::testing::Test {
 protected:
     Rig h;
 
-    void TearDown() override
-    {
-        if (auto* f = frmPlayList::loaded())
-            f->mnuFileClose_Click();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
+    void TearDown() override { closeEditor(); }
     frmPlayList* open()
     {
         auto* f = frmPlayList::instance();
@@ -78,68 +79,30 @@ protected:
 
 } // namespace
 
-TEST_F(Editor, OpensTheDefaultListWithItsMenus)
+TEST_F(Editor, OpensTheDefaultListSelectingWhatPlays)
 {
     h.media.addItem("b.mp3", 3);
     h.media.setFileName("b.mp3");
     h.options.put("Options", "PlayListInSequentialOrder", "False");
     h.writeList({"a.mp3", "   ", "  c.mp3", "b.mp3", "#EXTM3U", "b.mp3", Latin1});
     auto* f = open();
-    EXPECT_EQ(f->windowTitle(), "Play List");
     EXPECT_EQ(entries(f), (Strings{"a.mp3", "  c.mp3", "b.mp3", "#EXTM3U", "b.mp3", Latin1}));
     EXPECT_EQ(f->model->data(f->model->index(5), Qt::DisplayRole).toString(),
               QString::fromUtf8("/music/Caf\xc3\xa9.mp3"));
-    EXPECT_EQ(f->selectedEntries(), Strings{"b.mp3"});
     EXPECT_EQ(f->lstCurrentPlayList->selectionModel()->selectedRows().front().row(), 2)
         << "only the first of two equal entries";
-    EXPECT_EQ(f->lstCurrentPlayList->selectionMode(), QAbstractItemView::ExtendedSelection);
-    EXPECT_TRUE(f->mnuEditOrderRandom->isChecked());
-    EXPECT_FALSE(f->mnuEditOrderSequential->isChecked());
+    EXPECT_EQ(f->selectedEntries(), Strings{"b.mp3"});
+    EXPECT_TRUE(f->mnuEditOrderRandom->isChecked() && !f->mnuEditOrderSequential->isChecked());
     EXPECT_FALSE(globals().gPlayListSequential);
     EXPECT_EQ(globals().gCurrentFileName, "") << "pre-selecting is no click";
     EXPECT_EQ(frmPlayList::instance(), f) << "one instance";
-    EXPECT_EQ(f->cmdOK->text(), "OK");
-    EXPECT_EQ(f->cmdCancel->text(), "Cancel");
+    closeEditor();
 
-    struct Item {
-        QAction* action;
-        const char* caption;
-        QKeySequence shortcut;
-    };
-    const Item items[] = {
-        {f->mnuFile->menuAction(), "&File", {}},
-        {f->mnuFileOpen, "&Open", {}},
-        {f->mnuFileSave, "&Save", QKeySequence("Ctrl+S")},
-        {f->mnuFileSaveAs, "Save &As", {}},
-        {f->mnuFileClose, "&Close", {}},
-        {f->mnuEdit->menuAction(), "&Edit", {}},
-        {f->mnuEditAdd->menuAction(), "&Add", {}},
-        {f->mnuEditAddFile, "&File", {}},
-        {f->mnuEditAddDirectory, "&Directory", {}},
-        {f->mnuEditRemove->menuAction(), "&Remove", {}},
-        {f->mnuEditRemoveAll, "&All", {}},
-        {f->mnuEditRemoveSelected, "&Selected Items", QKeySequence(Qt::Key_Delete)},
-        {f->mnuEditRemoveAllButSelected, "All &But Selected Items", {}},
-        {f->mnuEditOrder->menuAction(), "&Order", {}},
-        {f->mnuEditOrderSequential, "&Sequential", {}},
-        {f->mnuEditOrderRandom, "&Random", {}},
-        {f->mnuEditCut, "Cu&t", QKeySequence("Ctrl+X")},
-        {f->mnuEditCopy, "&Copy", QKeySequence("Ctrl+C")},
-        {f->mnuEditPaste, "&Paste", QKeySequence("Ctrl+V")},
-    };
-    for (const Item& i : items) {
-        EXPECT_EQ(i.action->text(), i.caption);
-        EXPECT_EQ(i.action->shortcut(), i.shortcut) << i.caption;
-    }
-    EXPECT_EQ(f->mnuEdit->actions().indexOf(f->mnuFiller3), 2);
-    EXPECT_TRUE(f->mnuFiller04->isSeparator() && f->mnuFiller1->isSeparator());
-}
-
-TEST_F(Editor, MissingListOpensEmptyWithoutABox)
-{
-    auto* f = open();
+    fs::remove(h.playList);
+    h.options.values.clear();
+    f = open();
     EXPECT_TRUE(entries(f).empty());
-    EXPECT_TRUE(h.dialogs.boxes.empty());
+    EXPECT_TRUE(h.dialogs.boxes.empty()) << "a missing list opens empty without a box";
     EXPECT_TRUE(f->mnuEditOrderSequential->isChecked()) << "sequential by default";
 }
 
@@ -155,9 +118,7 @@ TEST_F(Editor, OkWritesTheListBackAndHandsOver)
     EXPECT_FALSE(globals().gPlayListEditCancelled);
     EXPECT_EQ(globals().gSongCount, 4);
     EXPECT_TRUE(h.window.timer1);
-    for (Button b : {Button::Prev, Button::Next, Button::Play, Button::Pause, Button::Back,
-                     Button::Step, Button::Stop})
-        EXPECT_TRUE(h.window.bar.buttonEnabled(b));
+    EXPECT_EQ(quavix::testing::enabledButtons(h.window.bar).substr(0, 7), "PNYUBSX");
     EXPECT_EQ(h.window.starts, 0) << "OK itself starts nothing";
 
     f = open();
@@ -165,23 +126,19 @@ TEST_F(Editor, OkWritesTheListBackAndHandsOver)
     f->cmdOK_Click();
     EXPECT_EQ(fs::file_size(h.playList), 0u);
     EXPECT_EQ(globals().gSongCount, 0);
-}
 
-TEST_F(Editor, OkThatCannotWriteKeepsTheEditorOpen)
-{
-    h.writeList({"a.mp3"});
-    auto* f = open();
+    // A list that cannot be written keeps the editor open with its entries.
+    f = openWith({"a.mp3"});
+    globals().gPlayingPlayList = h.window.timer1 = false;
     globals().gPlayListFile = h.box.path("gone/list.m3u");
     f->cmdOK_Click();
     ASSERT_EQ(h.dialogs.boxes.size(), 1u);
     const auto& box = h.dialogs.boxes[0];
     EXPECT_NE(box.text.find(h.box.path("gone/list.m3u")), std::string::npos) << box.text;
     EXPECT_NE(box.text.find("No such file or directory"), std::string::npos) << box.text;
-    EXPECT_EQ(box.icon, MsgIcon::Exclamation);
     EXPECT_EQ(frmPlayList::loaded(), f);
     EXPECT_EQ(entries(f), Strings{"a.mp3"});
-    EXPECT_FALSE(globals().gPlayingPlayList);
-    EXPECT_FALSE(h.window.timer1);
+    EXPECT_FALSE(globals().gPlayingPlayList || h.window.timer1);
 }
 
 TEST_F(Editor, CancelAndCloseWriteNothing)
@@ -246,24 +203,15 @@ TEST_F(Editor, OpenAppendsAnotherListAndSaveGoesWhereSaveAsSaid)
     f->mnuFileOpen->trigger(); // cancelled
     EXPECT_EQ(entries(f), (Strings{"p.mp3", "[playlist]", "a.mp3", "", Latin1}));
     EXPECT_EQ(h.media.playState(), MediaPlayer::Stopped);
-    const auto& open = h.dialogs.fileRequests.at(0);
-    EXPECT_EQ(open.title, "Open");
-    EXPECT_EQ(open.filter, "All Files (*.*)|*.*|Playlist Files(*.pls;*.m3u)|*.pls;*.m3u");
-    EXPECT_EQ(open.filterIndex, 1);
-    EXPECT_EQ(open.initialName, "");
-    EXPECT_TRUE(open.mustExist);
+    EXPECT_TRUE(h.dialogs.fileRequests.at(0).mustExist);
 
     // Save before any Save As asks for the name, as Save As does.
     const std::string saved = h.box.path("saved.m3u");
     h.dialogs.fileAnswers = {saved};
     QTest::keyClick(f->lstCurrentPlayList, Qt::Key_S, Qt::ControlModifier);
-    const auto& saveAs = h.dialogs.fileRequests.at(2);
-    EXPECT_EQ(saveAs.title, "Open");
-    EXPECT_EQ(saveAs.filter, PlayFileFilter);
-    EXPECT_EQ(saveAs.initialName, "*.*");
+    EXPECT_EQ(h.dialogs.fileRequests.size(), 3u);
     EXPECT_EQ(f->ms_FileName, saved);
-    const std::string bytes = "p.mp3\r\n[playlist]\r\na.mp3\r\n\r\n" + Latin1 + "\r\n";
-    EXPECT_EQ(readText(saved), bytes);
+    EXPECT_EQ(readText(saved), "p.mp3\r\n[playlist]\r\na.mp3\r\n\r\n" + Latin1 + "\r\n");
 
     f->mnuEditRemoveAll->trigger();
     f->mnuFileSave->trigger();
@@ -289,19 +237,14 @@ TEST_F(Editor, AddFileAndDirectory)
 {
     const std::string song = h.box.write("music/b.mp3", "x");
     const std::string empty = h.box.write("music/empty.mp3", "");
-    h.box.write("music/x.txt", "x");
-    h.box.write("music/A.wav", "x");
-    h.box.write("music/.hidden", "x");
+    for (const char* name : {"music/x.txt", "music/A.wav", "music/.hidden"})
+        h.box.write(name, "x");
     fs::create_directory(h.box.path("music/sub"));
     auto* f = openWith({"first"});
     h.dialogs.fileAnswers = {empty, std::nullopt, song};
     for (int i = 0; i < 3; ++i)
         f->mnuEditAddFile->trigger();
     EXPECT_EQ(entries(f), (Strings{"first", song}));
-    const auto& addFile = h.dialogs.fileRequests.at(0);
-    EXPECT_EQ(addFile.filter, PlayFileFilter);
-    EXPECT_EQ(addFile.filterIndex, 2);
-    EXPECT_TRUE(addFile.mustExist);
 
     const std::string dir = h.box.path("music") + "/";
     h.dialogs.fileAnswers = {std::nullopt, dir + "x.txt"};
@@ -309,9 +252,7 @@ TEST_F(Editor, AddFileAndDirectory)
     f->mnuEditAddDirectory->trigger();
     EXPECT_EQ(entries(f), (Strings{"first", song, dir + "A.wav", dir + "b.mp3", dir + "empty.mp3",
                                    dir + "x.txt"}));
-    const auto& addDir = h.dialogs.fileRequests.at(3);
-    EXPECT_EQ(addDir.filter, "All Files (*.*)|*.*");
-    EXPECT_EQ(addDir.initialName, f->ms_FileName);
+    EXPECT_EQ(h.dialogs.fileRequests.at(3).initialName, f->ms_FileName);
     EXPECT_TRUE(f->lstTemp.empty());
 }
 
@@ -320,16 +261,14 @@ TEST_F(Editor, DropsAppendLocalFilesInDropOrder)
     h.media.addItem("p.mp3", 3);
     h.media.setFileName("p.mp3");
     auto* f = openWith({"p.mp3"});
-    QMimeData files;
-    files.setData("text/uri-list",
-                  "file:///m/c.mp3\r\nfile:///m/a%20b.mp3\r\nfile:///m/Caf%E9.mp3\r\n"
-                  "file:///m/folder\r\n");
+    QMimeData files, text, remote;
+    files.setData("text/uri-list", "file:///m/c.mp3\r\nfile:///m/a%20b.mp3\r\n"
+                                   "file:///m/Caf%E9.mp3\r\nfile:///m/folder\r\n");
     drop(f, files, true);
     EXPECT_EQ(entries(f),
               (Strings{"p.mp3", "/m/c.mp3", "/m/a b.mp3", "/m/Caf\xe9.mp3", "/m/folder"}));
     EXPECT_EQ(h.media.playState(), MediaPlayer::Playing) << "a drop does not stop the player";
 
-    QMimeData text, remote;
     text.setText("/m/typed.mp3");
     remote.setData("text/uri-list", "http://example.net/x.mp3\r\n");
     drop(f, text, false);
@@ -339,43 +278,41 @@ TEST_F(Editor, DropsAppendLocalFilesInDropOrder)
 
 TEST_F(Editor, RemovesKeepTheRestInOrder)
 {
-    const Strings five = {"1", "2", "3", "4", "5"};
+    const Strings five = {"1", "2", "3", "4", "5"}, odd = {"1", "3", "5"};
     struct Case {
         const char* how;
         std::function<void(frmPlayList*)> act;
         Strings left;
+        bool selected = true;
+    };
+    auto key = [](const char* keys) {
+        return [keys](frmPlayList* f) { QTest::keyClicks(f->lstCurrentPlayList, keys); };
     };
     const Case cases[] = {
-        {"Selected Items",
-         [](frmPlayList* f) { f->mnuEditRemoveSelected->trigger(); },
-         {"1", "3", "5"}},
-        {"Del",
-         [](frmPlayList* f) { QTest::keyClick(f->lstCurrentPlayList, Qt::Key_Delete); },
-         {"1", "3", "5"}},
-        {"full stop",
-         [](frmPlayList* f) { QTest::keyClick(f->lstCurrentPlayList, '.'); },
-         {"1", "3", "5"}},
-        {"other keys", [](frmPlayList* f) { QTest::keyClicks(f->lstCurrentPlayList, ",x3"); },
-         five},
+        {"Selected Items", [](frmPlayList* f) { f->mnuEditRemoveSelected->trigger(); }, odd},
+        {"Del", [](frmPlayList* f) { QTest::keyClick(f->lstCurrentPlayList, Qt::Key_Delete); },
+         odd},
+        {"full stop", key("."), odd},
+        {"other keys", key(",x3"), five},
         {"All But Selected",
          [](frmPlayList* f) { f->mnuEditRemoveAllButSelected->trigger(); },
          {"2", "4"}},
         {"All", [](frmPlayList* f) { f->mnuEditRemoveAll->trigger(); }, {}},
+        {"Selected, none selected", [](frmPlayList* f) { f->mnuEditRemoveSelected->trigger(); },
+         five, false},
+        {"All But Selected, none selected",
+         [](frmPlayList* f) { f->mnuEditRemoveAllButSelected->trigger(); },
+         {},
+         false},
     };
     for (const Case& c : cases) {
         auto* f = openWith(five);
-        select(f, {1, 3});
+        if (c.selected)
+            select(f, {1, 3});
         c.act(f);
         EXPECT_EQ(entries(f), c.left) << c.how;
-        f->mnuFileClose_Click();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        closeEditor();
     }
-
-    auto* f = openWith(five);
-    f->mnuEditRemoveSelected->trigger();
-    EXPECT_EQ(entries(f), five) << "nothing selected";
-    f->mnuEditRemoveAllButSelected->trigger();
-    EXPECT_TRUE(entries(f).empty()) << "nothing selected";
 }
 
 TEST_F(Editor, OrderCommandsReorderAndStoreTheMode)
@@ -385,8 +322,7 @@ TEST_F(Editor, OrderCommandsReorderAndStoreTheMode)
     f->mnuEditOrderSequential->trigger();
     EXPECT_EQ(entries(f), (Strings{"A.mp3", "b.mp3", "c.mp3"}));
     EXPECT_TRUE(f->selectedEntries().empty()) << "the selection is lost";
-    EXPECT_TRUE(f->mnuEditOrderSequential->isChecked());
-    EXPECT_FALSE(f->mnuEditOrderRandom->isChecked());
+    EXPECT_TRUE(f->mnuEditOrderSequential->isChecked() && !f->mnuEditOrderRandom->isChecked());
     EXPECT_EQ(stored(), "True");
     EXPECT_TRUE(globals().gPlayListSequential);
     f->mnuEditOrderSequential->trigger(); // checked already: stays checked
@@ -396,8 +332,7 @@ TEST_F(Editor, OrderCommandsReorderAndStoreTheMode)
     f->mnuEditOrderRandom->trigger();
     EXPECT_EQ(entries(f), (Strings{"b.mp3", "c.mp3", "A.mp3"}));
     EXPECT_EQ(h.random.seeds, 1);
-    EXPECT_TRUE(f->mnuEditOrderRandom->isChecked());
-    EXPECT_FALSE(f->mnuEditOrderSequential->isChecked());
+    EXPECT_TRUE(f->mnuEditOrderRandom->isChecked() && !f->mnuEditOrderSequential->isChecked());
     EXPECT_EQ(stored(), "False");
     EXPECT_FALSE(globals().gPlayListSequential);
     EXPECT_TRUE(f->lstTemp.empty());
@@ -451,74 +386,41 @@ TEST_F(Editor, TheListScrollsToTheEndOfItsLongestEntry)
     const std::string longest = "/m/" + std::string(200, 'w') + ".mp3";
     auto* f = openWith({"short.mp3", longest, "/m/" + std::string(100, 'w') + ".mp3"});
     QListView* list = f->lstCurrentPlayList;
-    auto reach = [list] {
-        QCoreApplication::processEvents();
-        return list->horizontalScrollBar()->maximum() + list->viewport()->width();
-    };
     const QFontMetrics metrics(list->font());
-    EXPECT_GE(reach(), metrics.horizontalAdvance(QString::fromStdString(longest)));
+    auto reaches = [&](const std::string& entry) {
+        QCoreApplication::processEvents();
+        return list->horizontalScrollBar()->maximum() + list->viewport()->width() >=
+               metrics.horizontalAdvance(QString::fromStdString(entry));
+    };
+    EXPECT_TRUE(reaches(longest));
     const std::string later = "/m/" + std::string(400, 'w') + ".mp3";
     f->lstCurrentPlayList_OLEDragDrop({later});
-    EXPECT_GE(reach(), metrics.horizontalAdvance(QString::fromStdString(later)));
+    EXPECT_TRUE(reaches(later));
 }
 
 TEST_F(Editor, SizesFollowTheWindowAndNeverGoNegative)
 {
     auto* f = openWith({"a"});
     QWidget* client = f->centralWidget();
-    EXPECT_EQ(client->size(), QSize(468, 345)) << "7020 x 5175 twips at 15 per pixel";
     f->resize(700, 500 + f->menuBar()->height());
     QCoreApplication::processEvents();
     ASSERT_EQ(client->size(), QSize(700, 500));
     EXPECT_EQ(f->lstCurrentPlayList->geometry(), QRect(8, 8, 700 - 16, 500 - 28 - 8));
     EXPECT_EQ(f->Toolbar1->geometry(), QRect(0, 500 - 28, 700, 28));
-    EXPECT_EQ(f->cmdOK->geometry(), QRect(320, 1, 65, 25));
-    EXPECT_EQ(f->cmdCancel->geometry(), QRect(392, 1, 65, 25));
-
     // Smaller than the margins (the window's own minimum may stop short of that).
     client->resize(10, 10);
     EXPECT_EQ(f->lstCurrentPlayList->geometry(), QRect(8, 8, 0, 0));
     client->resize(30, 60);
     EXPECT_EQ(f->lstCurrentPlayList->geometry(), QRect(8, 8, 14, 24));
-    EXPECT_GE(f->lstCurrentPlayList->width(), 0);
-    EXPECT_GE(f->lstCurrentPlayList->height(), 0);
 }
 
-namespace {
-
-class EditorCommand : public ::testing::Test {
-protected:
-    Rig h{false};
-    fakes::FakeWindowSystem windows;
-    fakes::RecordingTray tray;
-    std::unique_ptr<Form1> form;
-
-    void SetUp() override
-    {
-        services().windows = &windows;
-        services().tray = &tray;
-        form = std::make_unique<Form1>();
-        form->Form_Load();
-        setMainWindowLoader([this] { return form.get(); });
-        globals().gPlayListFile = h.playList;
-        h.writeList({"a.mp3"});
-    }
-    void TearDown() override
-    {
-        if (auto* f = frmPlayList::loaded())
-            f->mnuFileClose_Click();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        form->timerPlay->stop();
-        setMainWindowLoader(nullptr);
-        form.reset();
-    }
-};
-
-} // namespace
-
-TEST_F(EditorCommand, OpensTheEditorAndStartsThePlayerUnlessLastCancelled)
+TEST(EditorCommand, OpensTheEditorAndStartsThePlayerUnlessLastCancelled)
 {
-    form->mnuAlwaysOnTop->setChecked(true);
+    quavix::testing::FormRig h;
+    Form1* form = &h.load(true);
+    globals().gPlayListFile = h.rig.playList;
+    h.rig.writeList({"a.mp3"});
+
     form->mnuPlayListEditor->trigger();
     auto* f = frmPlayList::loaded();
     ASSERT_NE(f, nullptr);
@@ -537,4 +439,6 @@ TEST_F(EditorCommand, OpensTheEditorAndStartsThePlayerUnlessLastCancelled)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     form->mnuPlayListEditor->trigger();
     EXPECT_TRUE(form->playListPlayerPending());
+    closeEditor();
+    form->timerPlay->stop();
 }

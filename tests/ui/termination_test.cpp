@@ -1,9 +1,8 @@
 // A kill by the session, a task manager or the terminal: the signal reaches the event loop,
 // the main window closes without the exit question, saves its options and the program ends.
-#include "mainwindow/Form1.h"
 #include "mainwindow/MainWindowLoader.h"
 #include "platform/linux/TerminationSignals.h"
-#include "support/Rig.h"
+#include "support/FormRig.h"
 
 #include <QTest>
 #include <csignal>
@@ -14,11 +13,8 @@ using namespace quavix;
 TEST(Termination, EachSignalClosesLikeASessionEndAndSavesTheOptions)
 {
     for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
-        quavix::testing::Rig rig{false};
-        fakes::RecordingTray tray;
-        fakes::FakeWindowSystem windows;
-        services().tray = &tray;
-        services().windows = &windows;
+        quavix::testing::FormRig h;
+        quavix::testing::Rig& rig = h.rig;
         rig.process.endThrows = false;
         installMainWindow();
         auto* form = dynamic_cast<Form1*>(mainWindow());

@@ -108,28 +108,6 @@ public:
 };
 } // namespace
 
-TEST(NextSong, ListOrderWalksTheLinesThenEnds)
-{
-    Rig rig;
-    std::string folder = rig.addFolder("My-Music"); // a hyphen in the folder is harmless
-    rig.writeList(
-        {folder + "G1 - C - 1999 - T1 - 1_02.mp3", folder + "G2 - C - 2000 - T2 - 0_30.mp3"});
-    Globals& g = globals();
-    ASSERT_FALSE(select());
-    EXPECT_EQ(g.gSongIndex, 1);
-    EXPECT_EQ(g.gCurrentFileName, folder + "G1 - C - 1999 - T1 - 1_02.mp3");
-    EXPECT_EQ(g.gCurrentGroup, "G1 ");
-    EXPECT_EQ(g.gCurrentLength, 62);
-    ASSERT_FALSE(select());
-    EXPECT_EQ(g.gCurrentTitle, " T2 ");
-    EXPECT_FALSE(g.gStopPlay);
-    EXPECT_TRUE(select());
-    ASSERT_EQ(rig.dialogs.boxes.size(), 1u);
-    EXPECT_EQ(rig.dialogs.boxes[0].title, "End Of Play List");
-    EXPECT_EQ(rig.dialogs.boxes[0].text, "The last song has been played\r\n\r\nClick OK to exit");
-    EXPECT_EQ(rig.dialogs.boxes[0].icon, MsgIcon::Information);
-}
-
 TEST(NextSong, OneLineListRepeatsAndEmptyListsEndInBothOrders)
 {
     Rig rig;

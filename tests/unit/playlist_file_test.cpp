@@ -7,7 +7,6 @@
 #include "support/Rig.h"
 
 #include <gtest/gtest.h>
-#include <random>
 #include <sys/stat.h>
 
 using namespace quavix;
@@ -150,46 +149,6 @@ TEST(PlayListOrder, RandomOrderTakesTheDrawnEntryOfTheSortedRest)
         shuffleEntries(v, random);
         EXPECT_EQ(v, c.out);
     }
-
-    // The same arrangement as taking row k out of a sorted list by hand, on a long list.
-    class Mt : public Random {
-    public:
-        std::mt19937 gen{7};
-        std::uniform_real_distribution<double> u{0.0, 1.0};
-        void seedFromClock() override {}
-        double next() override { return u(gen); }
-    } a, b;
-    Strings entries;
-    for (int i = 0; i < 3000; ++i)
-        entries.push_back("song " + std::to_string((i * 7919) % 3000));
-    Strings byHand = entries;
-    sortEntries(byHand);
-    Strings expected;
-    while (!byHand.empty()) {
-        auto k = static_cast<std::size_t>(static_cast<double>(byHand.size()) * b.next());
-        expected.push_back(byHand[k]);
-        byHand.erase(byHand.begin() + static_cast<long>(k));
-    }
-    shuffleEntries(entries, a);
-    EXPECT_EQ(entries, expected);
-}
-
-TEST(PlayListOrder, KeepsOrDropsTheFlaggedEntriesInOrder)
-{
-    const Strings five = {"1", "2", "3", "4", "5"};
-    const std::vector<char> secondAndFourth = {0, 1, 0, 1, 0};
-    Strings v = five;
-    keepFlagged(v, secondAndFourth, false);
-    EXPECT_EQ(v, (Strings{"1", "3", "5"}));
-    v = five;
-    keepFlagged(v, secondAndFourth, true);
-    EXPECT_EQ(v, (Strings{"2", "4"}));
-    v = five;
-    keepFlagged(v, {}, true);
-    EXPECT_TRUE(v.empty()) << "nothing selected keeps nothing";
-    v = five;
-    keepFlagged(v, {}, false);
-    EXPECT_EQ(v, five);
 }
 
 TEST(PlayListOrder, FolderFilesAreTheVisibleFilesInAlphabeticalOrder)
@@ -226,14 +185,6 @@ TEST(EntryTransfer, DroppedUriListsGiveLocalFilesInOrder)
               (Strings{"/home/me/b side.mp3", "/home/me/a.mp3", "/srv/Caf\xe9.mp3",
                        "/short/form.mp3", "/q.mp3", "/last%2"}));
     EXPECT_TRUE(localFilesFromUriList("just some text").empty());
-}
-
-TEST(EntryTransfer, ClipboardLinesRoundTrip)
-{
-    const Strings entries = {"  lead.mp3", Latin1, "#x"};
-    EXPECT_EQ(entriesAsLines(entries), "  lead.mp3\n" + Latin1 + "\n#x\n");
-    EXPECT_EQ(entriesFromLines(entriesAsLines(entries)), entries);
-    EXPECT_EQ(entriesFromLines("a\r\n\r\n   \r\nb"), (Strings{"a", "b"}));
 }
 
 TEST(EntryText, ShowsAnyEncodingReadably)

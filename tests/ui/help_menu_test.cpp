@@ -1,9 +1,13 @@
-// On-line Help from the main window's Help menu.
-#include "mainwindow/Form1.h"
+// The main window's Help menu: the About box and the on-line help page.
+#include "about/frmAbout.h"
 #include "mainwindow/HelpPage.h"
-#include "support/Rig.h"
+#include "mainwindow/IconSet.h"
+#include "support/FormRig.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QPointer>
+#include <QTest>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
@@ -12,19 +16,12 @@ using namespace quavix;
 
 namespace {
 
-struct HelpRig {
-    quavix::testing::Rig rig{false};
-    fakes::RecordingTray tray;
-    fakes::FakeWindowSystem windows;
+struct HelpRig : quavix::testing::FormRig {
     fakes::ScriptedBrowser browser;
-    std::unique_ptr<Form1> form;
     HelpRig()
     {
-        services().tray = &tray;
-        services().windows = &windows;
         services().browser = &browser;
-        form = std::make_unique<Form1>();
-        form->Form_Load();
+        load();
     }
     ~HelpRig() { services().browser = nullptr; }
 };
@@ -55,12 +52,6 @@ TEST(HelpTest, OpensTheHelpPageOrSaysWhyNot)
             EXPECT_EQ(h.browser.started[0].second,
                       helpPageAddress(QCoreApplication::applicationDirPath().toStdString()));
         }
-        for (const auto& box : h.rig.dialogs.boxes) {
-            EXPECT_EQ(box.text, box.title == "URL Failed" ? "Web Page not Opened"
-                                                          : "Could not find associated Browser");
-            EXPECT_EQ(box.icon, MsgIcon::Exclamation);
-            EXPECT_EQ(box.buttons, MsgButtons::Ok);
-        }
         EXPECT_FALSE(h.form->isUnloaded());
     }
 }
@@ -76,6 +67,34 @@ TEST(HelpTest, ThePageIsBesideTheBuiltProgram)
     for (const char* needle : {"Minimize to System Tray", "On-line Help", "FileList",
                                "AutoLoadMP3Locations", "quavix.ini", "mimeapps.list"})
         EXPECT_NE(text.find(needle), std::string::npos) << needle;
+}
+
+TEST(AboutTest, ShowsTitleVersionAndTheIconInUseAndOkUnloads)
+{
+    quavix::testing::FormRig h;
+    h.rig.process.appTitle = "Rock & Roll";
+    Form1* form = &h.load();
+    // The icon shown now, not the one from the start.
+    form->setProgramIcon(IconSet::icon(5));
+
+    form->mnuHelpAbout->trigger();
+    frmAbout* box = frmAbout::loaded();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isVisible() && !box->isModal());
+    EXPECT_TRUE(box->Label1->text().startsWith("Rock && Roll " QUAVIX_VERSION))
+        << box->Label1->text().toStdString();
+    EXPECT_EQ(box->Image1->pixmap().toImage(), form->Image1->pixmap().toImage());
+    EXPECT_NE(box->Image1->pixmap().toImage(), IconSet::pixmap(0, 16).toImage());
+
+    // A second command shows the same box.
+    form->mnuHelpAbout->trigger();
+    EXPECT_EQ(frmAbout::loaded(), box);
+
+    QPointer<frmAbout> gone = box;
+    QTest::mouseClick(box->cmdOK, Qt::LeftButton);
+    EXPECT_EQ(frmAbout::loaded(), nullptr);
+    QTRY_VERIFY(gone.isNull());
+    EXPECT_FALSE(form->isUnloaded());
 }
 
 } // namespace

@@ -1,12 +1,68 @@
-// Telling addresses from file names, and the MP3 length estimate for files that do not
-// state their length.
+// The platform pieces' text formats: file dialog filters, desktop Exec lines, stream
+// addresses, and the MP3 length estimate for files that do not state their length.
+#include "engine/PlayCommands.h"
 #include "platform/MediaAddress.h"
 #include "platform/linux/GstMediaPlayer.h"
+#include "platform/linux/QtDialogs.h"
+#include "platform/linux/XdgBrowser.h"
 #include "support/Rig.h"
 
 #include <gtest/gtest.h>
 
 using namespace quavix;
+using Words = std::vector<std::string>;
+
+TEST(FileFilters, EveryFileMeansEveryFileAlsoWithoutADot)
+{
+    struct Case {
+        std::string filter;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {"All Files (*.*)|*.*|Playlist Files(*.pls;*.m3u)|*.pls;*.m3u",
+         {"All Files (*)", "Playlist Files (*.pls *.m3u)"}},
+        {quavix::PlayFileFilter,
+         {"All Files (*)", "MP3 Files (*.mp3)", "Windows Sound Files (*.wav)",
+          "NetShow Files (*.asf *.asx)", "RealNetwork Files (*.ra *.ram *.rm *.rmm)",
+          "MIDI (*.mid *.rmi)", "Misc. Sound Files (*.au *.snd)"}},
+        {"Songs|*.mp3;*.*", {"Songs (*.mp3 *)"}},
+        {"Text (*.txt)|*.txt|dangling", {"Text (*.txt)"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(QtDialogs::toQtFilters(c.filter), c.expected) << c.filter;
+}
+
+TEST(BrowserCommand, FieldCodesAndQuoting)
+{
+    const std::string a = "file:///a b/\"q\" $x.html";
+    struct Case {
+        std::string exec;
+        std::optional<Words> expected;
+    };
+    const std::vector<Case> cases = {
+        {"firefox %u", Words{"firefox", a}},
+        {"firefox %U --new", Words{"firefox", a, "--new"}},
+        {"viewer %f", Words{"viewer", a}},
+        {"viewer %F -x", Words{"viewer", a, "-x"}},
+        {"firefox", Words{"firefox", a}}, // no code: the address is appended
+        {"firefox --url=%u", Words{"firefox", "--url=" + a}},
+        {"web %i %c %k --name %c %u", Words{"web", "--name", a}},
+        {"web 50%% %u", Words{"web", "50%", a}},
+        {"  web\t\t%u  ", Words{"web", a}},
+        {"\"/opt/my web/run\" %u", Words{"/opt/my web/run", a}},
+        {"\"/opt/say \\\"hi\\\" \\$HOME \\`x\\` \\\\ 1\" %u",
+         Words{"/opt/say \"hi\" $HOME `x` \\ 1", a}},
+        {"web \"\" %u", Words{"web", "", a}},
+        {"web 'single quotes' %u", Words{"web", "'single", "quotes'", a}},
+        {"web ; rm -rf ~ %u", Words{"web", ";", "rm", "-rf", "~", a}},
+        {"\"/opt/unterminated %u", std::nullopt},
+        {"", std::nullopt},
+        {"   ", std::nullopt},
+        {"%i", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(XdgBrowser::commandFor(c.exec, a), c.expected) << c.exec;
+}
 
 TEST(StreamAddress, OnlyKnownSchemesAreAddresses)
 {
