@@ -3,8 +3,11 @@
 #   make test   build and run every test suite (non-zero exit on any failure)
 #   make bench  build and print the benchmark table
 #   make demo   build and start a sandboxed demo station
+#   make fuzz   build the fuzz targets with clang and run each for FUZZ_SECONDS (60)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 JOBS ?= $(shell nproc)
 # CI treats warnings as errors and runs the unit and ui suites under the sanitizers too.
@@ -12,7 +15,7 @@ ifeq ($(CI),true)
   CMAKE_FLAGS += -DWERROR=ON
 endif
 
-.PHONY: all deps build run test test-asan bench demo format clean
+.PHONY: all deps build run test test-asan fuzz bench demo format clean
 
 all: build
 
@@ -30,6 +33,7 @@ test: build
 	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure
 ifeq ($(CI),true)
 	@$(MAKE) --no-print-directory test-asan
+	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=20
 endif
 
 test-asan: deps
@@ -39,6 +43,12 @@ test-asan: deps
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	ctest --test-dir $(ASAN_BUILD) -L 'unit|ui' -j $(JOBS) --output-on-failure
+
+# The readers of outside input under libFuzzer; a project of its own, built with clang.
+fuzz: deps
+	@cmake -S fuzz -B $(FUZZ_BUILD) -G "$(GENERATOR)" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@fuzz/run $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench: build
 	@bench/run $(BUILD)
@@ -50,4 +60,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
