@@ -114,14 +114,20 @@ IniOptionsStore::Entry* findEntry(IniOptionsStore::Section& s, std::string_view 
     return nullptr;
 }
 
-// Reads the whole file; false on any error but "missing" (which gives empty text).
+// Reads the whole file; false on any error but "missing" (which gives empty text), and for
+// anything that is not a plain file.
 bool readFile(const std::string& path, std::string& text, struct stat* st = nullptr)
 {
     text.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO in its place cannot hold the program up; anything but a
+    // plain file counts as unreadable.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return errno == ENOENT;
-    if (st && ::fstat(fd, st) != 0) {
+    struct stat own {};
+    if (!st)
+        st = &own;
+    if (::fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
         ::close(fd);
         return false;
     }
