@@ -9,6 +9,9 @@
 # keyboard focus is never shared. Each row: its own XDG folders and instance name.
 #
 #   name | expected boxes (ERE, or -) | setup (shell, in the row folder $R) | arguments
+# A setup may set PLAY=1 (Play from the menu once the strip is up), UNTIL (a condition the
+# run waits for before it ends the program), CHECK (a condition afterwards, or "aside" /
+# "listed"), SINK (the sound output), DEADLINE (seconds) and OTHER_USER.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/support/session.sh"
@@ -116,7 +119,7 @@ run_row() {
     R=$E2E_DIR/rows/$name
     mkdir -p "$R/config/quavix" "$R/data" "$R/state" "$R/runtime"
     chmod 700 "$R/runtime"
-    local PLAY="" CHECK="" DEADLINE=20 OTHER_USER=""
+    local PLAY="" CHECK="" UNTIL="" DEADLINE=20 OTHER_USER="" SINK=$QUAVIX_AUDIO_SINK
     : >"$R/keep"
     pushd "$R" >/dev/null || return
     eval "$setup" 2>"$R/setup.err"
@@ -136,6 +139,7 @@ run_row() {
         cd "$R" && exec env XDG_CONFIG_HOME="$R/config" XDG_DATA_HOME="$R/data" \
             XDG_STATE_HOME="$R/state" XDG_RUNTIME_DIR="$R/runtime" HOME="$R" \
             QUAVIX_INSTANCE_NAME="quavix-bad-$$-$name" QUAVIX_DIALOG_LOG="$log" \
+            QUAVIX_AUDIO_SINK="$SINK" \
             "${run[@]}" "$bin/quavix-gui" "${argv[@]}"
     ) >"$R/gui.log" 2>&1 &
     local pid=$! deadline=$((SECONDS + DEADLINE)) strip="" played="" quiet_until="" rc
@@ -160,7 +164,11 @@ run_row() {
                 played=1
             fi
         elif [ -n "$strip" ] && { [ -z "$PLAY" ] || [ -n "$played" ]; }; then
-            # Settled: the strip is up; give a late box a moment to show.
+            # Settled: the strip is up (and the row's UNTIL holds); give a late box a moment.
+            if [ -n "$UNTIL" ] && ! (cd "$R" && eval "$UNTIL") >/dev/null 2>&1; then
+                sleep 0.1
+                continue
+            fi
             [ -n "$quiet_until" ] || quiet_until=$((SECONDS + 2))
             [ "$SECONDS" -lt "$quiet_until" ] || break
         fi
