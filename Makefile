@@ -5,8 +5,11 @@
 #   make demo   build and start a sandboxed demo station
 #   make install PREFIX=DIR   build and install under DIR (default /usr/local; DESTDIR too)
 #   make package              build and make the Debian package $(BUILD)/quavix_*.deb
+#   make fuzz   build the fuzz targets with clang and run each for FUZZ_SECONDS (60)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
@@ -15,7 +18,7 @@ ifeq ($(CI),true)
   CMAKE_FLAGS += -DWERROR=ON
 endif
 
-.PHONY: all deps build run test test-asan bench demo install package format clean
+.PHONY: all deps build run test test-asan fuzz bench demo install package format clean
 
 all: build
 
@@ -33,6 +36,7 @@ test: build
 	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure
 ifeq ($(CI),true)
 	@$(MAKE) --no-print-directory test-asan
+	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=20
 endif
 
 test-asan: deps
@@ -42,6 +46,12 @@ test-asan: deps
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	ctest --test-dir $(ASAN_BUILD) -L 'unit|ui' -j $(JOBS) --output-on-failure
+
+# The readers of outside input under libFuzzer; a project of its own, built with clang.
+fuzz: deps
+	@cmake -S fuzz -B $(FUZZ_BUILD) -G "$(GENERATOR)" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@fuzz/run $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench: build
 	@bench/run $(BUILD)
@@ -59,4 +69,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

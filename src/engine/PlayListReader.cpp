@@ -1,6 +1,9 @@
 #include "PlayListReader.h"
 
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace quavix {
 
@@ -17,8 +20,18 @@ std::string_view withoutCr(std::string_view line)
 
 LineReader::LineReader(const std::string& path)
 {
-    if (!path.empty())
-        m_file = std::fopen(path.c_str(), "rb");
+    if (path.empty())
+        return;
+    // Opened without waiting, so that a FIFO in its place cannot hold the program up; only
+    // a plain file is a play list.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        fd = -1;
+    }
+    if (fd >= 0 && !(m_file = ::fdopen(fd, "rb")))
+        ::close(fd);
     if (m_file)
         m_buffer.resize(ReadSize);
 }

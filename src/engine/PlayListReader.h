@@ -5,7 +5,8 @@
 //
 // Format: one entry per line, CR LF or LF; a trailing CR is not part of the entry. Blank
 // lines are not entries (they name nothing to play) and are not counted. Entries are
-// compared exactly and case-sensitively. A missing or unreadable file has no entries.
+// compared exactly and case-sensitively. A missing or unreadable file, or anything that is
+// not a plain file (a folder, a FIFO), has no entries.
 #include <cstdio>
 #include <optional>
 #include <string>

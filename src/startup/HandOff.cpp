@@ -1,6 +1,7 @@
 #include "HandOff.h"
 
 #include "Globals.h"
+#include "platform/FileReplace.h"
 #include "platform/TextFiles.h"
 
 #include <cerrno>
@@ -49,17 +50,19 @@ bool writePlayListLine(const std::string& file, const std::string& line, bool ap
         error = "no play list file is set";
         return false;
     }
+    // A replaced list must never be seen half written, even after a kill.
+    if (!append)
+        return replaceFile(file, line + CrLf, error);
     // Appending needs the last byte: a file that ends without a line end would otherwise
     // glue the new entry onto its last one.
-    int flags = O_CLOEXEC | O_CREAT | (append ? (O_RDWR | O_APPEND) : (O_WRONLY | O_TRUNC));
-    int fd = ::open(file.c_str(), flags, 0666);
+    int fd = ::open(file.c_str(), O_CLOEXEC | O_CREAT | O_RDWR | O_APPEND, 0666);
     if (fd < 0) {
         error = std::strerror(errno);
         return false;
     }
     std::string data = line + CrLf;
     off_t before = -1;
-    if (struct stat st{}; append && ::fstat(fd, &st) == 0) {
+    if (struct stat st{}; ::fstat(fd, &st) == 0) {
         before = st.st_size;
         char last = '\n';
         if (before > 0 && ::pread(fd, &last, 1, before - 1) == 1 && last != '\n')

@@ -1,5 +1,6 @@
 #include "DesktopClassesRegistry.h"
 
+#include "platform/FileReplace.h"
 #include "platform/posix/CommandText.h"
 #include "platform/posix/XdgPaths.h"
 
@@ -47,25 +48,12 @@ std::vector<std::string> readLines(const std::string& path)
     return lines;
 }
 
-bool replaceFile(const std::string& path, const std::string& text)
+bool writeFile(const std::string& path, const std::string& text)
 {
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    std::string tmp = path + ".tmp-" + std::to_string(::getpid());
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.flush();
-        if (!out) {
-            std::filesystem::remove(tmp, ec);
-            return false;
-        }
-    }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        std::filesystem::remove(tmp, ec);
-        return false;
-    }
-    return true;
+    std::string error;
+    return replaceFile(path, text, error);
 }
 
 // key=value lines of the [Desktop Entry] group.
@@ -234,7 +222,7 @@ bool setDefaultApplications(const std::vector<std::string>& mimeTypes,
     std::string text;
     for (const auto& l : lines)
         text += l + "\n";
-    return replaceFile(path, text);
+    return writeFile(path, text);
 }
 
 } // namespace
@@ -384,7 +372,7 @@ bool DesktopClassesRegistry::setValue(const std::string& key, const std::string&
             return false;
         else
             command = value;
-        return replaceFile(desktopFilePath(), entryText(name, command));
+        return writeFile(desktopFilePath(), entryText(name, command));
     }
     auto types = mimeTypes(key);
     if (types.empty())

@@ -520,6 +520,11 @@ void GstMediaPlayer::setFileName(const std::string& name)
             d->fail(ErrorNotFound, "Cannot play \"" + name + "\": it is a folder, not a file.");
             return;
         }
+        // A FIFO or a device would block the source's open and with it the whole program.
+        if (!std::filesystem::is_regular_file(path, ec)) {
+            d->fail(ErrorNotFound, "Cannot play \"" + name + "\": it is not a plain file.");
+            return;
+        }
         GError* err = nullptr;
         gchar* fileUri = g_filename_to_uri(path.c_str(), nullptr, &err);
         if (!fileUri) {

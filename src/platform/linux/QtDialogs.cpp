@@ -4,8 +4,34 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <cstdio>
+#include <cstdlib>
 
 namespace quavix {
+
+namespace {
+
+// With $QUAVIX_DIALOG_LOG set, every box shown is appended there as one line, "title: text"
+// (line breaks as " / "), so that end-to-end runs can read what the user was told.
+void recordBox(const std::string& title, const std::string& text)
+{
+    const char* path = std::getenv("QUAVIX_DIALOG_LOG");
+    if (!path || !*path)
+        return;
+    std::string line = title + ": ";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        line += text[i] == '\n' || text[i] == '\r' ? std::string(" / ") : std::string(1, text[i]);
+    }
+    line += '\n';
+    if (std::FILE* f = std::fopen(path, "ab")) {
+        std::fwrite(line.data(), 1, line.size(), f);
+        std::fclose(f);
+    }
+}
+
+} // namespace
 
 QStringList QtDialogs::toQtFilters(const std::string& filter)
 {
@@ -46,6 +72,7 @@ QStringList QtDialogs::toQtFilters(const std::string& filter)
 MsgAnswer QtDialogs::messageBox(const std::string& title, const std::string& text, MsgIcon icon,
                                 MsgButtons buttons)
 {
+    recordBox(title, text);
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(QString::fromStdString(title));
     // Paragraphs come joined with CR LF; Qt wants plain line feeds.

@@ -1,7 +1,8 @@
 #pragma once
 // Message boxes and file dialogs on QMessageBox and QFileDialog, modal to the whole
 // application. Filters come in the "Name|pattern|Name|pattern" form (patterns separated by
-// ';'), the preselected entry 1-based.
+// ';'), the preselected entry 1-based. $QUAVIX_DIALOG_LOG names a file that receives one
+// line per message box shown (for end-to-end tests).
 #include "platform/Dialogs.h"
 
 #include <QStringList>

@@ -1,6 +1,7 @@
 #include "IniOptionsStore.h"
 
 #include "XdgPaths.h"
+#include "platform/FileReplace.h"
 #include "platform/TextFiles.h"
 
 #include <cerrno>
@@ -113,14 +114,20 @@ IniOptionsStore::Entry* findEntry(IniOptionsStore::Section& s, std::string_view 
     return nullptr;
 }
 
-// Reads the whole file; false on any error but "missing" (which gives empty text).
+// Reads the whole file; false on any error but "missing" (which gives empty text), and for
+// anything that is not a plain file.
 bool readFile(const std::string& path, std::string& text, struct stat* st = nullptr)
 {
     text.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO in its place cannot hold the program up; anything but a
+    // plain file counts as unreadable.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return errno == ENOENT;
-    if (st && ::fstat(fd, st) != 0) {
+    struct stat own {};
+    if (!st)
+        st = &own;
+    if (::fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
         ::close(fd);
         return false;
     }
@@ -298,8 +305,6 @@ bool IniOptionsStore::save(const std::string& /*app*/, const std::string& sectio
         return false;
 
     std::string text;
-    struct stat st {};
-    bool exists = ::stat(m_path.c_str(), &st) == 0;
     if (!readFile(m_path, text))
         return false; // unreadable: writing now would throw its contents away
     Contents c = parse(text);
@@ -319,23 +324,9 @@ bool IniOptionsStore::save(const std::string& /*app*/, const std::string& sectio
     else
         s->entries.push_back({key, value});
 
-    std::string tmp = m_path + ".tmp-" + std::to_string(::getpid());
-    mode_t mode = exists ? (st.st_mode & 07777) : 0600;
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (fd < 0)
+    std::string error;
+    if (!replaceFile(m_path, format(c), error, 0600))
         return false;
-    bool ok = writeAll(fd, format(c)) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok || ::rename(tmp.c_str(), m_path.c_str()) != 0) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    std::string dir = std::filesystem::path(m_path).parent_path().string();
-    if (int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
     m_cacheValid = false;
     return true;
 }

@@ -10,11 +10,11 @@
 // name is not stored: the file belongs to one application, "Quavix", and every app name
 // addresses the same entries.
 //
-// Saves: flock on "<file>.lock", read the current file, change one value, write
-// "<file>.tmp-<pid>", fsync, rename over the file. Concurrent writers in other processes
-// therefore never lose a key. A file with lines it cannot parse (or binary bytes) is copied
-// to "<file>.bad-<yyyymmdd-hhmmss>" before the save rewrites it; the entries it could parse
-// are kept. Reads take no lock: a rename replaces the file whole.
+// Saves: flock on "<file>.lock", read the current file, change one value, replace the file
+// through a synced temporary (replaceFile: a symbolic link and the permissions survive). Concurrent
+// writers in other processes therefore never lose a key. A file with lines it cannot parse (or
+// binary bytes) is copied to "<file>.bad-<yyyymmdd-hhmmss>" before the save rewrites it; the
+// entries it could parse are kept. Reads take no lock: a rename replaces the file whole.
 #include "platform/OptionsStore.h"
 
 #include <sys/types.h>
