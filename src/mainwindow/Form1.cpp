@@ -217,88 +217,131 @@ void Form1::processEventsOnce()
 
 void Form1::Form_Load()
 {
+    BusyPointer busy;
+    globals().gExitProgram = false;
+    mSliderFollowsPosition = true;
+    loadButtonBar();
+    loadGeometry();
+    const Form1Options o = readForm1Options(IconSet::Count);
+    loadLayout(o);
+    loadIconOptions(o);
+    loadProgramIcon(o);
+    loadIconTimer();
+    loadTrayIcon();
+    loadWindowMarks(o);
+    loadCommandLineFile();
+    loadMediaPlayer(o.volume);
+}
+
+void Form1::loadButtonBar()
+{
+    mmControl().applyLoad(globals().gAutoLoadMP3Locations);
+    mmControlChanged();
+}
+
+void Form1::loadGeometry()
+{
+    const Globals& g = globals();
+    twipsSlider1 = {0, strip::SliderTop, strip::SliderWidth, strip::SliderHeight};
+    twipsMediaPlayer1 = {0, strip::StatusTop, strip::StatusWidth, strip::StatusHeight};
+    twipsMMControl1 = {0, strip::ControlsTop, strip::ControlsWidth, strip::ControlsHeight};
+    twipsImage1.top = static_cast<float>(g.gAdjustIconUpDown);
+    twipsImage1.left = static_cast<float>(g.gAdjustIconLeftRight);
+    twipsForm.top = static_cast<float>(g.gAdjustFontUpDown);
+    twipsForm.height = strip::Height;
+    twipsImage1.height = twipsForm.height;
+    twipsImage1.width = twipsImage1.height;
+}
+
+void Form1::loadLayout(const Form1Options& o)
+{
+    mnuShowStatusInformation->setChecked(o.statusAreaVisible);
+    mnuShowControls->setChecked(o.controlsVisible);
+    mnuShowSlider->setChecked(o.sliderVisible);
+    fAdjustFormWidth();
+}
+
+void Form1::loadIconOptions(const Form1Options& o)
+{
     Globals& g = globals();
+    g.gPlayListSequential = o.playListSequential;
+    g.gRandomIconAtStartup = o.randomIconAtStartup;
+    g.gRandomIconWhileRunning = o.randomIconWhileRunning;
+    g.gChangeIconAfterFile = o.changeIconAfterFile;
+}
+
+void Form1::loadProgramIcon(const Form1Options& o)
+{
     Services& s = services();
-    {
-        BusyPointer busy;
-        g.gExitProgram = false;
-        mSliderFollowsPosition = true;
+    int index = o.imageIndex;
+    if (globals().gRandomIconAtStartup && s.random)
+        index = mIconDraws.drawIndex(*s.random, IconSet::Count);
+    mImageIndex = index;
+    setProgramIcon(IconSet::chosenIcon(index, *s.options));
+}
 
-        mmControl().applyLoad(g.gAutoLoadMP3Locations);
-        mmControlChanged();
-
-        twipsSlider1 = {0, strip::SliderTop, strip::SliderWidth, strip::SliderHeight};
-        twipsMediaPlayer1 = {0, strip::StatusTop, strip::StatusWidth, strip::StatusHeight};
-        twipsMMControl1 = {0, strip::ControlsTop, strip::ControlsWidth, strip::ControlsHeight};
-        twipsImage1.top = static_cast<float>(g.gAdjustIconUpDown);
-        twipsImage1.left = static_cast<float>(g.gAdjustIconLeftRight);
-        twipsForm.top = static_cast<float>(g.gAdjustFontUpDown);
-        twipsForm.height = strip::Height;
-        twipsImage1.height = twipsForm.height;
-        twipsImage1.width = twipsImage1.height;
-
-        const Form1Options o = readForm1Options(IconSet::Count);
-        mnuShowStatusInformation->setChecked(o.statusAreaVisible);
-        mnuShowControls->setChecked(o.controlsVisible);
-        mnuShowSlider->setChecked(o.sliderVisible);
-        fAdjustFormWidth();
-
-        g.gPlayListSequential = o.playListSequential;
-        g.gRandomIconAtStartup = o.randomIconAtStartup;
-        g.gRandomIconWhileRunning = o.randomIconWhileRunning;
-        g.gChangeIconAfterFile = o.changeIconAfterFile;
-
-        int index = o.imageIndex;
-        if (g.gRandomIconAtStartup && s.random)
-            index = mIconDraws.drawIndex(*s.random, IconSet::Count);
-        mImageIndex = index;
-        setProgramIcon(IconSet::chosenIcon(index, *s.options));
-
-        timerChangeIcon->stop();
-        if (g.gRandomIconWhileRunning && !g.gChangeIconAfterFile) {
-            timerChangeIcon->setInterval(60000);
-            timerChangeIcon->start();
-        }
-
-        if (s.tray)
-            s.tray->setCallback(
-                [this](std::uint32_t id, std::uint32_t mouse) { Msghook_Message(id, mouse); });
-        fUpdateTrayIcon(Tray::Add);
-
-        Timer1->setInterval(1000);
-        mnuAlwaysOnTop->setChecked(o.alwaysOnTop);
-        // Hidden in the tray is only safe while a tray exists to bring the window back.
-        mnuMinimize->setChecked(o.minimized && trayAvailable());
-        if (mnuMinimize->isChecked()) {
-            mnuRemoveFromSystemTray->setEnabled(false);
-            mnuRemoveFromSystemTray->setChecked(false);
-        } else {
-            mnuRemoveFromSystemTray->setEnabled(true);
-            mnuRemoveFromSystemTray->setChecked(o.removeFromSystemTray);
-        }
-        refreshMinimizeEnabled();
-        connect(mnuPopUp, &QMenu::aboutToShow, this, &Form1::refreshMinimizeEnabled,
-                Qt::UniqueConnection);
-        setTimer1Enabled(mnuAlwaysOnTop->isChecked());
-
-        if (g.gCommandLineFile) {
-            mmControl().applyPlayListStart();
-            mmControlChanged();
-            setTimer1Enabled(true);
-            g.gPlayListEditCancelled = false;
-            g.gPlayingPlayList = true;
-            startPlayListPlayer();
-        }
-
-        if (s.media) {
-            s.media->setPlayStateHandler([this](int oldState, int newState) {
-                if (m_statusDisplay)
-                    m_statusDisplay->refresh();
-                MediaPlayer1_PlayStateChange(oldState, newState);
-            });
-            s.media->setVolume(o.volume);
-        }
+void Form1::loadIconTimer()
+{
+    const Globals& g = globals();
+    timerChangeIcon->stop();
+    if (g.gRandomIconWhileRunning && !g.gChangeIconAfterFile) {
+        timerChangeIcon->setInterval(60000);
+        timerChangeIcon->start();
     }
+}
+
+void Form1::loadTrayIcon()
+{
+    Services& s = services();
+    if (s.tray)
+        s.tray->setCallback(
+            [this](std::uint32_t id, std::uint32_t mouse) { Msghook_Message(id, mouse); });
+    fUpdateTrayIcon(Tray::Add);
+}
+
+void Form1::loadWindowMarks(const Form1Options& o)
+{
+    Timer1->setInterval(1000);
+    mnuAlwaysOnTop->setChecked(o.alwaysOnTop);
+    // Hidden in the tray is only safe while a tray exists to bring the window back.
+    mnuMinimize->setChecked(o.minimized && trayAvailable());
+    if (mnuMinimize->isChecked()) {
+        mnuRemoveFromSystemTray->setEnabled(false);
+        mnuRemoveFromSystemTray->setChecked(false);
+    } else {
+        mnuRemoveFromSystemTray->setEnabled(true);
+        mnuRemoveFromSystemTray->setChecked(o.removeFromSystemTray);
+    }
+    refreshMinimizeEnabled();
+    connect(mnuPopUp, &QMenu::aboutToShow, this, &Form1::refreshMinimizeEnabled,
+            Qt::UniqueConnection);
+    setTimer1Enabled(mnuAlwaysOnTop->isChecked());
+}
+
+void Form1::loadCommandLineFile()
+{
+    Globals& g = globals();
+    if (!g.gCommandLineFile)
+        return;
+    mmControl().applyPlayListStart();
+    mmControlChanged();
+    setTimer1Enabled(true);
+    g.gPlayListEditCancelled = false;
+    g.gPlayingPlayList = true;
+    startPlayListPlayer();
+}
+
+void Form1::loadMediaPlayer(int volume)
+{
+    Services& s = services();
+    if (!s.media)
+        return;
+    s.media->setPlayStateHandler([this](int oldState, int newState) {
+        if (m_statusDisplay)
+            m_statusDisplay->refresh();
+        MediaPlayer1_PlayStateChange(oldState, newState);
+    });
+    s.media->setVolume(volume);
 }
 
 bool Form1::Form_QueryUnload(CloseReason reason)

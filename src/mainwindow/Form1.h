@@ -34,6 +34,7 @@ namespace quavix {
 
 class MediaPlayer;
 class StatusDisplay;
+struct Form1Options;
 
 struct TwipsRect {
     float left = 0, top = 0, width = 0, height = 0;
@@ -209,6 +210,18 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The load handler's steps, in the order it takes them.
+    void loadButtonBar();
+    void loadGeometry();
+    void loadLayout(const Form1Options& o);
+    void loadIconOptions(const Form1Options& o);
+    void loadProgramIcon(const Form1Options& o);
+    void loadIconTimer();
+    void loadTrayIcon();
+    void loadWindowMarks(const Form1Options& o);
+    void loadCommandLineFile();
+    void loadMediaPlayer(int volume);
+
     void buildMenu();
     void connectControls();
     // Connects a menu item to its handler; see the class comment on checkable items.
