@@ -6,6 +6,7 @@
 #include "fakes/Fakes.h"
 #include "platform/OptionsStore.h"
 #include "platform/posix/IniProfile.h"
+#include "startup/AfterFirstPaint.h"
 #include "startup/Globals.h"
 #include "startup/Services.h"
 #include "startup/Windows.h"
@@ -200,6 +201,9 @@ public:
     explicit Rig(bool withWindow = true)
     {
         resetGlobals();
+        // A program past its start-up; the start-up tests reset this themselves.
+        resetFirstPaint();
+        firstPaintDone();
         PlayListPlayer::forgetPosition();
         PlayListPlayer::setIconChangeAfterFile(nullptr);
         Services& s = services();
