@@ -7,10 +7,12 @@
 #include "mainwindow/StripX11.h"
 #include "mainwindow/TrayIcon.h"
 #include "properties/IconSet.h"
+#include "startup/AfterFirstPaint.h"
 #include "startup/Globals.h"
 #include "startup/Services.h"
 #include "startup/widgets/StatusDisplay.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -21,13 +23,32 @@
 namespace quavix {
 
 namespace {
-// Shows the busy pointer for the life of the object.
+// Shows the busy pointer for the life of the object. The pointer shows only over our own
+// windows: while none is visible (the load at start-up) nobody could see it, and the
+// first cursor costs the start-up a cursor theme lookup.
 class BusyPointer {
 public:
-    BusyPointer() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyPointer() { QGuiApplication::restoreOverrideCursor(); }
+    BusyPointer() : m_shown(anyWindowVisible())
+    {
+        if (m_shown)
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~BusyPointer()
+    {
+        if (m_shown)
+            QGuiApplication::restoreOverrideCursor();
+    }
     BusyPointer(const BusyPointer&) = delete;
     BusyPointer& operator=(const BusyPointer&) = delete;
+
+private:
+    static bool anyWindowVisible()
+    {
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        return std::any_of(windows.begin(), windows.end(),
+                           [](const QWidget* w) { return w->isVisible(); });
+    }
+    bool m_shown;
 };
 
 QAction* separator(QMenu* menu)
@@ -217,6 +238,7 @@ void Form1::processEventsOnce()
 
 void Form1::Form_Load()
 {
+    m_restOfStartUp = firstPaintSeen() ? RestOfStartUp::Done : RestOfStartUp::Waiting;
     BusyPointer busy;
     globals().gExitProgram = false;
     mSliderFollowsPosition = true;
@@ -231,6 +253,59 @@ void Form1::Form_Load()
     loadWindowMarks(o);
     loadCommandLineFile();
     loadMediaPlayer(o.volume);
+    if (m_restOfStartUp == RestOfStartUp::Done)
+        finishLoad();
+    else if (mnuMinimize->isChecked())
+        runRestOfStartUp(); // it stays in the tray: no paint to wait for
+}
+
+void Form1::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    if (m_restOfStartUp == RestOfStartUp::Waiting)
+        runRestOfStartUp();
+}
+
+void Form1::runRestOfStartUp()
+{
+    m_restOfStartUp = RestOfStartUp::Scheduled;
+    // Once the paint is on the screen. The play-list player's start comes first, so that a
+    // file from the command line sounds as early as it can; the rest runs right behind it
+    // (inside the player's wait, when it plays). Real zero timers, not posted calls: those
+    // would overtake timerPlay.
+    afterEvents([this] {
+        m_restOfStartUp = RestOfStartUp::Done;
+        if (m_playerStartHeld) {
+            m_playerStartHeld = false;
+            timerPlay->start();
+        }
+        afterEvents([this] {
+            if (!m_unloaded)
+                finishLoad();
+            firstPaintDone();
+        });
+    });
+}
+
+void Form1::afterEvents(std::function<void()> work)
+{
+    auto* timer = new QTimer(this);
+    timer->setSingleShot(true);
+    timer->setInterval(0);
+    connect(timer, &QTimer::timeout, this, [timer, work = std::move(work)] {
+        timer->deleteLater();
+        work();
+    });
+    timer->start();
+}
+
+void Form1::finishLoad()
+{
+    // The window and tray icon want every size; the strip had its own one already.
+    if (Image1->icon().cacheKey() == m_firstIconKey)
+        setProgramIcon(IconSet::chosenIcon(mImageIndex, *services().options));
+    fUpdateTrayIcon(Tray::Add);
+    refreshMinimizeEnabled();
 }
 
 void Form1::loadButtonBar()
@@ -277,7 +352,14 @@ void Form1::loadProgramIcon(const Form1Options& o)
     if (globals().gRandomIconAtStartup && s.random)
         index = mIconDraws.drawIndex(*s.random, IconSet::Count);
     mImageIndex = index;
-    setProgramIcon(IconSet::chosenIcon(index, *s.options));
+    if (m_restOfStartUp == RestOfStartUp::Done) {
+        setProgramIcon(IconSet::chosenIcon(index, *s.options));
+        return;
+    }
+    // Only the picture the strip shows; finishLoad() adds the other sizes.
+    const int size = std::max(1, std::min(Image1->width(), Image1->height()));
+    Image1->setIcon(IconSet::chosenIcon(index, *s.options, size));
+    m_firstIconKey = Image1->icon().cacheKey();
 }
 
 void Form1::loadIconTimer()
@@ -296,7 +378,7 @@ void Form1::loadTrayIcon()
     if (s.tray)
         s.tray->setCallback(
             [this](std::uint32_t id, std::uint32_t mouse) { Msghook_Message(id, mouse); });
-    fUpdateTrayIcon(Tray::Add);
+    // The icon itself is added by finishLoad().
 }
 
 void Form1::loadWindowMarks(const Form1Options& o)
@@ -312,7 +394,7 @@ void Form1::loadWindowMarks(const Form1Options& o)
         mnuRemoveFromSystemTray->setEnabled(true);
         mnuRemoveFromSystemTray->setChecked(o.removeFromSystemTray);
     }
-    refreshMinimizeEnabled();
+    // Whether Minimize is usable asks the tray: finishLoad() and every opening of the menu.
     connect(mnuPopUp, &QMenu::aboutToShow, this, &Form1::refreshMinimizeEnabled,
             Qt::UniqueConnection);
     setTimer1Enabled(mnuAlwaysOnTop->isChecked());
@@ -635,6 +717,11 @@ void Form1::mmControlChanged()
 
 void Form1::startPlayListPlayer()
 {
+    // Held until the strip has painted at start-up (see runRestOfStartUp()).
+    if (m_restOfStartUp != RestOfStartUp::Done) {
+        m_playerStartHeld = true;
+        return;
+    }
     // One pending run at most: arming it again before it ran changes nothing.
     if (!timerPlay->isActive())
         timerPlay->start();
@@ -642,12 +729,13 @@ void Form1::startPlayListPlayer()
 
 void Form1::cancelPlayListPlayer()
 {
+    m_playerStartHeld = false;
     timerPlay->stop();
 }
 
 bool Form1::playListPlayerPending() const
 {
-    return timerPlay->isActive();
+    return m_playerStartHeld || timerPlay->isActive();
 }
 
 void Form1::disableTimers()

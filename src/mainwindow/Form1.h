@@ -208,6 +208,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     // The load handler's steps, in the order it takes them.
@@ -221,6 +222,14 @@ private:
     void loadWindowMarks(const Form1Options& o);
     void loadCommandLineFile();
     void loadMediaPlayer(int volume);
+    // What the load leaves until the strip has painted at start-up (at once on later loads):
+    // the window and tray icon in every size, the tray icon's add, Minimize's usability.
+    void finishLoad();
+    // After the first paint (or, hidden in the tray, after the load): the held start of
+    // the play-list player, finishLoad(), then the program's other work queued for then.
+    void runRestOfStartUp();
+    // Runs work from a zero timer of its own: after the timers armed before it.
+    void afterEvents(std::function<void()> work);
 
     void buildMenu();
     void connectControls();
@@ -240,6 +249,10 @@ private:
     // Whether the tray commands' states leave Minimize to System Tray enabled.
     bool m_minimizeAllowed = true;
     CloseReason m_closeReason = CloseReason::User;
+    enum class RestOfStartUp { Waiting, Scheduled, Done };
+    RestOfStartUp m_restOfStartUp = RestOfStartUp::Done;
+    bool m_playerStartHeld = false; // a start asked for before the rest of start-up ran
+    qint64 m_firstIconKey = 0;      // the strip-only picture the load set
 };
 
 } // namespace quavix
