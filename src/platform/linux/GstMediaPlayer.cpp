@@ -151,6 +151,7 @@ struct GstMediaPlayer::Impl {
     QSocketNotifier* notifier = nullptr;
     std::function<void(const std::string&)> noticeHandler;
     bool noticeGiven = false;
+    bool openedOnce = false; // the silent-output notice waits for the first item
 
     std::string name;
     bool network = false;
@@ -317,7 +318,8 @@ void GstMediaPlayer::Impl::noteHttpHeaders(const GstStructure* s)
 
 void GstMediaPlayer::Impl::checkSilentOutput()
 {
-    if (noticeGiven || !autoSink)
+    // A warm-up at start-up opens the output too; the user hears of it when playing.
+    if (noticeGiven || !autoSink || !openedOnce)
         return;
     // autoaudiosink that found no device plays into a fakesink of its own and only warns.
     bool silent = false;
@@ -597,6 +599,7 @@ void GstMediaPlayer::setFileName(const std::string& name)
         return;
     }
 
+    d->openedOnce = true;
     d->checkSilentOutput();
     gint64 dur = 0;
     d->durationExact = true;
@@ -729,8 +732,18 @@ void GstMediaPlayer::stop()
 
 void GstMediaPlayer::warmUp()
 {
-    if (!d->playbin && d->ensurePipeline())
-        gst_element_set_state(d->playbin, GST_STATE_READY);
+    if (d->playbin || !d->ensurePipeline())
+        return;
+    gst_element_set_state(d->playbin, GST_STATE_READY);
+    // What the open of an MP3 loads besides playbin: loaded now, it is not loaded then.
+    for (const char* name : {"filesrc", "typefind", "id3demux", "mpegaudioparse", "mpg123audiodec",
+                             "audioconvert", "audioresample", "volume"}) {
+        if (GstElementFactory* f = gst_element_factory_find(name)) {
+            if (GstPluginFeature* loaded = gst_plugin_feature_load(GST_PLUGIN_FEATURE(f)))
+                gst_object_unref(loaded);
+            gst_object_unref(f);
+        }
+    }
 }
 
 bool GstMediaPlayer::durationIsEstimate()

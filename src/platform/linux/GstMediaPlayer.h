@@ -66,8 +66,9 @@ public:
     void play() override;
     void stop() override;
 
-    // Starts the media framework and builds the pipeline now rather than on the first open,
-    // e.g. from an idle moment after start-up. Harmless when done already.
+    // Starts the media framework, builds the pipeline, opens the output and loads what an
+    // MP3 needs now rather than on the first open, e.g. right after start-up. Does nothing
+    // once the pipeline exists. A silent output is reported at the first open, not here.
     void warmUp();
 
     // Whether the current item's duration is still estimated from its size and bit rate.
