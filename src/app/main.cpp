@@ -23,7 +23,6 @@
 #include "startup/Windows.h"
 
 #include <QApplication>
-#include <QWidget>
 #include <cstdlib>
 #include <memory>
 
@@ -32,15 +31,8 @@ namespace {
 // Brings the strip back when a second start hands a file over.
 void showMainWindow()
 {
-    quavix::MainWindowPort* form1 = quavix::mainWindowIfLoaded();
-    if (!form1)
-        return;
-    form1->setVisible(true);
-    if (auto* widget = dynamic_cast<QWidget*>(form1)) {
-        widget->showNormal();
-        widget->raise();
-        widget->activateWindow();
-    }
+    if (quavix::MainWindowPort* form1 = quavix::mainWindowIfLoaded())
+        form1->bringToFront();
 }
 
 } // namespace

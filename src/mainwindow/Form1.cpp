@@ -763,6 +763,13 @@ void Form1::setVisible(bool visible)
     QWidget::setVisible(visible);
 }
 
+void Form1::bringToFront()
+{
+    showNormal();
+    raise();
+    activateWindow();
+}
+
 void Form1::setImageToolTip(const std::string& text)
 {
     Image1->setToolTip(QString::fromStdString(text));

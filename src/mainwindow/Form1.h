@@ -197,6 +197,7 @@ public:
     void setTimer1Enabled(bool on) override;
     bool minimizeChecked() const override;
     void setVisible(bool visible) override;
+    void bringToFront() override;
     void setImageToolTip(const std::string& text) override;
 
     // ---- PropertiesHost ----------------------------------------------------------------

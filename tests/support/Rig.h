@@ -95,7 +95,7 @@ public:
     bool sliderEnabled = true;
     MMControlState bar;
     bool timer1 = false, pending = false, minimize = false;
-    int starts = 0, disableTimersCalls = 0;
+    int starts = 0, disableTimersCalls = 0, frontCalls = 0;
     std::vector<bool> visibleCalls;
     std::vector<std::string> toolTips;
     std::function<void()> onTimerPlay;
@@ -129,6 +129,7 @@ public:
     void setTimer1Enabled(bool on) override { timer1 = on; }
     bool minimizeChecked() const override { return minimize; }
     void setVisible(bool v) override { visibleCalls.push_back(v); }
+    void bringToFront() override { ++frontCalls; }
     void setImageToolTip(const std::string& text) override { toolTips.push_back(text); }
 };
 
