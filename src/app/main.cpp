@@ -23,6 +23,7 @@
 #include "startup/Windows.h"
 
 #include <QApplication>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -92,6 +93,10 @@ int main(int argc, char** argv)
     s.random = &random;
     s.windows = windows.get();
     s.browser = &browser;
+    if (!s.complete()) {
+        std::fprintf(stderr, "quavix: a service is missing\n");
+        std::abort();
+    }
 
     // The first MP3 then opens in a fraction of the time; the strip does not wait for it.
     quavix::afterFirstPaint([&media] { media.warmUp(); });

@@ -195,6 +195,10 @@ public:
     fakes::ScriptedRandom random;
     MemoryOptionsStore options;
     IniProfile profile;
+    fakes::RecordingTray tray;
+    fakes::FakeWindowSystem windows;
+    fakes::MemoryClassesRegistry classes;
+    fakes::ScriptedBrowser browser;
     StandInWindow window;
     std::string playList = box.path("list.m3u"), profileFile = box.path("station.ini");
     fs::path logFolder = box.root() / "logs";
@@ -216,6 +220,12 @@ public:
         s.random = &random;
         s.options = &options;
         s.profile = &profile;
+        s.tray = &tray;
+        s.windows = &windows;
+        s.classes = &classes;
+        s.browser = &browser;
+        if (!s.complete())
+            std::abort(); // a service added to Services needs its double here
         process.wireTo(media);
         process.failSafeEvents = 200000;
         media.setPlayStateHandler([](int o, int n) { PlayListPlayer::playStateChanged(o, n); });
