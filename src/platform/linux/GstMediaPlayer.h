@@ -27,10 +27,6 @@
 
 namespace quavix {
 
-// The length of an MP3 file from its size and its first frame's bit rate (tags left out),
-// for files without a header that states it; nothing when no two frames in a row are found.
-std::optional<double> estimateMp3Duration(const std::filesystem::path& path);
-
 class GstMediaPlayer : public MediaPlayer {
 public:
     // errorCode() values.
