@@ -99,6 +99,19 @@ struct GstMediaPlayer::Impl {
     void updatePosition();
     void checkSilentOutput();
     void noteHttpHeaders(const GstStructure* s);
+
+    // The steps of an open. What playbin is given for a name (its URI, and the file when
+    // it is local); nothing, after fail(), when it cannot be played.
+    struct Resolved {
+        std::string uri;
+        std::optional<std::filesystem::path> localFile;
+    };
+    std::optional<Resolved> resolve(const std::string& name);
+    // Pops bus messages until the item prerolled, failed, ended or the deadline passed;
+    // true when it opened (endedEarly: it ended while opening).
+    bool waitForPreroll(GstStateChangeReturn ret, bool& endedEarly);
+    // Length (exact, or estimated from the file) and seekability of the opened item.
+    void readOpenedItem(const std::optional<std::filesystem::path>& localFile);
 };
 
 GstMediaPlayer::Impl::~Impl()
@@ -400,6 +413,121 @@ void GstMediaPlayer::setNoticeHandler(std::function<void(const std::string&)> ha
     d->noticeHandler = std::move(handler);
 }
 
+std::optional<GstMediaPlayer::Impl::Resolved> GstMediaPlayer::Impl::resolve(const std::string& name)
+{
+    if (isStreamAddress(name)) {
+        std::string scheme = schemeOf(name);
+        network = scheme != "file";
+        if (!gst_uri_protocol_is_supported(GST_URI_SRC, scheme.c_str())) {
+            fail(ErrorNoHandler, "Cannot play \"" + name + "\": No URI handler for the \"" +
+                                     scheme + "\" protocol is installed.");
+            return std::nullopt;
+        }
+        return Resolved{name, std::nullopt};
+    } else {
+        std::error_code ec;
+        std::filesystem::path path = std::filesystem::absolute(name, ec);
+        if (ec || !std::filesystem::exists(path, ec)) {
+            fail(ErrorNotFound, "Cannot play \"" + name + "\": the file does not exist.");
+            return std::nullopt;
+        }
+        if (std::filesystem::is_directory(path, ec)) {
+            fail(ErrorNotFound, "Cannot play \"" + name + "\": it is a folder, not a file.");
+            return std::nullopt;
+        }
+        GError* err = nullptr;
+        gchar* fileUri = g_filename_to_uri(path.c_str(), nullptr, &err);
+        if (!fileUri) {
+            fail(ErrorNotFound,
+                 "Cannot play \"" + name + "\": " + (err ? err->message : "bad file name"));
+            g_clear_error(&err);
+            return std::nullopt;
+        }
+        Resolved r{fileUri, path};
+        g_free(fileUri);
+        return r;
+    }
+}
+
+bool GstMediaPlayer::Impl::waitForPreroll(GstStateChangeReturn ret, bool& endedEarly)
+{
+    // Wait for the item to preroll. A server that sends headers and then nothing never
+    // fails by itself, so the deadline is the only way out.
+    using Clock = std::chrono::steady_clock;
+    auto deadline = Clock::now() + std::chrono::seconds(network ? 10 : 5);
+    bool opened = false;
+    endedEarly = false;
+    while (!opened && error == NoError) {
+        auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
+        GstClockTime wait = ret == GST_STATE_CHANGE_FAILURE
+                                ? 0
+                                : static_cast<GstClockTime>(std::max<int64_t>(left.count(), 0));
+        GstMessage* msg = gst_bus_timed_pop(bus, wait);
+        if (!msg) {
+            if (ret == GST_STATE_CHANGE_FAILURE)
+                fail(ErrorUnsupported, "Cannot play \"" + name + "\".");
+            else
+                fail(ErrorTimeout, "Cannot play \"" + name + "\": no answer within " +
+                                       std::to_string(network ? 10 : 5) + " seconds.");
+            break;
+        }
+        auto* src = GST_MESSAGE_SRC(msg);
+        switch (GST_MESSAGE_TYPE(msg)) {
+        case GST_MESSAGE_ERROR:
+            failFromMessage(msg);
+            break;
+        case GST_MESSAGE_ASYNC_DONE:
+            opened = src == GST_OBJECT(playbin);
+            break;
+        case GST_MESSAGE_STATE_CHANGED:
+            if (src == GST_OBJECT(playbin)) {
+                GstState newState;
+                gst_message_parse_state_changed(msg, nullptr, &newState, nullptr);
+                opened = newState == GST_STATE_PLAYING;
+            }
+            break;
+        case GST_MESSAGE_EOS:
+            opened = endedEarly = true;
+            break;
+        case GST_MESSAGE_WARNING:
+            if (autoSink && isWithin(src, autoSink))
+                checkSilentOutput();
+            break;
+        default:
+            handle(msg);
+            break;
+        }
+        gst_message_unref(msg);
+    }
+    return opened;
+}
+
+void GstMediaPlayer::Impl::readOpenedItem(const std::optional<std::filesystem::path>& localFile)
+{
+    openedOnce = true;
+    checkSilentOutput();
+    gint64 dur = 0;
+    durationExact = true;
+    if (gst_element_query_duration(playbin, GST_FORMAT_TIME, &dur) && dur > 0) {
+        duration = static_cast<double>(dur) / GST_SECOND;
+    } else if (localFile) {
+        if (auto estimate = estimateMp3Duration(*localFile)) {
+            duration = *estimate;
+            durationExact = false;
+        }
+    }
+    if (network) {
+        GstQuery* query = gst_query_new_seeking(GST_FORMAT_TIME);
+        gboolean canSeek = FALSE;
+        if (gst_element_query(playbin, query))
+            gst_query_parse_seeking(query, nullptr, &canSeek, nullptr, nullptr);
+        gst_query_unref(query);
+        // A server that does not say it serves byte ranges answers a ranged request with
+        // the whole body, and the source then ends the item.
+        seekable = canSeek && serverRanges.value_or(true);
+    }
+}
+
 void GstMediaPlayer::setFileName(const std::string& name)
 {
     if (!d->ensurePipeline())
@@ -426,119 +554,20 @@ void GstMediaPlayer::setFileName(const std::string& name)
     if (name.empty())
         return;
 
-    std::string uri;
-    std::optional<std::filesystem::path> localFile;
-    if (isStreamAddress(name)) {
-        std::string scheme = schemeOf(name);
-        d->network = scheme != "file";
-        if (!gst_uri_protocol_is_supported(GST_URI_SRC, scheme.c_str())) {
-            d->fail(ErrorNoHandler, "Cannot play \"" + name + "\": No URI handler for the \"" +
-                                        scheme + "\" protocol is installed.");
-            return;
-        }
-        uri = name;
-    } else {
-        std::error_code ec;
-        std::filesystem::path path = std::filesystem::absolute(name, ec);
-        if (ec || !std::filesystem::exists(path, ec)) {
-            d->fail(ErrorNotFound, "Cannot play \"" + name + "\": the file does not exist.");
-            return;
-        }
-        if (std::filesystem::is_directory(path, ec)) {
-            d->fail(ErrorNotFound, "Cannot play \"" + name + "\": it is a folder, not a file.");
-            return;
-        }
-        GError* err = nullptr;
-        gchar* fileUri = g_filename_to_uri(path.c_str(), nullptr, &err);
-        if (!fileUri) {
-            d->fail(ErrorNotFound,
-                    "Cannot play \"" + name + "\": " + (err ? err->message : "bad file name"));
-            g_clear_error(&err);
-            return;
-        }
-        uri = fileUri;
-        g_free(fileUri);
-        localFile = path;
-    }
-
-    g_object_set(d->playbin, "uri", uri.c_str(), nullptr);
+    const std::optional<Impl::Resolved> item = d->resolve(name);
+    if (!item)
+        return;
+    g_object_set(d->playbin, "uri", item->uri.c_str(), nullptr);
     d->state = Opening;
     GstStateChangeReturn ret = gst_element_set_state(d->playbin, GST_STATE_PLAYING);
-
-    // Wait for the item to preroll. A server that sends headers and then nothing never
-    // fails by itself, so the deadline is the only way out.
-    using Clock = std::chrono::steady_clock;
-    auto deadline = Clock::now() + std::chrono::seconds(d->network ? 10 : 5);
-    bool opened = false, endedEarly = false;
-    while (!opened && d->error == NoError) {
-        auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
-        GstClockTime wait = ret == GST_STATE_CHANGE_FAILURE
-                                ? 0
-                                : static_cast<GstClockTime>(std::max<int64_t>(left.count(), 0));
-        GstMessage* msg = gst_bus_timed_pop(d->bus, wait);
-        if (!msg) {
-            if (ret == GST_STATE_CHANGE_FAILURE)
-                d->fail(ErrorUnsupported, "Cannot play \"" + name + "\".");
-            else
-                d->fail(ErrorTimeout, "Cannot play \"" + name + "\": no answer within " +
-                                          std::to_string(d->network ? 10 : 5) + " seconds.");
-            break;
-        }
-        auto* src = GST_MESSAGE_SRC(msg);
-        switch (GST_MESSAGE_TYPE(msg)) {
-        case GST_MESSAGE_ERROR:
-            d->failFromMessage(msg);
-            break;
-        case GST_MESSAGE_ASYNC_DONE:
-            opened = src == GST_OBJECT(d->playbin);
-            break;
-        case GST_MESSAGE_STATE_CHANGED:
-            if (src == GST_OBJECT(d->playbin)) {
-                GstState newState;
-                gst_message_parse_state_changed(msg, nullptr, &newState, nullptr);
-                opened = newState == GST_STATE_PLAYING;
-            }
-            break;
-        case GST_MESSAGE_EOS:
-            opened = endedEarly = true;
-            break;
-        case GST_MESSAGE_WARNING:
-            if (d->autoSink && isWithin(src, d->autoSink))
-                d->checkSilentOutput();
-            break;
-        default:
-            d->handle(msg);
-            break;
-        }
-        gst_message_unref(msg);
-    }
+    bool endedEarly = false;
+    const bool opened = d->waitForPreroll(ret, endedEarly);
     if (!opened) {
         d->state = Stopped;
         return;
     }
 
-    d->openedOnce = true;
-    d->checkSilentOutput();
-    gint64 dur = 0;
-    d->durationExact = true;
-    if (gst_element_query_duration(d->playbin, GST_FORMAT_TIME, &dur) && dur > 0) {
-        d->duration = static_cast<double>(dur) / GST_SECOND;
-    } else if (localFile) {
-        if (auto estimate = estimateMp3Duration(*localFile)) {
-            d->duration = *estimate;
-            d->durationExact = false;
-        }
-    }
-    if (d->network) {
-        GstQuery* query = gst_query_new_seeking(GST_FORMAT_TIME);
-        gboolean canSeek = FALSE;
-        if (gst_element_query(d->playbin, query))
-            gst_query_parse_seeking(query, nullptr, &canSeek, nullptr, nullptr);
-        gst_query_unref(query);
-        // A server that does not say it serves byte ranges answers a ranged request with
-        // the whole body, and the source then ends the item.
-        d->seekable = canSeek && d->serverRanges.value_or(true);
-    }
+    d->readOpenedItem(item->localFile);
     d->state = Stopped;
     d->changeState(Playing);
     if (endedEarly)
