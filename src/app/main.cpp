@@ -16,6 +16,7 @@
 #include "platform/posix/IniOptionsStore.h"
 #include "platform/posix/IniProfile.h"
 #include "platform/posix/SystemClock.h"
+#include "rename/frmResetSongFileName.h"
 #include "startup/AfterFirstPaint.h"
 #include "startup/Globals.h"
 #include "startup/HandOff.h"
@@ -101,6 +102,7 @@ int main(int argc, char** argv)
     // The first MP3 then opens in a fraction of the time; the strip does not wait for it.
     quavix::afterFirstPaint([&media] { media.warmUp(); });
     quavix::installMainWindow();
+    quavix::installResetSongFileName();
     quavix::TerminationSignals termination([](int) { quavix::closeMainWindowWithoutAsking(); });
     quavix::Main({[] { quavix::clsMainPerformLoop().fPerformPlaySongs(); }});
     return app.exec();
