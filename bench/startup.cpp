@@ -1,6 +1,8 @@
 // Start-up costs: the launcher's hand-off to a running instance (exec to exit), and, under
-// a display, the full program from start to its strip being mapped, the strip's resident
-// memory when idle and the CPU time it uses in 20 s of idling.
+// a display, the full program from start to its strip being mapped (against a bare Qt
+// Widgets window of the same size), the first sound of an MP3 named on the command line
+// after the strip shows, the strip's resident memory when idle and the CPU time it uses in
+// 20 s of idling.
 //
 //   bench_startup          run everything, print RESULT lines
 //   bench_startup serve    child: an instance server until killed (reports "ready")
@@ -30,7 +32,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int Runs = 15;
-constexpr int StripRuns = 5;
+constexpr int StripRuns = 7;
 
 double msSince(Clock::time_point t)
 {
@@ -134,17 +136,17 @@ std::string windowName(Display* d, Window w)
     return out;
 }
 
-bool isQuavix(Display* d, Window w)
+// The window named title: w itself or, under a window manager, the client inside its frame.
+bool isNamed(Display* d, Window w, const std::string& title)
 {
-    if (windowName(d, w) == "Quavix")
+    if (windowName(d, w) == title)
         return true;
-    // A window manager maps its frame; the program's window is inside it.
     Window root = 0, parent = 0, *children = nullptr;
     unsigned n = 0;
     bool found = false;
     if (XQueryTree(d, w, &root, &parent, &children, &n)) {
         for (unsigned i = 0; i < n && !found; ++i)
-            found = windowName(d, children[i]) == "Quavix";
+            found = windowName(d, children[i]) == title;
         if (children)
             XFree(children);
     }
@@ -181,7 +183,62 @@ double rssMb(pid_t pid)
     return -1;
 }
 
-void benchStrip()
+// One start of a program, watched from outside: when its window was mapped and, when
+// soundFile is given, when the first audio reached that file (the program's audio output).
+struct Start {
+    pid_t pid = -1;
+    double mappedMs = -1;
+    int width = 0, height = 0;
+    double soundMs = -1;
+};
+
+Start startAndWatch(Display* d, const std::vector<std::string>& args, const std::string& title,
+                    const std::string& soundFile = {})
+{
+    Start run;
+    auto t = Clock::now();
+    run.pid = spawn(args);
+    auto done = [&] { return run.mappedMs >= 0 && (soundFile.empty() || run.soundMs >= 0); };
+    while (run.pid > 0 && !done() && msSince(t) < 10000) {
+        if (!soundFile.empty() && run.soundMs < 0) {
+            struct stat st {};
+            if (::stat(soundFile.c_str(), &st) == 0 && st.st_size > 0)
+                run.soundMs = msSince(t);
+        }
+        if (!XPending(d)) {
+            ::usleep(200);
+            continue;
+        }
+        XEvent e;
+        XNextEvent(d, &e);
+        if (e.type == MapNotify && run.mappedMs < 0 && isNamed(d, e.xmap.window, title)) {
+            run.mappedMs = msSince(t);
+            XWindowAttributes a{};
+            if (XGetWindowAttributes(d, e.xmap.window, &a)) {
+                run.width = a.width;
+                run.height = a.height;
+            }
+        }
+    }
+    return run;
+}
+
+void stop(Display* d, pid_t pid)
+{
+    if (pid <= 0)
+        return;
+    ::kill(pid, SIGTERM);
+    ::waitpid(pid, nullptr, 0);
+    while (XPending(d)) {
+        XEvent e;
+        XNextEvent(d, &e);
+    }
+}
+
+// The strip against a bare Qt Widgets window of the same size, started in turns so that a
+// busy machine weighs on both alike; then the strip with an MP3 on its command line, from
+// its mapping to the first audio it writes.
+void benchStrip(const std::string& root)
 {
     Display* d = XOpenDisplay(nullptr);
     if (!d) {
@@ -191,50 +248,71 @@ void benchStrip()
     XSelectInput(d, DefaultRootWindow(d), SubstructureNotifyMask);
     XSync(d, False);
     const std::string gui = appDir() + "/quavix-gui";
-    std::vector<double> mapped, rss;
+    std::vector<double> mapped, bare, rss, sound;
     double idleCpuMs = -1;
+    int width = 0, height = 0;
     for (int run = 0; run < StripRuns; ++run) {
-        auto t = Clock::now();
-        pid_t pid = spawn({gui});
-        bool seen = false;
-        while (!seen && msSince(t) < 10000) {
-            if (!XPending(d)) {
-                ::usleep(200);
-                continue;
-            }
-            XEvent e;
-            XNextEvent(d, &e);
-            if (e.type == MapNotify && isQuavix(d, e.xmap.window)) {
-                mapped.push_back(msSince(t));
-                seen = true;
-            }
-        }
-        if (seen) {
+        Start strip = startAndWatch(d, {gui}, "Quavix");
+        if (strip.mappedMs >= 0) {
+            mapped.push_back(strip.mappedMs);
+            width = strip.width;
+            height = strip.height;
             ::sleep(2); // let the first timer ticks and the tray settle
-            rss.push_back(rssMb(pid));
+            rss.push_back(rssMb(strip.pid));
             if (run == 0) {
-                long before = cpuTicks(pid);
+                long before = cpuTicks(strip.pid);
                 ::sleep(20);
-                long after = cpuTicks(pid);
+                long after = cpuTicks(strip.pid);
                 idleCpuMs = (after - before) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
             }
         }
-        ::kill(pid, SIGTERM);
-        ::waitpid(pid, nullptr, 0);
-        while (XPending(d)) {
-            XEvent e;
-            XNextEvent(d, &e);
+        stop(d, strip.pid);
+        if (width > 0) {
+            Start yardstick = startAndWatch(
+                d, {QUAVIX_BARE_WINDOW, std::to_string(width), std::to_string(height)},
+                "QuavixBare");
+            if (yardstick.mappedMs >= 0)
+                bare.push_back(yardstick.mappedMs);
+            stop(d, yardstick.pid);
         }
     }
+
+    const std::string song = root + "/song.mp3";
+    gst_init(nullptr, nullptr);
+    bench::generateMp3(song, 40);
+    const std::string output = root + "/output.raw";
+    const std::string sink = "filesink buffer-mode=unbuffered location=" + output;
+    const char* before = std::getenv("QUAVIX_AUDIO_SINK");
+    const std::string quiet = before ? before : "fakesink sync=true";
+    ::setenv("QUAVIX_AUDIO_SINK", sink.c_str(), 1);
+    for (int run = 0; run < StripRuns; ++run) {
+        std::filesystem::remove(output);
+        Start strip = startAndWatch(d, {gui, song}, "Quavix", output);
+        if (strip.mappedMs >= 0 && strip.soundMs >= 0)
+            sound.push_back(strip.soundMs - strip.mappedMs);
+        stop(d, strip.pid);
+    }
+    ::setenv("QUAVIX_AUDIO_SINK", quiet.c_str(), 1);
     XCloseDisplay(d);
-    if (mapped.size() != StripRuns) {
-        std::fprintf(stderr, "bench_startup: the strip was mapped in %zu of %d runs\n",
-                     mapped.size(), StripRuns);
+
+    if (mapped.size() != StripRuns || bare.size() != StripRuns) {
+        std::fprintf(stderr,
+                     "bench_startup: the strip was mapped in %zu of %d runs, the bare "
+                     "window in %zu\n",
+                     mapped.size(), StripRuns, bare.size());
         return;
     }
     std::printf("RESULT startup_strip_mapped %.1f ms\n", bench::median(mapped));
+    std::printf("PEER bare_qt_window startup_strip_mapped %.1f ms\n", bench::median(bare));
+    std::printf("RESULT startup_strip_over_bare_window %.2f x\n",
+                bench::median(mapped) / bench::median(bare));
     std::printf("RESULT startup_idle_rss %.1f MB\n", bench::median(rss));
     std::printf("RESULT startup_idle_cpu_20s %.0f ms\n", idleCpuMs);
+    if (sound.size() == StripRuns)
+        std::printf("RESULT startup_first_mp3_after_strip %.1f ms\n", bench::median(sound));
+    else
+        std::fprintf(stderr, "bench_startup: the command-line MP3 played in %zu of %d runs\n",
+                     sound.size(), StripRuns);
 }
 
 } // namespace
@@ -246,7 +324,7 @@ int main(int argc, char** argv)
     std::string root = makeSandbox();
     std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
     benchHandOff(self);
-    benchStrip();
+    benchStrip(root);
     std::filesystem::remove_all(root);
     return 0;
 }

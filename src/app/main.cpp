@@ -19,13 +19,15 @@
 #include "platform/posix/IniProfile.h"
 #include "platform/posix/SystemClock.h"
 #include "startup/CommandOptions.h"
+#include "rename/frmResetSongFileName.h"
+#include "startup/AfterFirstPaint.h"
 #include "startup/Globals.h"
 #include "startup/HandOff.h"
 #include "startup/Services.h"
 #include "startup/Windows.h"
 
 #include <QApplication>
-#include <QWidget>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -34,15 +36,8 @@ namespace {
 // Brings the strip back when a second start hands a file over.
 void showMainWindow()
 {
-    quavix::MainWindowPort* form1 = quavix::mainWindowIfLoaded();
-    if (!form1)
-        return;
-    form1->setVisible(true);
-    if (auto* widget = dynamic_cast<QWidget*>(form1)) {
-        widget->showNormal();
-        widget->raise();
-        widget->activateWindow();
-    }
+    if (quavix::MainWindowPort* form1 = quavix::mainWindowIfLoaded())
+        form1->bringToFront();
 }
 
 // The strip's own commands, for the desktop's media controls.
@@ -138,8 +133,15 @@ int main(int argc, char** argv)
     s.random = &random;
     s.windows = windows.get();
     s.browser = &browser;
+    if (!s.complete()) {
+        std::fprintf(stderr, "quavix: a service is missing\n");
+        std::abort();
+    }
 
+    // The first MP3 then opens in a fraction of the time; the strip does not wait for it.
+    quavix::afterFirstPaint([&media] { media.warmUp(); });
     quavix::installMainWindow();
+    quavix::installResetSongFileName();
     quavix::serveMpris(mprisCommands());
     quavix::TerminationSignals termination([](int) { quavix::closeMainWindowWithoutAsking(); });
     quavix::Main({[] { quavix::clsMainPerformLoop().fPerformPlaySongs(); }});

@@ -27,8 +27,9 @@ RenameDialogPort& loadResetSongFileName();
 RenameDialogPort* resetSongFileNameIfLoaded();
 // Destroys the loaded window, if any.
 void unloadResetSongFileName();
-// What loadResetSongFileName creates; an empty loader means the real window (which needs
-// a QApplication). Unloads a loaded window first.
+// What loadResetSongFileName creates: the program registers the window (see
+// rename/frmResetSongFileName.h), tests a double. Unloads a loaded window first. Loading
+// with no loader registered is a programming error and ends the program.
 void setResetSongFileNameLoader(std::function<std::unique_ptr<RenameDialogPort>()> loader);
 
 } // namespace quavix

@@ -7,10 +7,12 @@
 #include "mainwindow/StripX11.h"
 #include "mainwindow/TrayIcon.h"
 #include "properties/IconSet.h"
+#include "startup/AfterFirstPaint.h"
 #include "startup/Globals.h"
 #include "startup/Services.h"
 #include "startup/widgets/StatusDisplay.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -21,13 +23,32 @@
 namespace quavix {
 
 namespace {
-// Shows the busy pointer for the life of the object.
+// Shows the busy pointer for the life of the object. The pointer shows only over our own
+// windows: while none is visible (the load at start-up) nobody could see it, and the
+// first cursor costs the start-up a cursor theme lookup.
 class BusyPointer {
 public:
-    BusyPointer() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyPointer() { QGuiApplication::restoreOverrideCursor(); }
+    BusyPointer() : m_shown(anyWindowVisible())
+    {
+        if (m_shown)
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~BusyPointer()
+    {
+        if (m_shown)
+            QGuiApplication::restoreOverrideCursor();
+    }
     BusyPointer(const BusyPointer&) = delete;
     BusyPointer& operator=(const BusyPointer&) = delete;
+
+private:
+    static bool anyWindowVisible()
+    {
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        return std::any_of(windows.begin(), windows.end(),
+                           [](const QWidget* w) { return w->isVisible(); });
+    }
+    bool m_shown;
 };
 
 QAction* separator(QMenu* menu)
@@ -217,88 +238,192 @@ void Form1::processEventsOnce()
 
 void Form1::Form_Load()
 {
+    m_restOfStartUp = firstPaintSeen() ? RestOfStartUp::Done : RestOfStartUp::Waiting;
+    BusyPointer busy;
+    globals().gExitProgram = false;
+    mSliderFollowsPosition = true;
+    loadButtonBar();
+    loadGeometry();
+    const Form1Options o = readForm1Options(IconSet::Count);
+    loadLayout(o);
+    loadIconOptions(o);
+    loadProgramIcon(o);
+    loadIconTimer();
+    loadTrayIcon();
+    loadWindowMarks(o);
+    loadCommandLineFile();
+    loadMediaPlayer(o.volume);
+    if (m_restOfStartUp == RestOfStartUp::Done)
+        finishLoad();
+    else if (mnuMinimize->isChecked())
+        runRestOfStartUp(); // it stays in the tray: no paint to wait for
+}
+
+void Form1::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    if (m_restOfStartUp == RestOfStartUp::Waiting)
+        runRestOfStartUp();
+}
+
+void Form1::runRestOfStartUp()
+{
+    m_restOfStartUp = RestOfStartUp::Scheduled;
+    // Once the paint is on the screen. The play-list player's start comes first, so that a
+    // file from the command line sounds as early as it can; the rest runs right behind it
+    // (inside the player's wait, when it plays). Real zero timers, not posted calls: those
+    // would overtake timerPlay.
+    afterEvents([this] {
+        m_restOfStartUp = RestOfStartUp::Done;
+        if (m_playerStartHeld) {
+            m_playerStartHeld = false;
+            timerPlay->start();
+        }
+        afterEvents([this] {
+            if (!m_unloaded)
+                finishLoad();
+            firstPaintDone();
+        });
+    });
+}
+
+void Form1::afterEvents(std::function<void()> work)
+{
+    auto* timer = new QTimer(this);
+    timer->setSingleShot(true);
+    timer->setInterval(0);
+    connect(timer, &QTimer::timeout, this, [timer, work = std::move(work)] {
+        timer->deleteLater();
+        work();
+    });
+    timer->start();
+}
+
+void Form1::finishLoad()
+{
+    // The window and tray icon want every size; the strip had its own one already.
+    if (Image1->icon().cacheKey() == m_firstIconKey)
+        setProgramIcon(IconSet::chosenIcon(mImageIndex, *services().options));
+    fUpdateTrayIcon(Tray::Add);
+    refreshMinimizeEnabled();
+}
+
+void Form1::loadButtonBar()
+{
+    mmControl().applyLoad(globals().gAutoLoadMP3Locations);
+    mmControlChanged();
+}
+
+void Form1::loadGeometry()
+{
+    const Globals& g = globals();
+    twipsSlider1 = {0, strip::SliderTop, strip::SliderWidth, strip::SliderHeight};
+    twipsMediaPlayer1 = {0, strip::StatusTop, strip::StatusWidth, strip::StatusHeight};
+    twipsMMControl1 = {0, strip::ControlsTop, strip::ControlsWidth, strip::ControlsHeight};
+    twipsImage1.top = static_cast<float>(g.gAdjustIconUpDown);
+    twipsImage1.left = static_cast<float>(g.gAdjustIconLeftRight);
+    twipsForm.top = static_cast<float>(g.gAdjustFontUpDown);
+    twipsForm.height = strip::Height;
+    twipsImage1.height = twipsForm.height;
+    twipsImage1.width = twipsImage1.height;
+}
+
+void Form1::loadLayout(const Form1Options& o)
+{
+    mnuShowStatusInformation->setChecked(o.statusAreaVisible);
+    mnuShowControls->setChecked(o.controlsVisible);
+    mnuShowSlider->setChecked(o.sliderVisible);
+    fAdjustFormWidth();
+}
+
+void Form1::loadIconOptions(const Form1Options& o)
+{
     Globals& g = globals();
+    g.gPlayListSequential = o.playListSequential;
+    g.gRandomIconAtStartup = o.randomIconAtStartup;
+    g.gRandomIconWhileRunning = o.randomIconWhileRunning;
+    g.gChangeIconAfterFile = o.changeIconAfterFile;
+}
+
+void Form1::loadProgramIcon(const Form1Options& o)
+{
     Services& s = services();
-    {
-        BusyPointer busy;
-        g.gExitProgram = false;
-        mSliderFollowsPosition = true;
-
-        mmControl().applyLoad(g.gAutoLoadMP3Locations);
-        mmControlChanged();
-
-        twipsSlider1 = {0, strip::SliderTop, strip::SliderWidth, strip::SliderHeight};
-        twipsMediaPlayer1 = {0, strip::StatusTop, strip::StatusWidth, strip::StatusHeight};
-        twipsMMControl1 = {0, strip::ControlsTop, strip::ControlsWidth, strip::ControlsHeight};
-        twipsImage1.top = static_cast<float>(g.gAdjustIconUpDown);
-        twipsImage1.left = static_cast<float>(g.gAdjustIconLeftRight);
-        twipsForm.top = static_cast<float>(g.gAdjustFontUpDown);
-        twipsForm.height = strip::Height;
-        twipsImage1.height = twipsForm.height;
-        twipsImage1.width = twipsImage1.height;
-
-        const Form1Options o = readForm1Options(IconSet::Count);
-        mnuShowStatusInformation->setChecked(o.statusAreaVisible);
-        mnuShowControls->setChecked(o.controlsVisible);
-        mnuShowSlider->setChecked(o.sliderVisible);
-        fAdjustFormWidth();
-
-        g.gPlayListSequential = o.playListSequential;
-        g.gRandomIconAtStartup = o.randomIconAtStartup;
-        g.gRandomIconWhileRunning = o.randomIconWhileRunning;
-        g.gChangeIconAfterFile = o.changeIconAfterFile;
-
-        int index = o.imageIndex;
-        if (g.gRandomIconAtStartup && s.random)
-            index = mIconDraws.drawIndex(*s.random, IconSet::Count);
-        mImageIndex = index;
+    int index = o.imageIndex;
+    if (globals().gRandomIconAtStartup && s.random)
+        index = mIconDraws.drawIndex(*s.random, IconSet::Count);
+    mImageIndex = index;
+    if (m_restOfStartUp == RestOfStartUp::Done) {
         setProgramIcon(IconSet::chosenIcon(index, *s.options));
-
-        timerChangeIcon->stop();
-        if (g.gRandomIconWhileRunning && !g.gChangeIconAfterFile) {
-            timerChangeIcon->setInterval(60000);
-            timerChangeIcon->start();
-        }
-
-        if (s.tray)
-            s.tray->setCallback(
-                [this](std::uint32_t id, std::uint32_t mouse) { Msghook_Message(id, mouse); });
-        fUpdateTrayIcon(Tray::Add);
-
-        Timer1->setInterval(1000);
-        mnuAlwaysOnTop->setChecked(o.alwaysOnTop);
-        // Hidden in the tray is only safe while a tray exists to bring the window back.
-        mnuMinimize->setChecked(o.minimized && trayAvailable());
-        if (mnuMinimize->isChecked()) {
-            mnuRemoveFromSystemTray->setEnabled(false);
-            mnuRemoveFromSystemTray->setChecked(false);
-        } else {
-            mnuRemoveFromSystemTray->setEnabled(true);
-            mnuRemoveFromSystemTray->setChecked(o.removeFromSystemTray);
-        }
-        refreshMinimizeEnabled();
-        connect(mnuPopUp, &QMenu::aboutToShow, this, &Form1::refreshMinimizeEnabled,
-                Qt::UniqueConnection);
-        setTimer1Enabled(mnuAlwaysOnTop->isChecked());
-
-        if (g.gCommandLineFile) {
-            mmControl().applyPlayListStart();
-            mmControlChanged();
-            setTimer1Enabled(true);
-            g.gPlayListEditCancelled = false;
-            g.gPlayingPlayList = true;
-            startPlayListPlayer();
-        }
-
-        if (s.media) {
-            s.media->setPlayStateHandler([this](int oldState, int newState) {
-                if (m_statusDisplay)
-                    m_statusDisplay->refresh();
-                MediaPlayer1_PlayStateChange(oldState, newState);
-            });
-            s.media->setVolume(o.volume);
-        }
+        return;
     }
+    // Only the picture the strip shows; finishLoad() adds the other sizes.
+    const int size = std::max(1, std::min(Image1->width(), Image1->height()));
+    Image1->setIcon(IconSet::chosenIcon(index, *s.options, size));
+    m_firstIconKey = Image1->icon().cacheKey();
+}
+
+void Form1::loadIconTimer()
+{
+    const Globals& g = globals();
+    timerChangeIcon->stop();
+    if (g.gRandomIconWhileRunning && !g.gChangeIconAfterFile) {
+        timerChangeIcon->setInterval(60000);
+        timerChangeIcon->start();
+    }
+}
+
+void Form1::loadTrayIcon()
+{
+    Services& s = services();
+    if (s.tray)
+        s.tray->setCallback(
+            [this](std::uint32_t id, std::uint32_t mouse) { Msghook_Message(id, mouse); });
+    // The icon itself is added by finishLoad().
+}
+
+void Form1::loadWindowMarks(const Form1Options& o)
+{
+    Timer1->setInterval(1000);
+    mnuAlwaysOnTop->setChecked(o.alwaysOnTop);
+    // Hidden in the tray is only safe while a tray exists to bring the window back.
+    mnuMinimize->setChecked(o.minimized && trayAvailable());
+    if (mnuMinimize->isChecked()) {
+        mnuRemoveFromSystemTray->setEnabled(false);
+        mnuRemoveFromSystemTray->setChecked(false);
+    } else {
+        mnuRemoveFromSystemTray->setEnabled(true);
+        mnuRemoveFromSystemTray->setChecked(o.removeFromSystemTray);
+    }
+    // Whether Minimize is usable asks the tray: finishLoad() and every opening of the menu.
+    connect(mnuPopUp, &QMenu::aboutToShow, this, &Form1::refreshMinimizeEnabled,
+            Qt::UniqueConnection);
+    setTimer1Enabled(mnuAlwaysOnTop->isChecked());
+}
+
+void Form1::loadCommandLineFile()
+{
+    Globals& g = globals();
+    if (!g.gCommandLineFile)
+        return;
+    mmControl().applyPlayListStart();
+    mmControlChanged();
+    setTimer1Enabled(true);
+    g.gPlayListEditCancelled = false;
+    g.gPlayingPlayList = true;
+    startPlayListPlayer();
+}
+
+void Form1::loadMediaPlayer(int volume)
+{
+    Services& s = services();
+    if (!s.media)
+        return;
+    s.media->setPlayStateHandler([this](int oldState, int newState) {
+        if (m_statusDisplay)
+            m_statusDisplay->refresh();
+        MediaPlayer1_PlayStateChange(oldState, newState);
+    });
+    s.media->setVolume(volume);
 }
 
 bool Form1::Form_QueryUnload(CloseReason reason)
@@ -592,6 +717,11 @@ void Form1::mmControlChanged()
 
 void Form1::startPlayListPlayer()
 {
+    // Held until the strip has painted at start-up (see runRestOfStartUp()).
+    if (m_restOfStartUp != RestOfStartUp::Done) {
+        m_playerStartHeld = true;
+        return;
+    }
     // One pending run at most: arming it again before it ran changes nothing.
     if (!timerPlay->isActive())
         timerPlay->start();
@@ -599,12 +729,13 @@ void Form1::startPlayListPlayer()
 
 void Form1::cancelPlayListPlayer()
 {
+    m_playerStartHeld = false;
     timerPlay->stop();
 }
 
 bool Form1::playListPlayerPending() const
 {
-    return timerPlay->isActive();
+    return m_playerStartHeld || timerPlay->isActive();
 }
 
 void Form1::disableTimers()
@@ -630,6 +761,13 @@ bool Form1::minimizeChecked() const
 void Form1::setVisible(bool visible)
 {
     QWidget::setVisible(visible);
+}
+
+void Form1::bringToFront()
+{
+    showNormal();
+    raise();
+    activateWindow();
 }
 
 void Form1::setImageToolTip(const std::string& text)

@@ -34,6 +34,7 @@ namespace quavix {
 
 class MediaPlayer;
 class StatusDisplay;
+struct Form1Options;
 
 struct TwipsRect {
     float left = 0, top = 0, width = 0, height = 0;
@@ -196,6 +197,7 @@ public:
     void setTimer1Enabled(bool on) override;
     bool minimizeChecked() const override;
     void setVisible(bool visible) override;
+    void bringToFront() override;
     void setImageToolTip(const std::string& text) override;
 
     // ---- PropertiesHost ----------------------------------------------------------------
@@ -207,8 +209,29 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    // The load handler's steps, in the order it takes them.
+    void loadButtonBar();
+    void loadGeometry();
+    void loadLayout(const Form1Options& o);
+    void loadIconOptions(const Form1Options& o);
+    void loadProgramIcon(const Form1Options& o);
+    void loadIconTimer();
+    void loadTrayIcon();
+    void loadWindowMarks(const Form1Options& o);
+    void loadCommandLineFile();
+    void loadMediaPlayer(int volume);
+    // What the load leaves until the strip has painted at start-up (at once on later loads):
+    // the window and tray icon in every size, the tray icon's add, Minimize's usability.
+    void finishLoad();
+    // After the first paint (or, hidden in the tray, after the load): the held start of
+    // the play-list player, finishLoad(), then the program's other work queued for then.
+    void runRestOfStartUp();
+    // Runs work from a zero timer of its own: after the timers armed before it.
+    void afterEvents(std::function<void()> work);
+
     void buildMenu();
     void connectControls();
     // Connects a menu item to its handler; see the class comment on checkable items.
@@ -227,6 +250,10 @@ private:
     // Whether the tray commands' states leave Minimize to System Tray enabled.
     bool m_minimizeAllowed = true;
     CloseReason m_closeReason = CloseReason::User;
+    enum class RestOfStartUp { Waiting, Scheduled, Done };
+    RestOfStartUp m_restOfStartUp = RestOfStartUp::Done;
+    bool m_playerStartHeld = false; // a start asked for before the rest of start-up ran
+    qint64 m_firstIconKey = 0;      // the strip-only picture the load set
 };
 
 } // namespace quavix

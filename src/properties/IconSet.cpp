@@ -53,6 +53,11 @@ QIcon IconSet::icon(int i)
 
 QIcon IconSet::chosenIcon(int i, OptionsStore& store)
 {
+    return chosenIcon(i, store, 0);
+}
+
+QIcon IconSet::chosenIcon(int i, OptionsStore& store, int onlySize)
+{
     i = valid(i);
     std::string custom = store.get(ProgramTitle, "Icons", std::to_string(i), "<none>");
     if (custom != "<none>") {
@@ -63,7 +68,7 @@ QIcon IconSet::chosenIcon(int i, OptionsStore& store)
                 return picture;
         }
     }
-    return icon(i);
+    return onlySize > 0 ? QIcon(pixmap(i, onlySize)) : icon(i);
 }
 
 QIcon IconSet::loadPicture(const QString& path)

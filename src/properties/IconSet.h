@@ -22,6 +22,9 @@ public:
     // The picture of icon choice i: the custom picture stored in section "Icons", key i,
     // when that is not "<none>", names an existing file and loads; else built-in icon i.
     static QIcon chosenIcon(int i, OptionsStore& store);
+    // The same with a built-in icon drawn at one size only (size x size pixels): what the
+    // strip shows before the other sizes are needed.
+    static QIcon chosenIcon(int i, OptionsStore& store, int onlySize);
     // A picture file (.ico with all its sizes, or any format the image plugins read) as an
     // icon; a null icon when the file cannot be read as a picture.
     static QIcon loadPicture(const QString& path);

@@ -26,6 +26,13 @@ struct Services {
     Random* random = nullptr;
     WindowSystem* windows = nullptr;
     Browser* browser = nullptr;
+
+    // Whether every service is set, as it must be before anything runs.
+    bool complete() const
+    {
+        return media && profile && options && classes && tray && dialogs && process && clock &&
+               random && windows && browser;
+    }
 };
 
 Services& services();

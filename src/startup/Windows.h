@@ -37,6 +37,8 @@ public:
     // The check mark of "Minimize to System Tray", read by Main after the load.
     virtual bool minimizeChecked() const = 0;
     virtual void setVisible(bool visible) = 0;
+    // Shows the window restored, raised and active (a second start handed a file over).
+    virtual void bringToFront() = 0;
     virtual void setImageToolTip(const std::string& text) = 0;
 };
 

@@ -6,6 +6,7 @@
 #include "fakes/Fakes.h"
 #include "platform/OptionsStore.h"
 #include "platform/posix/IniProfile.h"
+#include "startup/AfterFirstPaint.h"
 #include "startup/Globals.h"
 #include "startup/Services.h"
 #include "startup/Windows.h"
@@ -103,7 +104,7 @@ public:
     bool sliderEnabled = true;
     MMControlState bar;
     bool timer1 = false, pending = false, minimize = false;
-    int starts = 0, disableTimersCalls = 0;
+    int starts = 0, disableTimersCalls = 0, frontCalls = 0;
     std::vector<bool> visibleCalls;
     std::vector<std::string> toolTips;
     std::function<void()> onTimerPlay;
@@ -137,6 +138,7 @@ public:
     void setTimer1Enabled(bool on) override { timer1 = on; }
     bool minimizeChecked() const override { return minimize; }
     void setVisible(bool v) override { visibleCalls.push_back(v); }
+    void bringToFront() override { ++frontCalls; }
     void setImageToolTip(const std::string& text) override { toolTips.push_back(text); }
 };
 
@@ -202,6 +204,10 @@ public:
     fakes::ScriptedRandom random;
     MemoryOptionsStore options;
     IniProfile profile;
+    fakes::RecordingTray tray;
+    fakes::FakeWindowSystem windows;
+    fakes::MemoryClassesRegistry classes;
+    fakes::ScriptedBrowser browser;
     StandInWindow window;
     std::string playList = box.path("list.m3u"), profileFile = box.path("station.ini");
     fs::path logFolder = box.root() / "logs";
@@ -209,6 +215,9 @@ public:
     explicit Rig(bool withWindow = true)
     {
         resetGlobals();
+        // A program past its start-up; the start-up tests reset this themselves.
+        resetFirstPaint();
+        firstPaintDone();
         PlayListPlayer::forgetPosition();
         PlayListPlayer::setIconChangeAfterFile(nullptr);
         Services& s = services();
@@ -220,6 +229,12 @@ public:
         s.random = &random;
         s.options = &options;
         s.profile = &profile;
+        s.tray = &tray;
+        s.windows = &windows;
+        s.classes = &classes;
+        s.browser = &browser;
+        if (!s.complete())
+            std::abort(); // a service added to Services needs its double here
         process.wireTo(media);
         process.failSafeEvents = 200000;
         media.setPlayStateHandler([](int o, int n) { PlayListPlayer::playStateChanged(o, n); });

@@ -3,7 +3,7 @@
 // Yes ends the program; a failed rename keeps the window open.
 #include "engine/SongRename.h"
 #include "engine/clsMainPerformLoop.h"
-#include "engine/frmResetSongFileName.h"
+#include "rename/frmResetSongFileName.h"
 #include "support/Rig.h"
 
 #include <QLineEdit>
@@ -52,6 +52,7 @@ struct RenameStation {
 
     explicit RenameStation(std::function<void(frmResetSongFileName*, int)> user)
     {
+        installResetSongFileName();
         box.media.addItem(renamed, 2.4);
         box.process.onEvents = [this, user, busy = false]() mutable {
             box.media.deliverEvents();

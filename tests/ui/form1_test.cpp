@@ -2,6 +2,7 @@
 // exit stores, the button bar situations and the tray icon.
 #include "mainwindow/Form1.h"
 #include "properties/IconSet.h"
+#include "startup/AfterFirstPaint.h"
 #include "support/FormRig.h"
 
 #include <QApplication>
@@ -65,6 +66,41 @@ TEST_F(Form1Test, FirstLoadShowsOnlyTheIconAndKeepsDefaults)
     EXPECT_EQ(tray.calls[1].first, Tray::Delete);
     EXPECT_EQ(tray.calls[1].second.hWnd, tray.calls[0].second.hWnd);
     EXPECT_FALSE(tray.present);
+}
+
+// At start-up the strip shows before the work that need not wait: the tray icon, the icon's
+// other sizes, the play-list player's start and what the program queued for then.
+TEST_F(Form1Test, StartUpLeavesTheTrayAndThePlayerUntilTheStripHasPainted)
+{
+    for (bool minimized : {false, true}) {
+        SCOPED_TRACE(minimized ? "kept in the tray" : "shown");
+        resetFirstPaint();
+        tray.calls.clear();
+        std::vector<std::string> order;
+        afterFirstPaint([&] { order.push_back("queued"); });
+        seed("Minimized", minimized ? "True" : "False");
+        globals().gCommandLineFile = true;
+        Form1& f = load();
+        f.onTimerPlay = [&] { order.push_back("player"); };
+        EXPECT_TRUE(tray.calls.empty());
+        EXPECT_TRUE(f.playListPlayerPending());
+        EXPECT_FALSE(f.timerPlay->isActive());
+        EXPECT_EQ(f.Image1->pixmap().toImage(), IconSet::pixmap(0, 16).toImage());
+        EXPECT_TRUE(f.windowIcon().availableSizes().empty());
+        if (!minimized) {
+            QCoreApplication::processEvents();
+            EXPECT_TRUE(order.empty()) << "ran before the strip painted";
+        }
+
+        f.setVisible(!minimized);
+        QTRY_COMPARE(order.size(), 2u);
+        EXPECT_EQ(order, (std::vector<std::string>{"player", "queued"}));
+        ASSERT_EQ(tray.calls.size(), 1u);
+        EXPECT_EQ(tray.calls[0].first, Tray::Add);
+        EXPECT_EQ(f.windowIcon().availableSizes().size(), 6u);
+        EXPECT_TRUE(firstPaintSeen());
+        form.reset();
+    }
 }
 
 TEST_F(Form1Test, LoadRestoresStoredOptions)

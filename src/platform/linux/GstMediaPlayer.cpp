@@ -2,6 +2,7 @@
 
 #include "platform/MediaAddress.h"
 #include "platform/MediaVolume.h"
+#include "platform/posix/Mp3Duration.h"
 
 #include <QObject>
 #include <QPointer>
@@ -48,89 +49,6 @@ bool isWithin(GstObject* object, GstElement* ancestor)
 
 } // namespace
 
-// Without a Xing/VBRI header the MP3 parser learns the length only after about half a
-// second of play; until then the first frame's bit rate and the file size give it.
-std::optional<double> estimateMp3Duration(const std::filesystem::path& path)
-{
-    std::error_code ec;
-    auto size = std::filesystem::file_size(path, ec);
-    if (ec)
-        return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    std::vector<unsigned char> buf(64 * 1024);
-    in.read(reinterpret_cast<char*>(buf.data()), static_cast<std::streamsize>(buf.size()));
-    buf.resize(static_cast<std::size_t>(in.gcount()));
-
-    std::uintmax_t skip = 0;
-    if (buf.size() >= 10 && buf[0] == 'I' && buf[1] == 'D' && buf[2] == '3') {
-        skip = 10 + ((buf[6] & 0x7fu) << 21 | (buf[7] & 0x7fu) << 14 | (buf[8] & 0x7fu) << 7 |
-                     (buf[9] & 0x7fu));
-        if (buf[5] & 0x10)
-            skip += 10;
-        if (skip >= size)
-            return std::nullopt;
-        in.clear();
-        in.seekg(static_cast<std::streamoff>(skip));
-        buf.assign(64 * 1024, 0);
-        in.read(reinterpret_cast<char*>(buf.data()), static_cast<std::streamsize>(buf.size()));
-        buf.resize(static_cast<std::size_t>(in.gcount()));
-    }
-
-    struct Frame {
-        int version, layer, bitrate, rate, length;
-    };
-    auto parse = [&](std::size_t at) -> std::optional<Frame> {
-        if (at + 4 > buf.size() || buf[at] != 0xff || (buf[at + 1] & 0xe0) != 0xe0)
-            return std::nullopt;
-        int version = (buf[at + 1] >> 3) & 3; // 0: 2.5, 2: 2, 3: 1
-        int layerBits = (buf[at + 1] >> 1) & 3;
-        int brIndex = buf[at + 2] >> 4;
-        int srIndex = (buf[at + 2] >> 2) & 3;
-        int padding = (buf[at + 2] >> 1) & 1;
-        if (version == 1 || layerBits == 0 || brIndex == 0 || brIndex == 15 || srIndex == 3)
-            return std::nullopt;
-        int layer = 4 - layerBits;
-        static constexpr std::array<std::array<int, 15>, 5> kbps = {{
-            {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
-            {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
-            {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
-            {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
-            {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
-        }};
-        static constexpr std::array<int, 3> rates = {44100, 48000, 32000};
-        bool v1 = version == 3;
-        int table = v1 ? layer - 1 : (layer == 1 ? 3 : 4);
-        int bitrate =
-            kbps[static_cast<std::size_t>(table)][static_cast<std::size_t>(brIndex)] * 1000;
-        int rate = rates[static_cast<std::size_t>(srIndex)] >> (v1 ? 0 : version == 2 ? 1 : 2);
-        int length = layer == 1 ? (12 * bitrate / rate + padding) * 4
-                                : ((layer == 3 && !v1) ? 72 : 144) * bitrate / rate + padding;
-        return Frame{version, layer, bitrate, rate, length};
-    };
-    // Two headers in a row, so that a stray 0xff in other data is not taken for a frame.
-    for (std::size_t at = 0; at + 4 <= buf.size(); ++at) {
-        auto first = parse(at);
-        if (!first || first->length < 4)
-            continue;
-        auto second = parse(at + static_cast<std::size_t>(first->length));
-        if (!second || second->version != first->version || second->layer != first->layer ||
-            second->rate != first->rate)
-            continue;
-        std::uintmax_t audioBytes = size - skip;
-        // An ID3v1 tag at the end is not audio.
-        if (size >= 128 + skip) {
-            std::array<char, 3> tag{};
-            in.clear();
-            in.seekg(static_cast<std::streamoff>(size - 128));
-            in.read(tag.data(), 3);
-            if (in && tag[0] == 'T' && tag[1] == 'A' && tag[2] == 'G')
-                audioBytes -= 128;
-        }
-        return static_cast<double>(audioBytes) * 8.0 / first->bitrate;
-    }
-    return std::nullopt;
-}
-
 struct GstMediaPlayer::Impl {
     explicit Impl(GstMediaPlayer& owner) : q(owner) {}
     ~Impl();
@@ -143,6 +61,7 @@ struct GstMediaPlayer::Impl {
     QSocketNotifier* notifier = nullptr;
     std::function<void(const std::string&)> noticeHandler;
     bool noticeGiven = false;
+    bool openedOnce = false; // the silent-output notice waits for the first item
 
     std::string name;
     bool network = false;
@@ -172,6 +91,19 @@ struct GstMediaPlayer::Impl {
     void updatePosition();
     void checkSilentOutput();
     void noteHttpHeaders(const GstStructure* s);
+
+    // The steps of an open. What playbin is given for a name (its URI, and the file when
+    // it is local); nothing, after fail(), when it cannot be played.
+    struct Resolved {
+        std::string uri;
+        std::optional<std::filesystem::path> localFile;
+    };
+    std::optional<Resolved> resolve(const std::string& name);
+    // Pops bus messages until the item prerolled, failed, ended or the deadline passed;
+    // true when it opened (endedEarly: it ended while opening).
+    bool waitForPreroll(GstStateChangeReturn ret, bool& endedEarly);
+    // Length (exact, or estimated from the file) and seekability of the opened item.
+    void readOpenedItem(const std::optional<std::filesystem::path>& localFile);
 };
 
 GstMediaPlayer::Impl::~Impl()
@@ -309,7 +241,8 @@ void GstMediaPlayer::Impl::noteHttpHeaders(const GstStructure* s)
 
 void GstMediaPlayer::Impl::checkSilentOutput()
 {
-    if (noticeGiven || !autoSink)
+    // A warm-up at start-up opens the output too; the user hears of it when playing.
+    if (noticeGiven || !autoSink || !openedOnce)
         return;
     // autoaudiosink that found no device plays into a fakesink of its own and only warns.
     bool silent = false;
@@ -472,6 +405,126 @@ void GstMediaPlayer::setNoticeHandler(std::function<void(const std::string&)> ha
     d->noticeHandler = std::move(handler);
 }
 
+std::optional<GstMediaPlayer::Impl::Resolved> GstMediaPlayer::Impl::resolve(const std::string& name)
+{
+    if (isStreamAddress(name)) {
+        std::string scheme = schemeOf(name);
+        network = scheme != "file";
+        if (!gst_uri_protocol_is_supported(GST_URI_SRC, scheme.c_str())) {
+            fail(ErrorNoHandler, "Cannot play \"" + name + "\": No URI handler for the \"" +
+                                     scheme + "\" protocol is installed.");
+            return std::nullopt;
+        }
+        return Resolved{name, std::nullopt};
+    } else {
+        std::error_code ec;
+        std::filesystem::path path = std::filesystem::absolute(name, ec);
+        if (ec || !std::filesystem::exists(path, ec)) {
+            fail(ErrorNotFound, "Cannot play \"" + name + "\": the file does not exist.");
+            return std::nullopt;
+        }
+        if (std::filesystem::is_directory(path, ec)) {
+            fail(ErrorNotFound, "Cannot play \"" + name + "\": it is a folder, not a file.");
+            return std::nullopt;
+        }
+        // A FIFO or a device would block the source's open and with it the whole program.
+        if (!std::filesystem::is_regular_file(path, ec)) {
+            fail(ErrorNotFound, "Cannot play \"" + name + "\": it is not a plain file.");
+            return std::nullopt;
+        }
+        GError* err = nullptr;
+        gchar* fileUri = g_filename_to_uri(path.c_str(), nullptr, &err);
+        if (!fileUri) {
+            fail(ErrorNotFound,
+                 "Cannot play \"" + name + "\": " + (err ? err->message : "bad file name"));
+            g_clear_error(&err);
+            return std::nullopt;
+        }
+        Resolved r{fileUri, path};
+        g_free(fileUri);
+        return r;
+    }
+}
+
+bool GstMediaPlayer::Impl::waitForPreroll(GstStateChangeReturn ret, bool& endedEarly)
+{
+    // Wait for the item to preroll. A server that sends headers and then nothing never
+    // fails by itself, so the deadline is the only way out.
+    using Clock = std::chrono::steady_clock;
+    auto deadline = Clock::now() + std::chrono::seconds(network ? 10 : 5);
+    bool opened = false;
+    endedEarly = false;
+    while (!opened && error == NoError) {
+        auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
+        GstClockTime wait = ret == GST_STATE_CHANGE_FAILURE
+                                ? 0
+                                : static_cast<GstClockTime>(std::max<int64_t>(left.count(), 0));
+        GstMessage* msg = gst_bus_timed_pop(bus, wait);
+        if (!msg) {
+            if (ret == GST_STATE_CHANGE_FAILURE)
+                fail(ErrorUnsupported, "Cannot play \"" + name + "\".");
+            else
+                fail(ErrorTimeout, "Cannot play \"" + name + "\": no answer within " +
+                                       std::to_string(network ? 10 : 5) + " seconds.");
+            break;
+        }
+        auto* src = GST_MESSAGE_SRC(msg);
+        switch (GST_MESSAGE_TYPE(msg)) {
+        case GST_MESSAGE_ERROR:
+            failFromMessage(msg);
+            break;
+        case GST_MESSAGE_ASYNC_DONE:
+            opened = src == GST_OBJECT(playbin);
+            break;
+        case GST_MESSAGE_STATE_CHANGED:
+            if (src == GST_OBJECT(playbin)) {
+                GstState newState;
+                gst_message_parse_state_changed(msg, nullptr, &newState, nullptr);
+                opened = newState == GST_STATE_PLAYING;
+            }
+            break;
+        case GST_MESSAGE_EOS:
+            opened = endedEarly = true;
+            break;
+        case GST_MESSAGE_WARNING:
+            if (autoSink && isWithin(src, autoSink))
+                checkSilentOutput();
+            break;
+        default:
+            handle(msg);
+            break;
+        }
+        gst_message_unref(msg);
+    }
+    return opened;
+}
+
+void GstMediaPlayer::Impl::readOpenedItem(const std::optional<std::filesystem::path>& localFile)
+{
+    openedOnce = true;
+    checkSilentOutput();
+    gint64 dur = 0;
+    durationExact = true;
+    if (gst_element_query_duration(playbin, GST_FORMAT_TIME, &dur) && dur > 0) {
+        duration = static_cast<double>(dur) / GST_SECOND;
+    } else if (localFile) {
+        if (auto estimate = estimateMp3Duration(*localFile)) {
+            duration = *estimate;
+            durationExact = false;
+        }
+    }
+    if (network) {
+        GstQuery* query = gst_query_new_seeking(GST_FORMAT_TIME);
+        gboolean canSeek = FALSE;
+        if (gst_element_query(playbin, query))
+            gst_query_parse_seeking(query, nullptr, &canSeek, nullptr, nullptr);
+        gst_query_unref(query);
+        // A server that does not say it serves byte ranges answers a ranged request with
+        // the whole body, and the source then ends the item.
+        seekable = canSeek && serverRanges.value_or(true);
+    }
+}
+
 void GstMediaPlayer::setFileName(const std::string& name)
 {
     if (!d->ensurePipeline())
@@ -498,123 +551,20 @@ void GstMediaPlayer::setFileName(const std::string& name)
     if (name.empty())
         return;
 
-    std::string uri;
-    std::optional<std::filesystem::path> localFile;
-    if (isStreamAddress(name)) {
-        std::string scheme = schemeOf(name);
-        d->network = scheme != "file";
-        if (!gst_uri_protocol_is_supported(GST_URI_SRC, scheme.c_str())) {
-            d->fail(ErrorNoHandler, "Cannot play \"" + name + "\": No URI handler for the \"" +
-                                        scheme + "\" protocol is installed.");
-            return;
-        }
-        uri = name;
-    } else {
-        std::error_code ec;
-        std::filesystem::path path = std::filesystem::absolute(name, ec);
-        if (ec || !std::filesystem::exists(path, ec)) {
-            d->fail(ErrorNotFound, "Cannot play \"" + name + "\": the file does not exist.");
-            return;
-        }
-        if (std::filesystem::is_directory(path, ec)) {
-            d->fail(ErrorNotFound, "Cannot play \"" + name + "\": it is a folder, not a file.");
-            return;
-        }
-        // A FIFO or a device would block the source's open and with it the whole program.
-        if (!std::filesystem::is_regular_file(path, ec)) {
-            d->fail(ErrorNotFound, "Cannot play \"" + name + "\": it is not a plain file.");
-            return;
-        }
-        GError* err = nullptr;
-        gchar* fileUri = g_filename_to_uri(path.c_str(), nullptr, &err);
-        if (!fileUri) {
-            d->fail(ErrorNotFound,
-                    "Cannot play \"" + name + "\": " + (err ? err->message : "bad file name"));
-            g_clear_error(&err);
-            return;
-        }
-        uri = fileUri;
-        g_free(fileUri);
-        localFile = path;
-    }
-
-    g_object_set(d->playbin, "uri", uri.c_str(), nullptr);
+    const std::optional<Impl::Resolved> item = d->resolve(name);
+    if (!item)
+        return;
+    g_object_set(d->playbin, "uri", item->uri.c_str(), nullptr);
     d->state = Opening;
     GstStateChangeReturn ret = gst_element_set_state(d->playbin, GST_STATE_PLAYING);
-
-    // Wait for the item to preroll. A server that sends headers and then nothing never
-    // fails by itself, so the deadline is the only way out.
-    using Clock = std::chrono::steady_clock;
-    auto deadline = Clock::now() + std::chrono::seconds(d->network ? 10 : 5);
-    bool opened = false, endedEarly = false;
-    while (!opened && d->error == NoError) {
-        auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
-        GstClockTime wait = ret == GST_STATE_CHANGE_FAILURE
-                                ? 0
-                                : static_cast<GstClockTime>(std::max<int64_t>(left.count(), 0));
-        GstMessage* msg = gst_bus_timed_pop(d->bus, wait);
-        if (!msg) {
-            if (ret == GST_STATE_CHANGE_FAILURE)
-                d->fail(ErrorUnsupported, "Cannot play \"" + name + "\".");
-            else
-                d->fail(ErrorTimeout, "Cannot play \"" + name + "\": no answer within " +
-                                          std::to_string(d->network ? 10 : 5) + " seconds.");
-            break;
-        }
-        auto* src = GST_MESSAGE_SRC(msg);
-        switch (GST_MESSAGE_TYPE(msg)) {
-        case GST_MESSAGE_ERROR:
-            d->failFromMessage(msg);
-            break;
-        case GST_MESSAGE_ASYNC_DONE:
-            opened = src == GST_OBJECT(d->playbin);
-            break;
-        case GST_MESSAGE_STATE_CHANGED:
-            if (src == GST_OBJECT(d->playbin)) {
-                GstState newState;
-                gst_message_parse_state_changed(msg, nullptr, &newState, nullptr);
-                opened = newState == GST_STATE_PLAYING;
-            }
-            break;
-        case GST_MESSAGE_EOS:
-            opened = endedEarly = true;
-            break;
-        case GST_MESSAGE_WARNING:
-            if (d->autoSink && isWithin(src, d->autoSink))
-                d->checkSilentOutput();
-            break;
-        default:
-            d->handle(msg);
-            break;
-        }
-        gst_message_unref(msg);
-    }
+    bool endedEarly = false;
+    const bool opened = d->waitForPreroll(ret, endedEarly);
     if (!opened) {
         d->state = Stopped;
         return;
     }
 
-    d->checkSilentOutput();
-    gint64 dur = 0;
-    d->durationExact = true;
-    if (gst_element_query_duration(d->playbin, GST_FORMAT_TIME, &dur) && dur > 0) {
-        d->duration = static_cast<double>(dur) / GST_SECOND;
-    } else if (localFile) {
-        if (auto estimate = estimateMp3Duration(*localFile)) {
-            d->duration = *estimate;
-            d->durationExact = false;
-        }
-    }
-    if (d->network) {
-        GstQuery* query = gst_query_new_seeking(GST_FORMAT_TIME);
-        gboolean canSeek = FALSE;
-        if (gst_element_query(d->playbin, query))
-            gst_query_parse_seeking(query, nullptr, &canSeek, nullptr, nullptr);
-        gst_query_unref(query);
-        // A server that does not say it serves byte ranges answers a ranged request with
-        // the whole body, and the source then ends the item.
-        d->seekable = canSeek && d->serverRanges.value_or(true);
-    }
+    d->readOpenedItem(item->localFile);
     d->state = Stopped;
     d->changeState(Playing);
     if (endedEarly)
@@ -726,8 +676,18 @@ void GstMediaPlayer::stop()
 
 void GstMediaPlayer::warmUp()
 {
-    if (!d->playbin && d->ensurePipeline())
-        gst_element_set_state(d->playbin, GST_STATE_READY);
+    if (d->playbin || !d->ensurePipeline())
+        return;
+    gst_element_set_state(d->playbin, GST_STATE_READY);
+    // What the open of an MP3 loads besides playbin: loaded now, it is not loaded then.
+    for (const char* name : {"filesrc", "typefind", "id3demux", "mpegaudioparse", "mpg123audiodec",
+                             "audioconvert", "audioresample", "volume"}) {
+        if (GstElementFactory* f = gst_element_factory_find(name)) {
+            if (GstPluginFeature* loaded = gst_plugin_feature_load(GST_PLUGIN_FEATURE(f)))
+                gst_object_unref(loaded);
+            gst_object_unref(f);
+        }
+    }
 }
 
 bool GstMediaPlayer::durationIsEstimate()

@@ -27,10 +27,6 @@
 
 namespace quavix {
 
-// The length of an MP3 file from its size and its first frame's bit rate (tags left out),
-// for files without a header that states it; nothing when no two frames in a row are found.
-std::optional<double> estimateMp3Duration(const std::filesystem::path& path);
-
 class GstMediaPlayer : public MediaPlayer {
 public:
     // errorCode() values.
@@ -66,8 +62,9 @@ public:
     void play() override;
     void stop() override;
 
-    // Starts the media framework and builds the pipeline now rather than on the first open,
-    // e.g. from an idle moment after start-up. Harmless when done already.
+    // Starts the media framework, builds the pipeline, opens the output and loads what an
+    // MP3 needs now rather than on the first open, e.g. right after start-up. Does nothing
+    // once the pipeline exists. A silent output is reported at the first open, not here.
     void warmUp();
 
     // Whether the current item's duration is still estimated from its size and bit rate.

@@ -1,6 +1,6 @@
 #include "frmResetSongFileName.h"
 
-#include "SongRename.h"
+#include "engine/SongRename.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -16,29 +16,6 @@ namespace {
 std::string text(const QLineEdit* field)
 {
     return field->text().toStdString();
-}
-
-std::function<std::unique_ptr<RenameDialogPort>()>& loader()
-{
-    static std::function<std::unique_ptr<RenameDialogPort>()> l;
-    return l;
-}
-
-// A window still loaded when the program returns from main outlives the application
-// object; deleting it then would touch a toolkit that is gone, so it is left to the end.
-struct Instance {
-    std::unique_ptr<RenameDialogPort> window;
-    ~Instance()
-    {
-        if (dynamic_cast<QWidget*>(window.get()) && !QCoreApplication::instance())
-            (void)window.release();
-    }
-};
-
-std::unique_ptr<RenameDialogPort>& instance()
-{
-    static Instance loaded;
-    return loaded.window;
 }
 
 } // namespace
@@ -124,30 +101,11 @@ void frmResetSongFileName::cmdCancel_Click()
     confirmCancelRename();
 }
 
-// --- the single instance ---------------------------------------------------------------
-
-RenameDialogPort& loadResetSongFileName()
+void installResetSongFileName()
 {
-    auto& window = instance();
-    if (!window)
-        window = loader() ? loader()() : std::make_unique<frmResetSongFileName>();
-    return *window;
-}
-
-RenameDialogPort* resetSongFileNameIfLoaded()
-{
-    return instance().get();
-}
-
-void unloadResetSongFileName()
-{
-    instance().reset();
-}
-
-void setResetSongFileNameLoader(std::function<std::unique_ptr<RenameDialogPort>()> l)
-{
-    unloadResetSongFileName();
-    loader() = std::move(l);
+    setResetSongFileNameLoader([] { return std::make_unique<frmResetSongFileName>(); });
+    // A window still loaded when the program returns from main would outlive the toolkit.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, [] { unloadResetSongFileName(); });
 }
 
 } // namespace quavix

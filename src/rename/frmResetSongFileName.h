@@ -2,7 +2,7 @@
 // The song file rename window: the user gives a song file whose name the play engine
 // cannot take apart a name that follows the convention. Modeless, at most one instance
 // (see RenameDialog.h); the work behind the buttons is in SongRename.h.
-#include "RenameDialog.h"
+#include "engine/RenameDialog.h"
 
 #include <QWidget>
 
@@ -45,5 +45,9 @@ private:
     std::string ms_SongPath;
     bool mBusy = false; // OK lets events through while it measures; no second OK meanwhile
 };
+
+// Registers this window as what loadResetSongFileName() creates (see engine/RenameDialog.h);
+// a window still loaded goes when the application quits.
+void installResetSongFileName();
 
 } // namespace quavix
