@@ -291,10 +291,10 @@ void Form1::Form_Load()
         }
 
         if (s.media) {
-            s.media->setPlayStateHandler([this](int oldState, int newState) {
+            s.media->setPlayStateHandler([this](int oldState, int newState, bool currentItem) {
                 if (m_statusDisplay)
                     m_statusDisplay->refresh();
-                MediaPlayer1_PlayStateChange(oldState, newState);
+                MediaPlayer1_PlayStateChange(oldState, newState, currentItem);
             });
             s.media->setVolume(o.volume);
         }

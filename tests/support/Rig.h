@@ -213,7 +213,8 @@ public:
         s.profile = &profile;
         process.wireTo(media);
         process.failSafeEvents = 200000;
-        media.setPlayStateHandler([](int o, int n) { PlayListPlayer::playStateChanged(o, n); });
+        media.setPlayStateHandler(
+            [](int o, int n, bool current) { PlayListPlayer::playStateChanged(o, n, current); });
         if (withWindow) {
             window.onTimerPlay = [] { PlayListPlayer::run(); };
             process.onEvents = [this] {
