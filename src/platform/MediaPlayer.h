@@ -24,10 +24,21 @@
 //   the new item, so it comes with currentItem == false.
 // - An item that fails while it plays (a server that goes away) reports Stopped where it
 //   was, with errorCode() != 0.
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <string>
 
 namespace quavix {
+
+// The amplitude factor (0 .. 1) of a volume in hundredths of a decibel: 10^(h/2000), with
+// -10000 and below as silence rather than the 10^-5 the formula gives.
+inline double linearVolume(int hundredthsOfDb)
+{
+    if (hundredthsOfDb <= -10000)
+        return 0.0;
+    return std::pow(10.0, std::min(hundredthsOfDb, 0) / 2000.0);
+}
 
 class MediaPlayer {
 public:

@@ -46,6 +46,25 @@ std::string frames(int n, std::string header, std::size_t length)
 
 } // namespace
 
+TEST(Volume, HundredthsOfADecibelToAmplitude)
+{
+    struct Case {
+        int hundredths;
+        double factor;
+    };
+    for (const Case& c : {Case{0, 1.0},
+                          {-600, 0.501187},
+                          {-2000, 0.1},
+                          {-6000, 0.001},
+                          {-9999, 1.0011e-5},
+                          {-10000, 0.0},
+                          {-20000, 0.0},
+                          {500, 1.0}}) {
+        SCOPED_TRACE(c.hundredths);
+        EXPECT_NEAR(linearVolume(c.hundredths), c.factor, c.factor * 1e-4 + 1e-9);
+    }
+}
+
 TEST(Mp3LengthEstimate, TagsAreNotAudioAndTheFrameGivesTheRate)
 {
     const std::string v1 = frames(100, "\xff\xfb\x90\x00", 417); // MPEG-1 III 128 kb/s

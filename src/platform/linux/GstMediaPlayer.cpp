@@ -31,13 +31,6 @@ constexpr int MaxVolume = 0;
 constexpr guint PlayFlagAudio = 1u << 1;
 constexpr guint PlayFlagSoftVolume = 1u << 4;
 
-double linearVolume(int hundredthsOfDb)
-{
-    if (hundredthsOfDb <= MinVolume)
-        return 0.0;
-    return std::pow(10.0, hundredthsOfDb / 2000.0);
-}
-
 std::string schemeOf(const std::string& address)
 {
     std::string scheme = address.substr(0, address.find("://"));
