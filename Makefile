@@ -12,7 +12,7 @@ ifeq ($(CI),true)
   CMAKE_FLAGS += -DWERROR=ON
 endif
 
-.PHONY: all deps build run test test-asan bench demo format clean
+.PHONY: all deps build run test test-asan lint bench demo format clean
 
 all: build
 
@@ -30,6 +30,7 @@ test: build
 	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure
 ifeq ($(CI),true)
 	@$(MAKE) --no-print-directory test-asan
+	@$(MAKE) --no-print-directory lint
 endif
 
 test-asan: deps
@@ -39,6 +40,9 @@ test-asan: deps
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	ctest --test-dir $(ASAN_BUILD) -L 'unit|ui' -j $(JOBS) --output-on-failure
+
+lint: build
+	@scripts/lint $(BUILD)
 
 bench: build
 	@bench/run $(BUILD)
