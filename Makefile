@@ -18,7 +18,7 @@ ifeq ($(CI),true)
   CMAKE_FLAGS += -DWERROR=ON
 endif
 
-.PHONY: all deps build run test test-asan fuzz bench demo install package format clean
+.PHONY: all deps build run test test-asan fuzz lint bench demo install package format clean
 
 all: build
 
@@ -37,6 +37,7 @@ test: build
 ifeq ($(CI),true)
 	@$(MAKE) --no-print-directory test-asan
 	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=20
+	@$(MAKE) --no-print-directory lint
 endif
 
 test-asan: deps
@@ -52,6 +53,9 @@ fuzz: deps
 	@cmake -S fuzz -B $(FUZZ_BUILD) -G "$(GENERATOR)" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@fuzz/run $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+lint: build
+	@scripts/lint $(BUILD)
 
 bench: build
 	@bench/run $(BUILD)

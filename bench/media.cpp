@@ -110,7 +110,7 @@ int childPlay(int argc, char** argv, const std::string& file)
     quavix::StatusDisplay display(player);
     display.show();
     QEventLoop loop;
-    player.setPlayStateHandler([&](int, int now) {
+    player.setPlayStateHandler([&](int, int now, bool) {
         display.refresh();
         if (now == quavix::MediaPlayer::Stopped)
             loop.quit();

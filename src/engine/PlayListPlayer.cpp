@@ -277,9 +277,15 @@ void PlayListPlayer::stop()
     globals().gPlayingPlayList = false;
 }
 
-void PlayListPlayer::playStateChanged(int, int newState)
+void PlayListPlayer::playStateChanged(int, int newState, bool currentItem)
 {
     auto* media = services().media;
+    if (!currentItem) {
+        // The player already describes the next item; the old one cannot have ended.
+        if (newState == MediaPlayer::Stopped)
+            globals().gStopPlay = true;
+        return;
+    }
     if (newState == MediaPlayer::Playing)
         globals().gStopPlay = false;
     else if (newState == MediaPlayer::Stopped && media)

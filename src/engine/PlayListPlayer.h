@@ -64,8 +64,8 @@ public:
     // MMControl1_StopClick: stops the item and the list.
     static void stop();
     // MediaPlayer1_PlayStateChange: keeps gStopPlay (false while playing or after an item ran
-    // to its end, true after an item stopped early).
-    static void playStateChanged(int oldState, int newState);
+    // to its end, true after an item stopped early or was replaced by another open).
+    static void playStateChanged(int oldState, int newState, bool currentItem);
 
     // Set by the icon code: the program icon change run after each file when both
     // gRandomIconWhileRunning and gChangeIconAfterFile are on.

@@ -418,10 +418,10 @@ void Form1::loadMediaPlayer(int volume)
     Services& s = services();
     if (!s.media)
         return;
-    s.media->setPlayStateHandler([this](int oldState, int newState) {
+    s.media->setPlayStateHandler([this](int oldState, int newState, bool currentItem) {
         if (m_statusDisplay)
             m_statusDisplay->refresh();
-        MediaPlayer1_PlayStateChange(oldState, newState);
+        MediaPlayer1_PlayStateChange(oldState, newState, currentItem);
     });
     s.media->setVolume(volume);
 }

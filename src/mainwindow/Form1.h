@@ -173,7 +173,7 @@ public:
     void MMControl1_BackClick();
     void MMControl1_StepClick();
     void MMControl1_StopClick();
-    void MediaPlayer1_PlayStateChange(int oldState, int newState);
+    void MediaPlayer1_PlayStateChange(int oldState, int newState, bool currentItem);
     void Image1_OLEDragDrop(const std::vector<std::string>& files);
     // The tray icon's mouse messages: wp the icon id, lp the mouse message (515, 517).
     void Msghook_Message(std::uint32_t wp, std::uint32_t lp);

@@ -86,9 +86,9 @@ void Form1::MMControl1_StopClick()
     PlayListPlayer::stop();
 }
 
-void Form1::MediaPlayer1_PlayStateChange(int oldState, int newState)
+void Form1::MediaPlayer1_PlayStateChange(int oldState, int newState, bool currentItem)
 {
-    PlayListPlayer::playStateChanged(oldState, newState);
+    PlayListPlayer::playStateChanged(oldState, newState, currentItem);
 }
 
 void Form1::Image1_OLEDragDrop(const std::vector<std::string>& files)

@@ -19,6 +19,9 @@
 //   setCurrentPosition(>= duration), which reports before returning.
 // - Events come in the order the states changed; opening an item while another plays gives
 //   (2, 0) for the old one, then (0, 2). A failed open gives no event.
+// - Each event says whether it belongs to the current item. The old item's (2, 0) arrives
+//   after the next setFileName, when duration() and currentPosition() already describe
+//   the new item, so it comes with currentItem == false.
 // - An item that fails while it plays (a server that goes away) reports Stopped where it
 //   was, with errorCode() != 0.
 #include <functional>
@@ -29,7 +32,7 @@ namespace quavix {
 class MediaPlayer {
 public:
     enum PlayState { Stopped = 0, Paused = 1, Playing = 2, Opening = 3 };
-    using PlayStateHandler = std::function<void(int oldState, int newState)>;
+    using PlayStateHandler = std::function<void(int oldState, int newState, bool currentItem)>;
 
     virtual ~MediaPlayer() = default;
 
@@ -61,14 +64,26 @@ public:
     void setPlayStateHandler(PlayStateHandler handler) { m_handler = std::move(handler); }
 
 protected:
-    void notifyPlayState(int oldState, int newState)
+    struct PlayStateEvent {
+        int oldState, newState;
+        unsigned item;
+    };
+    // Implementations queue stateEvent() when a state changes and call beginItem() when
+    // setFileName starts a new item, after the old item's last event was queued.
+    PlayStateEvent stateEvent(int oldState, int newState) const
+    {
+        return {oldState, newState, m_item};
+    }
+    void beginItem() { ++m_item; }
+    void notifyPlayState(const PlayStateEvent& e)
     {
         if (m_handler)
-            m_handler(oldState, newState);
+            m_handler(e.oldState, e.newState, e.item == m_item);
     }
 
 private:
     PlayStateHandler m_handler;
+    unsigned m_item = 0;
 };
 
 } // namespace quavix

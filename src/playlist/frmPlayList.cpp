@@ -396,9 +396,9 @@ bool frmPlayList::eventFilter(QObject* watched, QEvent* event)
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto* drag = static_cast<QDropEvent*>(event);
-            const QMimeData* data = drag->mimeData();
-            if (data && data->hasFormat(UriListMime) &&
-                !localFilesFromUriList(data->data(UriListMime).toStdString()).empty()) {
+            const QMimeData* mime = drag->mimeData();
+            if (mime && mime->hasFormat(UriListMime) &&
+                !localFilesFromUriList(mime->data(UriListMime).toStdString()).empty()) {
                 drag->setDropAction(Qt::CopyAction);
                 drag->accept();
             } else {
@@ -408,10 +408,10 @@ bool frmPlayList::eventFilter(QObject* watched, QEvent* event)
         }
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
-            const QMimeData* data = drop->mimeData();
+            const QMimeData* mime = drop->mimeData();
             std::vector<std::string> files;
-            if (data && data->hasFormat(UriListMime))
-                files = localFilesFromUriList(data->data(UriListMime).toStdString());
+            if (mime && mime->hasFormat(UriListMime))
+                files = localFilesFromUriList(mime->data(UriListMime).toStdString());
             if (files.empty()) {
                 drop->ignore();
             } else {
@@ -596,11 +596,11 @@ void frmPlayList::mnuEditCopy_Click()
     QString text;
     for (const auto& e : selected)
         text += entryText(e) + QLatin1Char('\n');
-    auto* data = new QMimeData;
-    data->setText(text);
+    auto* mime = new QMimeData;
+    mime->setText(text);
     const std::string lines = entriesAsLines(selected);
-    data->setData(EntriesMime, QByteArray(lines.data(), static_cast<qsizetype>(lines.size())));
-    QGuiApplication::clipboard()->setMimeData(data);
+    mime->setData(EntriesMime, QByteArray(lines.data(), static_cast<qsizetype>(lines.size())));
+    QGuiApplication::clipboard()->setMimeData(mime);
 }
 
 void frmPlayList::mnuEditCut_Click()
@@ -613,16 +613,16 @@ void frmPlayList::mnuEditCut_Click()
 
 void frmPlayList::mnuEditPaste_Click()
 {
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    if (!data)
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    if (!mime)
         return;
     std::vector<std::string> entries;
-    if (data->hasFormat(EntriesMime))
-        entries = entriesFromLines(data->data(EntriesMime).toStdString());
-    else if (data->hasFormat(UriListMime))
-        entries = localFilesFromUriList(data->data(UriListMime).toStdString());
-    if (entries.empty() && data->hasText())
-        entries = entriesFromLines(data->text().toStdString());
+    if (mime->hasFormat(EntriesMime))
+        entries = entriesFromLines(mime->data(EntriesMime).toStdString());
+    else if (mime->hasFormat(UriListMime))
+        entries = localFilesFromUriList(mime->data(UriListMime).toStdString());
+    if (entries.empty() && mime->hasText())
+        entries = entriesFromLines(mime->text().toStdString());
     if (entries.empty())
         return;
     const QModelIndex current = lstCurrentPlayList->currentIndex();

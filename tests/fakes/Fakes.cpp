@@ -11,7 +11,7 @@ void FakeMediaPlayer::changeState(int newState)
 {
     if (newState == m_state)
         return;
-    m_pending.emplace_back(m_state, newState);
+    m_pending.push_back(stateEvent(m_state, newState));
     m_state = newState;
 }
 
@@ -20,6 +20,7 @@ void FakeMediaPlayer::setFileName(const std::string& name)
     opened.push_back(name);
     if (m_state == Playing || m_state == Paused)
         changeState(Stopped);
+    beginItem();
     m_name = name;
     m_position = 0;
     m_error = 0;
@@ -67,8 +68,8 @@ void FakeMediaPlayer::deliverEvents()
     while (!m_pending.empty()) {
         auto e = m_pending.front();
         m_pending.pop_front();
-        delivered.push_back(e);
-        notifyPlayState(e.first, e.second);
+        delivered.emplace_back(e.oldState, e.newState);
+        notifyPlayState(e);
     }
 }
 

@@ -54,7 +54,7 @@ public:
 private:
     void changeState(int newState);
     std::map<std::string, double> m_items;
-    std::deque<std::pair<int, int>> m_pending;
+    std::deque<PlayStateEvent> m_pending;
     std::string m_name;
     double m_duration = 0, m_position = 0;
     int m_state = Stopped;

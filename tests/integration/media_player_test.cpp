@@ -128,8 +128,9 @@ template <class Driver> class MediaContract : public testing::Test {
 protected:
     void SetUp() override
     {
-        d.player.setPlayStateHandler([this](int o, int n) {
+        d.player.setPlayStateHandler([this](int o, int n, bool currentItem) {
             events.emplace_back(o, n);
+            current.push_back(currentItem);
             threads.push_back(std::this_thread::get_id());
         });
     }
@@ -146,6 +147,7 @@ protected:
     }
     Driver d;
     std::vector<Event> events;
+    std::vector<bool> current; // per event: did it belong to the item open when delivered
     std::vector<std::thread::id> threads;
 };
 
@@ -176,6 +178,7 @@ TYPED_TEST(MediaContract, APositionPutSeeksOrEndsTheItemBeforeItReturns)
         EXPECT_TRUE(this->d.waitFor([&] { return this->player().currentPosition() >= 1.5; }, 2));
         EXPECT_EQ(this->player().playState(), MediaPlayer::Playing);
         this->events.clear();
+        this->current.clear();
         const double length = this->player().duration();
         this->player().setCurrentPosition(length + past);
         EXPECT_EQ(this->player().playState(), MediaPlayer::Stopped);
@@ -225,6 +228,8 @@ TYPED_TEST(MediaContract, PauseResumeStopAndReplaceReportInOrder)
     ASSERT_TRUE(this->d.waitFor([&] { return this->events.size() >= 7; }, 1));
     EXPECT_EQ(this->events,
               (std::vector<Event>{{0, 2}, {2, 1}, {1, 2}, {2, 0}, {0, 2}, {2, 0}, {0, 2}}));
+    // Both events of the short item were still queued when the long one was opened.
+    EXPECT_EQ(this->current, (std::vector<bool>{true, true, true, true, false, false, true}));
 }
 
 TYPED_TEST(MediaContract, AFailedOpenSetsTheErrorCodeAndReportsNothingOfItsOwn)
@@ -237,6 +242,7 @@ TYPED_TEST(MediaContract, AFailedOpenSetsTheErrorCodeAndReportsNothingOfItsOwn)
     EXPECT_EQ(this->player().duration(), 0.0);
     this->d.waitFor([] { return false; }, 0.2);
     EXPECT_EQ(this->events, (std::vector<Event>{{0, 2}, {2, 0}}));
+    EXPECT_EQ(this->current, (std::vector<bool>{false, false})) << "both before the next open";
     this->openOk(this->d.shortItem); // usable again
 }
 

@@ -237,7 +237,8 @@ public:
             std::abort(); // a service added to Services needs its double here
         process.wireTo(media);
         process.failSafeEvents = 200000;
-        media.setPlayStateHandler([](int o, int n) { PlayListPlayer::playStateChanged(o, n); });
+        media.setPlayStateHandler(
+            [](int o, int n, bool current) { PlayListPlayer::playStateChanged(o, n, current); });
         if (withWindow) {
             window.onTimerPlay = [] { PlayListPlayer::run(); };
             process.onEvents = [this] {

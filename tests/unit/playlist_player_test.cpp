@@ -237,6 +237,24 @@ TEST(Transport, StopIdlesAndPlayResumesWithTheNextEntry)
     EXPECT_FALSE(g.gStopPlay);
 }
 
+TEST(Transport, AReplacedItemDidNotRunToItsEnd)
+{
+    // The old item's Stopped event arrives after the next open; judged against a failed
+    // open (duration 0, position 0) it used to read as "ran to its end".
+    Rig h(false);
+    auto s = h.songs(1, 30);
+    h.media.setFileName(s[0]);
+    h.media.deliverEvents();
+    h.media.advance(5);
+    h.media.setFileName("/nowhere/missing.mp3");
+    h.media.deliverEvents();
+    EXPECT_TRUE(globals().gStopPlay);
+
+    h.media.setFileName(s[0]);
+    h.media.deliverEvents();
+    EXPECT_FALSE(globals().gStopPlay) << "the new item plays";
+}
+
 TEST(Transport, SliderSecondsRound)
 {
     for (auto [seconds, slider] :

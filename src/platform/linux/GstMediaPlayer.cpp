@@ -75,7 +75,7 @@ struct GstMediaPlayer::Impl {
     bool seekable = true;
     std::optional<bool> serverRanges; // from the http response, when there was one
 
-    std::deque<std::pair<int, int>> pending;
+    std::deque<PlayStateEvent> pending;
     bool deliveryPosted = false;
 
     bool ensurePipeline();
@@ -276,7 +276,7 @@ void GstMediaPlayer::Impl::changeState(int newState)
 {
     if (newState == state)
         return;
-    pending.emplace_back(state, newState);
+    pending.push_back(q.stateEvent(state, newState));
     state = newState;
     postDelivery();
 }
@@ -301,7 +301,7 @@ void GstMediaPlayer::Impl::deliver()
     while (!pending.empty()) {
         auto e = pending.front();
         pending.pop_front();
-        q.notifyPlayState(e.first, e.second);
+        q.notifyPlayState(e);
     }
 }
 
@@ -534,6 +534,7 @@ void GstMediaPlayer::setFileName(const std::string& name)
         d->updatePosition();
         d->changeState(Stopped);
     }
+    beginItem();
     gst_element_set_state(d->playbin, GST_STATE_READY);
     // Whatever the last item left on the bus belongs to it.
     gst_bus_set_flushing(d->bus, TRUE);

@@ -1,5 +1,6 @@
 #include "X11WindowSystem.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QWidget>
 #include <qguiapplication_platform.h>
@@ -38,14 +39,72 @@ template <class Reply> struct Freed {
 
 } // namespace
 
-struct X11WindowSystem::State {
+struct X11WindowSystem::State : QAbstractNativeEventFilter {
     xcb_connection_t* c = nullptr;
     xcb_window_t root = 0;
     xcb_atom_t active = 0, check = 0, extents = 0, wmState = 0, hidden = 0, above = 0;
-    // What was learnt about the current foreground window on this tick.
+    // What was learnt about the current foreground window at the last refresh.
     xcb_window_t window = 0;
     bool visible = false;
     std::optional<PixelRect> rect;
+    // Foreign windows whose changes we are told of: the one in front and the manager's.
+    xcb_window_t watched = 0, watchedManager = 0;
+    bool stale = true;
+    std::uint64_t refreshes = 0;
+
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        const auto* e = static_cast<const xcb_generic_event_t*>(message);
+        switch (e->response_type & 0x7f) {
+        case XCB_PROPERTY_NOTIFY: {
+            const auto* p = static_cast<const xcb_property_notify_event_t*>(message);
+            if ((p->window == root && (p->atom == active || p->atom == check)) ||
+                (p->window == watched && (p->atom == extents || p->atom == wmState)))
+                stale = true;
+            break;
+        }
+        case XCB_CONFIGURE_NOTIFY:
+            stale |= static_cast<const xcb_configure_notify_event_t*>(message)->window == watched;
+            break;
+        case XCB_MAP_NOTIFY:
+            stale |= static_cast<const xcb_map_notify_event_t*>(message)->window == watched;
+            break;
+        case XCB_UNMAP_NOTIFY:
+            stale |= static_cast<const xcb_unmap_notify_event_t*>(message)->window == watched;
+            break;
+        case XCB_REPARENT_NOTIFY:
+            stale |= static_cast<const xcb_reparent_notify_event_t*>(message)->window == watched;
+            break;
+        case XCB_DESTROY_NOTIFY: {
+            const auto w = static_cast<const xcb_destroy_notify_event_t*>(message)->window;
+            stale |= w == watched || w == watchedManager;
+            break;
+        }
+        default:
+            break;
+        }
+        return false; // Qt still gets every event
+    }
+
+    // Asks to be told of changes to a foreign window, and no longer of the one before. Our
+    // event mask on a foreign window is ours alone; a window that has gone meanwhile
+    // answers with an error, which is dropped here rather than logged by Qt.
+    void watch(xcb_window_t& slot, xcb_window_t w, std::uint32_t mask)
+    {
+        if (slot == w)
+            return;
+        auto select = [this](xcb_window_t win, std::uint32_t m) {
+            if (win)
+                xcb_discard_reply(
+                    c,
+                    xcb_change_window_attributes_checked(c, win, XCB_CW_EVENT_MASK, &m).sequence);
+        };
+        select(slot, 0);
+        select(w, mask);
+        slot = w;
+    }
 
     xcb_atom_t atom(const char* name)
     {
@@ -86,30 +145,60 @@ X11WindowSystem::X11WindowSystem() : m(std::make_unique<State>())
     m->wmState = m->atom("_NET_WM_STATE");
     m->hidden = m->atom("_NET_WM_STATE_HIDDEN");
     m->above = m->atom("_NET_WM_STATE_ABOVE");
+    // Qt has its own interest in the root window; add ours to it rather than replace it.
+    Freed<xcb_get_window_attributes_reply_t> rootAttr{
+        xcb_get_window_attributes_reply(m->c, xcb_get_window_attributes(m->c, m->root), nullptr)};
+    const std::uint32_t mask =
+        (rootAttr ? rootAttr->your_event_mask : 0) | XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(m->c, m->root, XCB_CW_EVENT_MASK, &mask);
+    qApp->installNativeEventFilter(m.get());
 }
 
-X11WindowSystem::~X11WindowSystem() = default;
+X11WindowSystem::~X11WindowSystem()
+{
+    if (m->c && qApp)
+        qApp->removeNativeEventFilter(m.get());
+}
+
+std::uint64_t X11WindowSystem::refreshCount() const
+{
+    return m->refreshes;
+}
 
 WindowSystem::Handle X11WindowSystem::foregroundWindow()
 {
     State& s = *m;
+    if (!s.c || !s.root)
+        return 0;
+    if (!s.stale)
+        return s.window;
+    // Cleared before the questions: a change while they travel marks the answers stale.
+    s.stale = false;
+    ++s.refreshes;
     s.window = 0;
     s.visible = false;
     s.rect.reset();
-    if (!s.c || !s.root)
-        return 0;
     // Both questions travel together: one wait for the answers.
     auto checkCookie = s.ask(s.root, s.check, XCB_ATOM_WINDOW, 1);
     auto activeCookie = s.ask(s.root, s.active, XCB_ATOM_WINDOW, 1);
     const auto manager = s.window32(checkCookie);
     const auto active = s.window32(activeCookie);
-    if (!manager || !active || *active == 0 || ownWindow(*active))
+    // A manager that exits destroys its check window, which is how we learn of it.
+    s.watch(s.watchedManager, manager.value_or(0), XCB_EVENT_MASK_STRUCTURE_NOTIFY);
+    if (!manager || !active || *active == 0 || ownWindow(*active)) {
+        s.watch(s.watched, 0, 0);
         return 0;
+    }
     const auto self = s.window32(s.ask(*manager, s.check, XCB_ATOM_WINDOW, 1));
-    if (!self || *self != *manager)
+    if (!self || *self != *manager) {
+        s.watch(s.watched, 0, 0);
         return 0;
+    }
 
     const xcb_window_t w = *active;
+    // Watched before its geometry is read, so that a move in between is not missed. A
+    // reparenting manager tells the client of frame moves with a synthetic ConfigureNotify.
+    s.watch(s.watched, w, XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE);
     auto attrCookie = xcb_get_window_attributes(s.c, w);
     auto geoCookie = xcb_get_geometry(s.c, w);
     auto posCookie = xcb_translate_coordinates(s.c, w, s.root, 0, 0);

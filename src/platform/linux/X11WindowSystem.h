@@ -6,8 +6,11 @@
 // names itself: a manager that exited leaves stale properties), when the window has gone,
 // or when it is one of ours. windowRect(): the client area on the root grown by
 // _NET_FRAME_EXTENTS, in logical pixels. isVisible(): mapped and not _NET_WM_STATE_HIDDEN.
-// The answers for one window are fetched together and kept until that window or the
-// active window changes, or its next tick asks again (each foregroundWindow() call).
+// The answers for one window are fetched together (one wait) and kept until the X server
+// says something changed: the active window or the manager (root properties), or the
+// window itself (moved, resized, mapped, unmapped, destroyed, its state or frame). While
+// nothing changes, foregroundWindow() asks the server nothing. Change notices arrive
+// through Qt's event loop, so an answer lags a change by at most one turn of it.
 // Use only when Qt runs on xcb with a display; otherwise use QtWindowSystem.
 #include "platform/linux/QtWindowSystem.h"
 
@@ -26,6 +29,9 @@ public:
     bool isVisible(Handle window) override;
     std::optional<PixelRect> windowRect(Handle window) override;
     void makeTopmost(Handle window, bool on) override;
+
+    // How many times the answers were fetched from the server (for measurements).
+    std::uint64_t refreshCount() const;
 
 private:
     struct State;
