@@ -8,7 +8,7 @@
 namespace quavix {
 
 namespace {
-constexpr std::size_t ReadSize = 64 * 1024;
+constexpr std::size_t ReadSize = std::size_t{64} * 1024;
 
 std::string_view withoutCr(std::string_view line)
 {

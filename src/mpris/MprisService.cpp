@@ -252,9 +252,7 @@ void MprisService::openUri(const QString& uri)
     std::string name;
     if (url.isLocalFile())
         name = url.toLocalFile().toStdString();
-    else if (isStreamAddress(uri.toStdString()))
-        name = uri.toStdString();
-    else if (uri.startsWith(QLatin1Char('/')))
+    else if (isStreamAddress(uri.toStdString()) || uri.startsWith(QLatin1Char('/')))
         name = uri.toStdString();
     if (name.empty() || !m_commands.open)
         return;

@@ -106,6 +106,7 @@ void frmOpenLocation::cmdOK_Click()
 {
     hide();
     std::vector<std::string> history;
+    history.reserve(static_cast<std::size_t>(lstLocationHistory->count()));
     for (int i = 0; i < lstLocationHistory->count(); ++i)
         history.push_back(lstLocationHistory->item(i)->text().toStdString());
     if (openLocation(txtLocation->text().toStdString(), history))

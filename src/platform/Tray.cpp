@@ -30,7 +30,7 @@ std::array<std::uint8_t, NotifyIconData::Size> NotifyIconData::toBytes() const
 {
     std::array<std::uint8_t, Size> b{};
     const std::uint32_t ints[] = {cbSize, hWnd, uID, uFlags, uCallbackMessage, hIcon};
-    for (int i = 0; i < 6; ++i)
+    for (std::size_t i = 0; i < 6; ++i)
         put32(b.data() + 4 * i, ints[i]);
     std::memcpy(b.data() + 24, szTip.data(), szTip.size());
     return b;
@@ -40,7 +40,7 @@ NotifyIconData NotifyIconData::fromBytes(const std::array<std::uint8_t, Size>& b
 {
     NotifyIconData d;
     std::uint32_t* ints[] = {&d.cbSize, &d.hWnd, &d.uID, &d.uFlags, &d.uCallbackMessage, &d.hIcon};
-    for (int i = 0; i < 6; ++i)
+    for (std::size_t i = 0; i < 6; ++i)
         *ints[i] = get32(b.data() + 4 * i);
     std::memcpy(d.szTip.data(), b.data() + 24, d.szTip.size());
     return d;

@@ -280,9 +280,11 @@ QWidget* frmProperties::buildPlacementPage()
         {sliderProgramPlacementHorzCoarse, txtProgramPlacementHorzCoarse},
         {sliderProgramPlacementHorz, txtProgramPlacementHorz},
         {sliderProgramPlacementVert, txtProgramPlacementVert}};
-    for (auto [s, t] : pairs) {
+    for (const auto& pair : pairs) {
+        QLineEdit* t = pair.second;
         t->setText("0");
-        connect(s, &QSlider::valueChanged, t, [t](int v) { t->setText(QString::number(v)); });
+        connect(pair.first, &QSlider::valueChanged, t,
+                [t](int v) { t->setText(QString::number(v)); });
     }
     return page;
 }

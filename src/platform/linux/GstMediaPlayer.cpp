@@ -98,7 +98,7 @@ struct GstMediaPlayer::Impl {
         std::string uri;
         std::optional<std::filesystem::path> localFile;
     };
-    std::optional<Resolved> resolve(const std::string& name);
+    std::optional<Resolved> resolve(const std::string& item);
     // Pops bus messages until the item prerolled, failed, ended or the deadline passed;
     // true when it opened (endedEarly: it ended while opening).
     bool waitForPreroll(GstStateChangeReturn ret, bool& endedEarly);
@@ -359,9 +359,9 @@ void GstMediaPlayer::Impl::refreshDuration()
 {
     if (!playbin || durationExact || (state != Playing && state != Paused))
         return;
-    gint64 d = 0;
-    if (gst_element_query_duration(playbin, GST_FORMAT_TIME, &d) && d > 0) {
-        duration = static_cast<double>(d) / GST_SECOND;
+    gint64 ns = 0;
+    if (gst_element_query_duration(playbin, GST_FORMAT_TIME, &ns) && ns > 0) {
+        duration = static_cast<double>(ns) / GST_SECOND;
         durationExact = true;
     }
 }
@@ -405,38 +405,38 @@ void GstMediaPlayer::setNoticeHandler(std::function<void(const std::string&)> ha
     d->noticeHandler = std::move(handler);
 }
 
-std::optional<GstMediaPlayer::Impl::Resolved> GstMediaPlayer::Impl::resolve(const std::string& name)
+std::optional<GstMediaPlayer::Impl::Resolved> GstMediaPlayer::Impl::resolve(const std::string& item)
 {
-    if (isStreamAddress(name)) {
-        std::string scheme = schemeOf(name);
+    if (isStreamAddress(item)) {
+        std::string scheme = schemeOf(item);
         network = scheme != "file";
         if (!gst_uri_protocol_is_supported(GST_URI_SRC, scheme.c_str())) {
-            fail(ErrorNoHandler, "Cannot play \"" + name + "\": No URI handler for the \"" +
+            fail(ErrorNoHandler, "Cannot play \"" + item + "\": No URI handler for the \"" +
                                      scheme + "\" protocol is installed.");
             return std::nullopt;
         }
-        return Resolved{name, std::nullopt};
+        return Resolved{item, std::nullopt};
     } else {
         std::error_code ec;
-        std::filesystem::path path = std::filesystem::absolute(name, ec);
+        std::filesystem::path path = std::filesystem::absolute(item, ec);
         if (ec || !std::filesystem::exists(path, ec)) {
-            fail(ErrorNotFound, "Cannot play \"" + name + "\": the file does not exist.");
+            fail(ErrorNotFound, "Cannot play \"" + item + "\": the file does not exist.");
             return std::nullopt;
         }
         if (std::filesystem::is_directory(path, ec)) {
-            fail(ErrorNotFound, "Cannot play \"" + name + "\": it is a folder, not a file.");
+            fail(ErrorNotFound, "Cannot play \"" + item + "\": it is a folder, not a file.");
             return std::nullopt;
         }
         // A FIFO or a device would block the source's open and with it the whole program.
         if (!std::filesystem::is_regular_file(path, ec)) {
-            fail(ErrorNotFound, "Cannot play \"" + name + "\": it is not a plain file.");
+            fail(ErrorNotFound, "Cannot play \"" + item + "\": it is not a plain file.");
             return std::nullopt;
         }
         GError* err = nullptr;
         gchar* fileUri = g_filename_to_uri(path.c_str(), nullptr, &err);
         if (!fileUri) {
             fail(ErrorNotFound,
-                 "Cannot play \"" + name + "\": " + (err ? err->message : "bad file name"));
+                 "Cannot play \"" + item + "\": " + (err ? err->message : "bad file item"));
             g_clear_error(&err);
             return std::nullopt;
         }

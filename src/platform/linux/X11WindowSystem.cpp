@@ -95,11 +95,11 @@ struct X11WindowSystem::State : QAbstractNativeEventFilter {
     {
         if (slot == w)
             return;
-        auto select = [this](xcb_window_t win, std::uint32_t m) {
+        auto select = [this](xcb_window_t win, std::uint32_t eventMask) {
             if (win)
                 xcb_discard_reply(
-                    c,
-                    xcb_change_window_attributes_checked(c, win, XCB_CW_EVENT_MASK, &m).sequence);
+                    c, xcb_change_window_attributes_checked(c, win, XCB_CW_EVENT_MASK, &eventMask)
+                           .sequence);
         };
         select(slot, 0);
         select(w, mask);

@@ -17,7 +17,7 @@ std::optional<double> estimateMp3Duration(const std::filesystem::path& path)
     if (ec)
         return std::nullopt;
     std::ifstream in(path, std::ios::binary);
-    std::vector<unsigned char> buf(64 * 1024);
+    std::vector<unsigned char> buf(std::size_t{64} * 1024);
     in.read(reinterpret_cast<char*>(buf.data()), static_cast<std::streamsize>(buf.size()));
     buf.resize(static_cast<std::size_t>(in.gcount()));
 
@@ -31,7 +31,7 @@ std::optional<double> estimateMp3Duration(const std::filesystem::path& path)
             return std::nullopt;
         in.clear();
         in.seekg(static_cast<std::streamoff>(skip));
-        buf.assign(64 * 1024, 0);
+        buf.assign(std::size_t{64} * 1024, 0);
         in.read(reinterpret_cast<char*>(buf.data()), static_cast<std::streamsize>(buf.size()));
         buf.resize(static_cast<std::size_t>(in.gcount()));
     }
