@@ -269,16 +269,12 @@ void Form1::paintEvent(QPaintEvent* event)
 void Form1::runRestOfStartUp()
 {
     m_restOfStartUp = RestOfStartUp::Scheduled;
-    // Once the paint is on the screen. The play-list player's start comes first, so that a
-    // file from the command line sounds as early as it can; the rest runs right behind it
-    // (inside the player's wait, when it plays). Real zero timers, not posted calls: those
-    // would overtake timerPlay.
+    // Once the paint is on the screen. The play-list player's start is not held for it: the
+    // station may start right behind the load, and a player started after it would take
+    // the station's song for the current entry and move past it. Real zero timers, not
+    // posted calls: those would overtake timerPlay.
     afterEvents([this] {
         m_restOfStartUp = RestOfStartUp::Done;
-        if (m_playerStartHeld) {
-            m_playerStartHeld = false;
-            timerPlay->start();
-        }
         afterEvents([this] {
             if (!m_unloaded)
                 finishLoad();
@@ -717,11 +713,6 @@ void Form1::mmControlChanged()
 
 void Form1::startPlayListPlayer()
 {
-    // Held until the strip has painted at start-up (see runRestOfStartUp()).
-    if (m_restOfStartUp != RestOfStartUp::Done) {
-        m_playerStartHeld = true;
-        return;
-    }
     // One pending run at most: arming it again before it ran changes nothing.
     if (!timerPlay->isActive())
         timerPlay->start();
@@ -729,13 +720,12 @@ void Form1::startPlayListPlayer()
 
 void Form1::cancelPlayListPlayer()
 {
-    m_playerStartHeld = false;
     timerPlay->stop();
 }
 
 bool Form1::playListPlayerPending() const
 {
-    return m_playerStartHeld || timerPlay->isActive();
+    return timerPlay->isActive();
 }
 
 void Form1::disableTimers()

@@ -252,7 +252,6 @@ private:
     CloseReason m_closeReason = CloseReason::User;
     enum class RestOfStartUp { Waiting, Scheduled, Done };
     RestOfStartUp m_restOfStartUp = RestOfStartUp::Done;
-    bool m_playerStartHeld = false; // a start asked for before the rest of start-up ran
     qint64 m_firstIconKey = 0;      // the strip-only picture the load set
 };
 
