@@ -97,8 +97,8 @@ name-quotes         | -                     | profile; CHECK=listed | "$R/it's \
 name-command        | -                     | profile; CHECK=listed | "$R/\$(touch pwned).mp3" |
 name-backticks      | -                     | profile; CHECK=listed | "$R/\`touch pwned\`.mp3" |
 name-newline        | line break            | profile; echo old >list.m3u; keep list.m3u | "$R/two"$'\n'"lines.mp3" |
-name-dash           | -                     | profile; CHECK=listed | "-style.mp3" |
-name-dash-options   | -                     | profile; CHECK=listed | "--reverse" |
+name-dash           | -                     | profile; CHECK=listed | "./-style.mp3" |
+name-dash-options   | -                     | profile; CHECK=listed | "./--reverse" |
 media-text-as-mp3   | -                     | profile; echo 'not a song' >fake.mp3; keep fake.mp3 | "$R/fake.mp3" |
 media-empty-wav     | -                     | profile; : >empty.wav; keep empty.wav | "$R/empty.wav" |
 media-truncated-mp3 | -                     | profile; head -c 700 "$song" >cut.mp3; keep cut.mp3 | "$R/cut.mp3" |
