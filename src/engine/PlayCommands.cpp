@@ -1,16 +1,11 @@
 #include "PlayCommands.h"
 
 #include "engine/PlayListPlayer.h"
-#include "platform/TextFiles.h"
+#include "platform/FileReplace.h"
 #include "startup/Globals.h"
 #include "startup/HandOff.h"
 #include "startup/Services.h"
 #include "startup/Windows.h"
-
-#include <cstdlib>
-#include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace quavix {
 
@@ -20,17 +15,6 @@ const char* const PlayFileFilter =
     "RealNetwork Files (*.ra;*.ram;*.rm;*.rmm)|*.ra;*.ram;*.rm;*.rmm|"
     "MIDI (*.mid;*.rmi)|*.mid;*.rmi|Misc. Sound Files (*.au;*.snd)|*.au;*.snd";
 
-namespace {
-mode_t currentUmask()
-{
-    // Reading the mask means setting it; set it straight back (one thread at start-up and
-    // in handlers, so nothing else creates files in between).
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
-}
-} // namespace
-
 bool writePlayList(const std::string& path, const std::vector<std::string>& entries)
 {
     if (path.empty())
@@ -39,33 +23,12 @@ bool writePlayList(const std::string& path, const std::vector<std::string>& entr
         if (holdsLineBreak(e))
             return false;
     }
-    // The rename replaces what it lands on: land on the link's target, so that a play list
-    // kept behind a symbolic link stays one, and give the new file the old one's mode.
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::path target = path;
-    if (fs::is_symlink(target, ec)) {
-        fs::path resolved = fs::weakly_canonical(target, ec);
-        if (ec)
-            return false;
-        target = resolved;
-    }
-    struct stat old {};
-    const bool existed = ::stat(target.c_str(), &old) == 0;
-    std::string temp = target.string() + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return false;
     std::string data;
     for (const auto& e : entries)
         data += e + "\r\n";
-    bool ok = text::writeAll(fd, data);
-    ok = ::fchmod(fd, existed ? (old.st_mode & 07777) : (0666 & ~currentUmask())) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(temp.c_str(), target.c_str()) == 0)
-        return true;
-    ::unlink(temp.c_str());
-    return false;
+    // A list behind a symbolic link stays one, and keeps its permissions.
+    std::string error;
+    return replaceFile(path, data, error);
 }
 
 void playFileCommand()
