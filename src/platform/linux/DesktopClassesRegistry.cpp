@@ -137,33 +137,9 @@ bool installed(const std::string& desktopId)
 }
 
 // The mimeapps.list files, most important first.
-std::vector<std::string> mimeAppsFiles()
-{
-    std::vector<std::string> desktops;
-    if (const char* v = std::getenv("XDG_CURRENT_DESKTOP")) {
-        std::stringstream s(v);
-        for (std::string d; std::getline(s, d, ':');)
-            if (!d.empty())
-                desktops.push_back(lowered(d));
-    }
-    std::vector<std::string> dirs{xdg::configHome()};
-    for (const auto& d : xdg::configDirs())
-        dirs.push_back(d);
-    dirs.push_back(xdg::dataHome() + "/applications");
-    for (const auto& d : xdg::dataDirs())
-        dirs.push_back(d + "/applications");
-    std::vector<std::string> files;
-    for (const auto& d : dirs) {
-        for (const auto& desktop : desktops)
-            files.push_back(d + "/" + desktop + "-mimeapps.list");
-        files.push_back(d + "/mimeapps.list");
-    }
-    return files;
-}
-
 std::optional<std::string> defaultApplication(const std::string& mimeType)
 {
-    for (const auto& file : mimeAppsFiles()) {
+    for (const auto& file : xdg::mimeAppsFiles()) {
         bool inDefaults = false;
         for (const auto& raw : readLines(file)) {
             std::string line = trimmed(raw);

@@ -35,33 +35,6 @@ std::vector<std::string> readLines(const std::string& path)
     return lines;
 }
 
-std::vector<std::string> mimeAppsFiles()
-{
-    std::vector<std::string> desktops;
-    if (const char* v = std::getenv("XDG_CURRENT_DESKTOP")) {
-        std::stringstream s(v);
-        for (std::string d; std::getline(s, d, ':');) {
-            std::transform(d.begin(), d.end(), d.begin(),
-                           [](unsigned char c) { return char(std::tolower(c)); });
-            if (!d.empty())
-                desktops.push_back(d);
-        }
-    }
-    std::vector<std::string> dirs{xdg::configHome()};
-    for (const auto& d : xdg::configDirs())
-        dirs.push_back(d);
-    dirs.push_back(xdg::dataHome() + "/applications");
-    for (const auto& d : xdg::dataDirs())
-        dirs.push_back(d + "/applications");
-    std::vector<std::string> files;
-    for (const auto& d : dirs) {
-        for (const auto& desktop : desktops)
-            files.push_back(d + "/" + desktop + "-mimeapps.list");
-        files.push_back(d + "/mimeapps.list");
-    }
-    return files;
-}
-
 std::optional<std::string> entryPath(const std::string& desktopId)
 {
     // An id is a file name, never a path: "../x.desktop" must not reach outside the folders.
@@ -81,7 +54,7 @@ std::optional<std::string> entryPath(const std::string& desktopId)
 
 std::optional<std::string> associated(const std::string& group)
 {
-    for (const auto& file : mimeAppsFiles()) {
+    for (const auto& file : xdg::mimeAppsFiles()) {
         bool inGroup = false;
         for (const auto& line : readLines(file)) {
             if (!line.empty() && line[0] == '[') {

@@ -5,6 +5,7 @@
 //
 // Header-only on purpose: the start-up layer needs the default log folder without linking
 // the real services.
+#include <cctype>
 #include <cstdlib>
 #include <pwd.h>
 #include <string>
@@ -84,6 +85,41 @@ inline std::vector<std::string> configDirs()
 inline std::vector<std::string> dataDirs()
 {
     return dirList("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
+}
+
+// The mimeapps.list files in the order the association rules read them: the config
+// folders, then the applications folders; in each, those of $XDG_CURRENT_DESKTOP (lowered,
+// in its order) before the plain one.
+inline std::vector<std::string> mimeAppsFiles()
+{
+    std::vector<std::string> desktops;
+    if (const char* v = std::getenv("XDG_CURRENT_DESKTOP")) {
+        std::string d;
+        for (const char* c = v;; ++c) {
+            if (*c == ':' || *c == '\0') {
+                if (!d.empty())
+                    desktops.push_back(d);
+                d.clear();
+                if (*c == '\0')
+                    break;
+            } else {
+                d += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+            }
+        }
+    }
+    std::vector<std::string> dirs{configHome()};
+    for (const auto& d : configDirs())
+        dirs.push_back(d);
+    dirs.push_back(dataHome() + "/applications");
+    for (const auto& d : dataDirs())
+        dirs.push_back(d + "/applications");
+    std::vector<std::string> files;
+    for (const auto& d : dirs) {
+        for (const auto& desktop : desktops)
+            files.push_back(d + "/" + desktop + "-mimeapps.list");
+        files.push_back(d + "/mimeapps.list");
+    }
+    return files;
 }
 
 // The program's own folders.
