@@ -252,7 +252,7 @@ private:
     CloseReason m_closeReason = CloseReason::User;
     enum class RestOfStartUp { Waiting, Scheduled, Done };
     RestOfStartUp m_restOfStartUp = RestOfStartUp::Done;
-    qint64 m_firstIconKey = 0;      // the strip-only picture the load set
+    qint64 m_firstIconKey = 0; // the strip-only picture the load set
 };
 
 } // namespace quavix
