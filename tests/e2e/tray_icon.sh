@@ -47,8 +47,11 @@ read -r x y <<<"$(centre "$strip")"
 xdotool mousemove "$x" "$y" click 3
 menu_open() { [ "$(visible_count)" -ge 3 ]; } # strip, icon, menu
 wait_for menu_open 5 || fail "no menu on the strip"
+open=$(visible_count)
 xdotool key m
 wait_for "! viewable $strip" 5 || fail "Minimize to System Tray did not hide the strip"
+# The menu may still be unmapping; count from the state once both are gone.
+wait_for '[ "$(visible_count)" -le $((open - 2)) ]' 5 || fail "the strip's menu stayed open"
 
 # A right click on the icon brings up the menu by itself; the strip stays hidden.
 read -r x y <<<"$(centre "$icon")"
