@@ -1,6 +1,5 @@
 // The play engine's pure pieces and single steps: the song name convention, the song
 // folder list, choosing the next song, the activity log, the path utilities.
-#include "engine/RenameDialog.h"
 #include "engine/SongFileName.h"
 #include "engine/clsActivityLog.h"
 #include "engine/clsAdjustForAmpersand.h"
@@ -96,16 +95,6 @@ bool select()
     return false;
 }
 
-// The rename window without the toolkit: records what the engine put in it.
-class RecordingRenameDialog : public RenameDialogPort {
-public:
-    std::string currentName, songPath;
-    int shows = 0;
-    void setCurrentName(const std::string& n) override { currentName = n; }
-    void setSongPath(const std::string& p) override { songPath = p; }
-    void showModeless() override { ++shows; }
-    void hideDialog() override {}
-};
 } // namespace
 
 TEST(NextSong, OneLineListRepeatsAndEmptyListsEndInBothOrders)
@@ -163,28 +152,6 @@ TEST(NextSong, RandomOrderWithTwoSongsAlternates)
     EXPECT_EQ(rig.random.seeds, 5);
 }
 
-TEST(NextSong, BadNameStopsTheEngineAndOffersTheRename)
-{
-    Rig rig;
-    auto* dialog = new RecordingRenameDialog;
-    int loads = 0;
-    setResetSongFileNameLoader([&] {
-        ++loads;
-        return std::unique_ptr<RenameDialogPort>(dialog);
-    });
-    rig.writeList({"/m/Artist-Album-1999-Re-Entry-3_10.mp3"});
-    globals().gLogDate = "20261206";
-    ASSERT_FALSE(select());
-    EXPECT_TRUE(globals().gStopPlay);
-    EXPECT_EQ(loads, 1);
-    EXPECT_EQ(dialog->shows, 1);
-    EXPECT_EQ(dialog->currentName, "/m/Artist-Album-1999-Re-Entry-3_10.mp3");
-    EXPECT_EQ(dialog->songPath, "/m/Artist-Album-1999-Re-Entry-3_10.mp3");
-    EXPECT_EQ(globals().gLogDate, ""); // the renamed file is listed afresh on the next cycle
-    unloadResetSongFileName();
-    setResetSongFileNameLoader(nullptr);
-}
-
 TEST(ActivityLog, HeaderOnceAndRowsInTheirLayout)
 {
     Rig rig;
@@ -222,21 +189,20 @@ TEST(ActivityLog, HeaderOnceAndRowsInTheirLayout)
 
 TEST(PathText, FolderPartAndDoubledAmpersands)
 {
-    const std::pair<std::string, std::string> folders[] = {{"/music/rock/song.mp3", "/music/rock/"},
-                                                           {"/song.mp3", "/"},
-                                                           {"a/b", "a/"},
-                                                           {"/music/", "/music/"},
-                                                           {"song.mp3", ""},
-                                                           {"", ""}};
-    for (const auto& [in, out] : folders)
+    using Pairs = std::vector<std::pair<std::string, std::string>>;
+    for (const auto& [in, out] : Pairs{{"/music/rock/song.mp3", "/music/rock/"},
+                                       {"/song.mp3", "/"},
+                                       {"a/b", "a/"},
+                                       {"/music/", "/music/"},
+                                       {"song.mp3", ""},
+                                       {"", ""}})
         EXPECT_EQ(clsGetDriveDirFromFilename().fPerformGetDriveDirFromFilename(in), out) << in;
-    const std::pair<std::string, std::string> ampersands[] = {{"Rock & Roll", "Rock && Roll"},
-                                                              {"A&&B", "A&&&&B"},
-                                                              {"Q&A&", "Q&&A&&"},
-                                                              {"&", "&&"},
-                                                              {"", ""},
-                                                              {"x", "x"}};
-    for (const auto& [in, out] : ampersands) {
+    for (const auto& [in, out] : Pairs{{"Rock & Roll", "Rock && Roll"},
+                                       {"A&&B", "A&&&&B"},
+                                       {"Q&A&", "Q&&A&&"},
+                                       {"&", "&&"},
+                                       {"", ""},
+                                       {"x", "x"}}) {
         std::string text = in;
         EXPECT_EQ(clsAdjustForAmpersand().fPerformAdjustForAmpersand(text), out);
         EXPECT_EQ(text, out);

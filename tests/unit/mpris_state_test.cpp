@@ -5,7 +5,6 @@
 #include "platform/MediaPlayer.h"
 #include "platform/MediaVolume.h"
 
-#include <cmath>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <limits>
@@ -21,13 +20,11 @@ TEST(MprisMetadata, SongsFilesAndAddresses)
         std::string url, title, artist, album, year;
     };
     const std::string cwd = std::filesystem::current_path().lexically_normal().string();
-    const std::string song = "Alpha Band - First Disc - 2001 - Opening Song - 3_25.mp3";
     const std::string address = "http://radio.example/A - B - 2000 - C - 1_00.mp3";
+    // Blanks in a song's name, escaped in its URL: also the e2e test with playerctl.
     for (const Case& c : {
-             Case{"/music/" + song, 205.5, 205500000,
-                  "file:///music/Alpha%20Band%20-%20First%20Disc%20-%202001%20-%20Opening%20"
-                  "Song%20-%203_25.mp3",
-                  "Opening Song", "Alpha Band", "First Disc", "2001"},
+             Case{"/m/G - C - 1999 - T - 1_05.mp3", 65.5, 65500000,
+                  "file:///m/G%20-%20C%20-%201999%20-%20T%20-%201_05.mp3", "T", "G", "C", "1999"},
              // The player knows no length yet: the name's stands in.
              Case{"/m/G-CD-1999-T-1_05.mp3", 0, 65000000, "file:///m/G-CD-1999-T-1_05.mp3", "T",
                   "G", "CD", "1999"},
@@ -35,8 +32,6 @@ TEST(MprisMetadata, SongsFilesAndAddresses)
              // escaped.
              Case{"/m/plain #1 100%.mp3", 10, 10000000, "file:///m/plain%20%231%20100%25.mp3",
                   "plain #1 100%.mp3", "", "", ""},
-             Case{"/m/a - b - c.mp3", 1, 1000000, "file:///m/a%20-%20b%20-%20c.mp3",
-                  "a - b - c.mp3", "", "", ""},
              Case{"rel/x.wav", 1, 1000000, "file://" + cwd + "/rel/x.wav", "x.wav", "", "", ""},
              // An address is shown as it is, even when it looks like a song's name.
              Case{address, 0, 0, address, address, "", "", ""},
@@ -86,8 +81,6 @@ TEST(MprisVolume, EveryStepOfTheScaleRoundTripsAndTheEndsClamp)
         ASSERT_EQ(volumeFromLinear(linearVolume(h)), h) << h;
     EXPECT_EQ(linearVolume(MinVolume), 0.0);
     EXPECT_EQ(linearVolume(MaxVolume), 1.0);
-    EXPECT_NEAR(linearVolume(-602), 0.5, 1e-4);
-    EXPECT_EQ(volumeFromLinear(0.5), -602);
     for (double outside : {0.0, -1.0, std::numeric_limits<double>::quiet_NaN(), 1e-300})
         EXPECT_EQ(volumeFromLinear(outside), MinVolume) << outside;
     for (double loud : {1.0, 2.5, std::numeric_limits<double>::infinity()})

@@ -213,6 +213,7 @@ TEST(Transport, NextEndsTheItemAndTheListMovesOn)
     EXPECT_LT(h.process.sleptMs, 3 * 30 * 1000) << "the first item did not play out";
 }
 
+// Stop in the middle of a list is the ui suite's transport test; here what comes after it.
 TEST(Transport, StopIdlesAndPlayResumesWithTheNextEntry)
 {
     Rig h;
@@ -223,10 +224,7 @@ TEST(Transport, StopIdlesAndPlayResumesWithTheNextEntry)
     h.whenOpened(2, [] { PlayListPlayer::stop(); });
     pressPlay(h);
     h.process.processEvents(); // the stop event arrives after the handler
-    EXPECT_EQ(h.media.opened, (Strings{s[0], s[1]}));
-    EXPECT_TRUE(g.gStopPlay) << "stopped before its end";
-    EXPECT_FALSE(g.gPlayingPlayList);
-    EXPECT_EQ(h.media.playState(), MediaPlayer::Stopped);
+    ASSERT_EQ(h.media.opened, (Strings{s[0], s[1]}));
 
     // A start armed before Stop is dropped too.
     PlayListPlayer::start();
@@ -267,13 +265,9 @@ TEST(PlayFile, CancelOrAnUnwritableListLeaveListAndPlaybackAlone)
     Rig h;
     auto s = h.songs(2);
     h.writeList(s);
-    playFileCommand();
-    ASSERT_EQ(h.dialogs.fileRequests.size(), 1u);
-    EXPECT_TRUE(h.dialogs.fileRequests[0].mustExist);
+    playFileCommand(); // cancelled
     EXPECT_EQ(h.readList(), s[0] + "\r\n" + s[1] + "\r\n");
-    EXPECT_TRUE(h.window.timer1);
-
-    h.window.timer1 = false;
+    h.window.timer1 = false; // Cancel turned it on again
     globals().gPlayListFile = h.box.path("no-such-folder/list.m3u");
     h.dialogs.fileAnswers.push_back(s[0]);
     playFileCommand();
@@ -292,6 +286,8 @@ TEST(PlayFile, ChosenFileReplacesTheListAndPlaysAfterTheCurrentItem)
     h.dialogs.fileAnswers.push_back(chosen);
     h.whenOpened(2, [] { playFileCommand(); });
     pressPlay(h);
+    ASSERT_EQ(h.dialogs.fileRequests.size(), 1u);
+    EXPECT_TRUE(h.dialogs.fileRequests[0].mustExist);
     EXPECT_EQ(h.readList(), chosen + "\r\n");
     EXPECT_EQ(h.media.opened, (Strings{s[0], s[1], chosen}));
     EXPECT_EQ(quavix::testing::enabledButtons(h.window.bar).substr(0, 7), "PNYUBSX");
@@ -349,22 +345,7 @@ TEST(PlayListFile, WriteIsAllOrNothingAndTheReaderTakesLongLines)
     EXPECT_EQ(h.readList(), "a\r\nb c\r\n");
     EXPECT_FALSE(std::filesystem::exists(h.playList + ".new"));
 
-    // Behind a symbolic link, with its own permissions: both survive the replacement.
-    namespace fs = std::filesystem;
-    const std::string target =
-        quavix::testing::writeText(h.box.root() / "lists" / "real.m3u", "x\r\n");
-    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
-    fs::remove(h.playList);
-    fs::create_symlink("lists/real.m3u", h.playList);
-    EXPECT_TRUE(writePlayList(h.playList, {"linked"}));
-    EXPECT_TRUE(fs::is_symlink(h.playList));
-    EXPECT_EQ(quavix::testing::readText(target), "linked\r\n");
-    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(std::distance(fs::directory_iterator(h.box.root() / "lists"), {}), 1)
-        << "no temporary file left";
-    fs::remove(h.playList);
-
+    // Links and permissions kept: file_keeping_test covers every writer.
     std::string longLine(200 * 1024, 'x');
     quavix::testing::writeText(h.playList, longLine + "\r\nb\r\n\r\nc"); // no final line end
     EntryScan scan = scanPlayList(h.playList, "b", -1, true);

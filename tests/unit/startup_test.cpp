@@ -156,7 +156,7 @@ TEST_F(StartupTest, MainWithoutCommandLineLoadsAndShowsForm1)
     std::string list = listInProfile("keep.mp3\r\n");
     rig.options.put("Options", "AdjustForScreenFontSizeUpDown", "-30");
     rig.options.put("Options", "AdjustIconLeftRight", "12");
-    rig.options.put("Options", "AdjustIconUpDown", "garbage");
+    rig.options.put("Options", "AdjustIconUpDown", "7"); // each key to its own value
     bool engine = false;
     EXPECT_FALSE(runMain({[&] { engine = true; }}));
 
@@ -166,7 +166,7 @@ TEST_F(StartupTest, MainWithoutCommandLineLoadsAndShowsForm1)
     EXPECT_FALSE(g.gCommandLineFile);
     EXPECT_EQ(g.gAdjustFontUpDown, -30);
     EXPECT_EQ(g.gAdjustFontLeftRight, 0);
-    EXPECT_EQ(g.gAdjustIconUpDown, 0);
+    EXPECT_EQ(g.gAdjustIconUpDown, 7);
     EXPECT_EQ(g.gAdjustIconLeftRight, 12);
     EXPECT_EQ(loads, 1);
     EXPECT_EQ(rig.window.visibleCalls, std::vector<bool>{true});
