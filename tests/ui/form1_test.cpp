@@ -56,6 +56,7 @@ TEST_F(Form1Test, FirstLoadShowsOnlyTheIconAndTheTrayIconGoesWithTheWindow)
     EXPECT_TRUE(f.Timer1->isActive());
     EXPECT_FALSE(f.timerChangeIcon->isActive() || f.timerPlay->isActive());
     EXPECT_EQ(random.seeds, 0);
+    EXPECT_EQ(media.volume(), 0) << "full volume";
 
     // Tray icon: added at load, deleted at unload.
     ASSERT_EQ(tray.calls.size(), 1u);
