@@ -1,5 +1,6 @@
 #include "IconSet.h"
 
+#include "properties/IconRaster.h"
 #include "startup/Globals.h"
 
 #include <QFileInfo>
@@ -38,6 +39,13 @@ QString IconSet::resourcePath(int i)
 
 QPixmap IconSet::pixmap(int i, int size)
 {
+    i = valid(i);
+    if (size == IconRaster::Size && i < IconRaster::Count) {
+        const int pixels = IconRaster::Size * IconRaster::Size;
+        const QImage drawn(reinterpret_cast<const uchar*>(IconRaster::Pixels + i * pixels),
+                           IconRaster::Size, IconRaster::Size, QImage::Format_ARGB32_Premultiplied);
+        return QPixmap::fromImage(drawn);
+    }
     QImageReader reader(resourcePath(i));
     reader.setScaledSize(QSize(size, size));
     return QPixmap::fromImage(reader.read());

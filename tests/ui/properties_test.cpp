@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QImageReader>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -288,3 +289,16 @@ TEST_F(PropertiesTest, AfterFileTriggerChangesTheIconOncePerFinishedFile)
 }
 
 } // namespace
+
+// The strip's first picture comes from the table drawn at build time: each entry must be the
+// drawing of its own index, as the image plugin draws it.
+TEST(IconSetTest, TheBuildTimePicturesAreTheDrawingsInTheirOrder)
+{
+    for (int i = 0; i < IconSet::Count; ++i) {
+        QImageReader reader(IconSet::resourcePath(i));
+        reader.setScaledSize(QSize(16, 16));
+        const QImage drawn = reader.read().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        ASSERT_FALSE(drawn.isNull()) << i;
+        EXPECT_EQ(IconSet::pixmap(i, 16).toImage().convertToFormat(drawn.format()), drawn) << i;
+    }
+}
