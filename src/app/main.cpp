@@ -44,10 +44,9 @@ void showMainWindow()
 quavix::MprisCommands mprisCommands()
 {
     using quavix::MprisCommand;
-    auto form1 = [] { return dynamic_cast<quavix::Form1*>(quavix::mainWindowIfLoaded()); };
     quavix::MprisCommands commands;
-    commands.action = [form1](MprisCommand command) -> QAction* {
-        quavix::Form1* f = form1();
+    commands.action = [](MprisCommand command) -> QAction* {
+        quavix::Form1* f = quavix::loadedForm1();
         if (!f)
             return nullptr;
         switch (command) {
@@ -66,8 +65,8 @@ quavix::MprisCommands mprisCommands()
     };
     commands.raise = showMainWindow;
     commands.quit = quavix::closeMainWindowWithoutAsking;
-    commands.open = [form1](const std::vector<std::string>& files) {
-        if (quavix::Form1* f = form1())
+    commands.open = [](const std::vector<std::string>& files) {
+        if (quavix::Form1* f = quavix::loadedForm1())
             f->Image1_OLEDragDrop(files);
     };
     return commands;
@@ -138,11 +137,12 @@ int main(int argc, char** argv)
         std::abort();
     }
 
-    // The first MP3 then opens in a fraction of the time; the strip does not wait for it.
+    // Reaching the session bus can mean starting its launcher: the strip does not wait for
+    // it, nor for the media framework (the first MP3 then opens in a fraction of the time).
+    quavix::afterFirstPaint([] { quavix::serveMpris(mprisCommands()); });
     quavix::afterFirstPaint([&media] { media.warmUp(); });
     quavix::installMainWindow();
     quavix::installResetSongFileName();
-    quavix::serveMpris(mprisCommands());
     quavix::TerminationSignals termination([](int) { quavix::closeMainWindowWithoutAsking(); });
     quavix::Main({[] { quavix::clsMainPerformLoop().fPerformPlaySongs(); }});
     return app.exec();
