@@ -8,10 +8,19 @@
 
 namespace quavix {
 
+namespace {
+QPointer<Form1>& made()
+{
+    static QPointer<Form1> form;
+    return form;
+}
+} // namespace
+
 void installMainWindow()
 {
     setMainWindowLoader([]() -> MainWindowPort* {
         auto* form = new Form1;
+        made() = form;
         // An unloaded window is only hidden (handlers may still be running in it); every
         // window made here goes when the application quits.
         QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp,
@@ -21,15 +30,20 @@ void installMainWindow()
     });
 }
 
+Form1* loadedForm1()
+{
+    Form1* form = made().data();
+    return form && mainWindowIfLoaded() == form ? form : nullptr;
+}
+
 void closeMainWindowWithoutAsking()
 {
-    auto* form = dynamic_cast<Form1*>(mainWindowIfLoaded());
+    Form1* form = loadedForm1();
     if (form && !form->isUnloaded()) {
         form->closeWithoutAsking(Form1::CloseReason::TaskManager);
         return;
     }
-    if (services().process)
-        services().process->endProgram();
+    services().process->endProgram();
 }
 
 } // namespace quavix

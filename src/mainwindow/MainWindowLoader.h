@@ -3,7 +3,12 @@
 // runs its load handler. The window lives until the application quits.
 namespace quavix {
 
+class Form1;
+
 void installMainWindow();
+
+// The window installMainWindow() made, while it is loaded; nullptr before and after.
+Form1* loadedForm1();
 
 // The process is told to end (a kill by the session or a task manager): Form1 closes without
 // the exit question, runs its unload steps (the options are saved) and the program ends.
