@@ -1,13 +1,67 @@
 #pragma once
-// Shared by the benchmark programs: the median of repeated runs and generated test songs.
+// Shared by the benchmark programs: every service set, the median of repeated runs and
+// generated test songs.
+#include "fakes/Fakes.h"
+#include "platform/OptionsStore.h"
+#include "platform/posix/IniProfile.h"
+#include "startup/Services.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <gst/gst.h>
+#include <map>
 #include <string>
 #include <vector>
 
 namespace bench {
+
+class MemoryOptions : public quavix::OptionsStore {
+public:
+    std::string get(const std::string&, const std::string&, const std::string& key,
+                    const std::string& defaultValue) override
+    {
+        auto it = m_values.find(key);
+        return it == m_values.end() ? defaultValue : it->second;
+    }
+    bool save(const std::string&, const std::string&, const std::string& key,
+              const std::string& value) override
+    {
+        m_values[key] = value;
+        return true;
+    }
+
+private:
+    std::map<std::string, std::string> m_values;
+};
+
+// Sets every service to a quiet double, as the program has them all set before anything runs;
+// a benchmark then puts in the real ones it measures.
+struct QuietServices {
+    quavix::fakes::FakeMediaPlayer media;
+    quavix::IniProfile profile;
+    MemoryOptions options;
+    quavix::fakes::MemoryClassesRegistry classes;
+    quavix::fakes::RecordingTray tray;
+    quavix::fakes::ScriptedDialogs dialogs;
+    quavix::fakes::FakeProcess process;
+    quavix::fakes::FixedClock clock;
+    quavix::fakes::ScriptedRandom random;
+    quavix::fakes::FakeWindowSystem windows;
+    quavix::fakes::ScriptedBrowser browser;
+
+    QuietServices()
+    {
+        process.endThrows = false;
+        quavix::services() = {&media,   &profile, &options, &classes, &tray,   &dialogs,
+                              &process, &clock,   &random,  &windows, &browser};
+        if (!quavix::services().complete())
+            std::abort(); // a service added to Services needs its double here
+    }
+    ~QuietServices() { quavix::services() = {}; }
+    QuietServices(const QuietServices&) = delete;
+    QuietServices& operator=(const QuietServices&) = delete;
+};
 
 inline double median(std::vector<double> v)
 {

@@ -218,6 +218,7 @@ void benchSoak(const fs::path& dir)
                 rssAt50 = rssMegabytes();
         }
     } player;
+    MediaPlayer* const quiet = services().media;
     services().media = &player;
     double t0 = nowSeconds();
     try {
@@ -239,7 +240,7 @@ void benchSoak(const fs::path& dir)
     }
     bool once = rows == songs && int(logged.size()) == songs &&
                 std::all_of(logged.begin(), logged.end(), [](auto& e) { return e.second == 1; });
-    services().media = nullptr;
+    services().media = quiet;
     std::printf("RESULT engine_soak_songs_logged_once %d songs\n", once ? rows : -rows);
     std::printf("RESULT engine_soak_rss_growth_50th_to_500th %.2f MB\n", growth);
     std::printf("RESULT engine_soak_seconds_per_song %.3f s\n", wall / songs);
@@ -256,6 +257,7 @@ int main(int argc, char** argv)
     std::string pattern = (fs::temp_directory_path() / "quavix-bench-engine-XXXXXX").string();
     const fs::path dir = mkdtemp(pattern.data());
 
+    bench::QuietServices quiet;
     AnswerOk dialogs;
     BenchProcess process;
     SystemClock clock;

@@ -1,6 +1,7 @@
 // CPU of one placement tick of the real main window on X11: with a window manager and a
 // foreign window in front (both started here when the display has no manager), nothing
 // moving. Prints RESULT lines; without an X11 display it prints nothing.
+#include "BenchSupport.h"
 #include "mainwindow/Form1.h"
 #include "platform/linux/X11WindowSystem.h"
 #include "platform/posix/IniOptionsStore.h"
@@ -67,6 +68,7 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(dir);
     ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
 
+    bench::QuietServices quiet;
     quavix::X11WindowSystem windows;
     quavix::IniOptionsStore options;
     quavix::Services& s = quavix::services();

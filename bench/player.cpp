@@ -185,6 +185,7 @@ public:
     }
 
 private:
+    bench::QuietServices m_quiet;
     TimedPlayer m_player;
     quavix::IniOptionsStore m_options;
     quavix::QtWindowSystem m_windows;

@@ -41,25 +41,6 @@ template <class F> double millis(F&& f)
     return msSince(t0);
 }
 
-class MemoryOptions : public quavix::OptionsStore {
-public:
-    std::string get(const std::string&, const std::string&, const std::string& key,
-                    const std::string& defaultValue) override
-    {
-        auto it = m_values.find(key);
-        return it == m_values.end() ? defaultValue : it->second;
-    }
-    bool save(const std::string&, const std::string&, const std::string& key,
-              const std::string& value) override
-    {
-        m_values[key] = value;
-        return true;
-    }
-
-private:
-    std::map<std::string, std::string> m_values;
-};
-
 // Answers every file dialog with the same name.
 class AnsweringDialogs : public quavix::Dialogs {
 public:
@@ -146,7 +127,8 @@ void close(quavix::frmPlayList* f)
 }
 
 struct Fixture {
-    MemoryOptions options;
+    bench::QuietServices quiet;
+    bench::MemoryOptions options;
     AnsweringDialogs dialogs;
     SeededRandom random;
     quavix::QtWindowSystem windows;
