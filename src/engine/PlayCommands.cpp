@@ -35,15 +35,12 @@ void playFileCommand()
 {
     auto& s = services();
     auto& g = globals();
-    std::optional<std::string> chosen;
-    if (s.dialogs) {
-        FileDialogRequest request;
-        request.title = "Open";
-        request.filter = PlayFileFilter;
-        request.filterIndex = 1;
-        request.mustExist = true;
-        chosen = s.dialogs->openFile(request);
-    }
+    FileDialogRequest request;
+    request.title = "Open";
+    request.filter = PlayFileFilter;
+    request.filterIndex = 1;
+    request.mustExist = true;
+    const std::optional<std::string> chosen = s.dialogs->openFile(request);
     if (chosen && !chosen->empty() && writePlayList(g.gPlayListFile, {*chosen})) {
         if (auto* w = mainWindow()) {
             w->mmControl().applyPlayListStart();
@@ -52,8 +49,7 @@ void playFileCommand()
         g.gCurrentFileName.clear();
         PlayListPlayer::forgetPosition();
         PlayListPlayer::cancelStart();
-        if (s.media)
-            s.media->stop();
+        s.media->stop();
         PlayListPlayer::start();
     }
     if (auto* w = mainWindow())
@@ -68,8 +64,7 @@ bool playDroppedFiles(const std::vector<std::string>& files)
     for (const auto& f : files) {
         if (holdsLineBreak(f)) {
             // Not one play list line: say so, and leave the list and the playback alone.
-            if (s.dialogs)
-                reportLineBreakName(f, *s.dialogs);
+            reportLineBreakName(f, *s.dialogs);
             return false;
         }
         if (!f.empty())
@@ -79,14 +74,11 @@ bool playDroppedFiles(const std::vector<std::string>& files)
         return false;
     g.gCurrentFileName = entries.front();
     PlayListPlayer::forgetPosition();
-    if (s.media)
-        s.media->stop();
-    if (s.process)
-        s.process->processEvents();
+    s.media->stop();
+    s.process->processEvents();
     PlayListPlayer::start();
     g.gPlayListSequential = true;
-    if (s.options)
-        s.options->save(ProgramTitle, "Options", "RandomSelectIconWhileRunning", "0");
+    s.options->save(ProgramTitle, "Options", "RandomSelectIconWhileRunning", "0");
     g.gPlayingPlayList = true;
     g.gPlayFirstEntry = true;
     return true;

@@ -145,7 +145,7 @@ void PlayListPlayer::run()
 {
     auto& g = globals();
     auto& s = services();
-    if (!s.media || !s.process || !hasEntries(g.gPlayListFile))
+    if (!hasEntries(g.gPlayListFile))
         return;
     bool seeded = false;
     long unplayed = 0;
@@ -211,14 +211,14 @@ void PlayListPlayer::previous()
 {
     auto& g = globals();
     auto* media = services().media;
-    if (!media || !isPlayable(g.gCurrentFileName))
+    if (!isPlayable(g.gCurrentFileName))
         return;
     EntryScan scan = scanPlayList(g.gPlayListFile, g.gCurrentFileName, currentIndexHint(), true);
     if (scan.index <= 0 || !scan.before)
         return;
     cancelStart();
     media->stop();
-    if (g.gPlayListSequential || !services().random) {
+    if (g.gPlayListSequential) {
         // The entry above is played as it stands.
         g.gCurrentFileName = *scan.before;
         position() = {std::move(*scan.before), scan.index - 1};
@@ -239,15 +239,13 @@ void PlayListPlayer::previous()
 void PlayListPlayer::next()
 {
     auto* media = services().media;
-    if (media && isGoingOn(media->playState()))
+    if (isGoingOn(media->playState()))
         media->setCurrentPosition(media->duration());
 }
 
 void PlayListPlayer::back()
 {
     auto* media = services().media;
-    if (!media)
-        return;
     double target = media->currentPosition() - 10.0;
     if (target >= 0)
         media->setCurrentPosition(target);
@@ -256,8 +254,6 @@ void PlayListPlayer::back()
 void PlayListPlayer::step()
 {
     auto* media = services().media;
-    if (!media)
-        return;
     double target = media->currentPosition() + 10.0;
     if (media->duration() >= target)
         media->setCurrentPosition(target);
@@ -265,14 +261,12 @@ void PlayListPlayer::step()
 
 void PlayListPlayer::pause()
 {
-    if (auto* media = services().media)
-        media->pause();
+    services().media->pause();
 }
 
 void PlayListPlayer::stop()
 {
-    if (auto* media = services().media)
-        media->stop();
+    services().media->stop();
     cancelStart();
     globals().gPlayingPlayList = false;
 }
@@ -288,7 +282,7 @@ void PlayListPlayer::playStateChanged(int, int newState, bool currentItem)
     }
     if (newState == MediaPlayer::Playing)
         globals().gStopPlay = false;
-    else if (newState == MediaPlayer::Stopped && media)
+    else if (newState == MediaPlayer::Stopped)
         globals().gStopPlay = media->duration() != media->currentPosition();
 }
 

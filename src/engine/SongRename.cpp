@@ -70,26 +70,21 @@ bool confirmSongRename(const std::string& sourcePath, const SongRenameFields& fi
 {
     Services& s = services();
     Globals& g = globals();
-    double duration = 0;
-    if (s.media) {
-        // Measuring raises play-state events that move gStopPlay; they are handled while the
-        // item is still open (so they read as a stop, not as an end) and then undone: only
-        // a completed rename releases the engine.
-        const bool stopped = g.gStopPlay;
-        s.media->setFileName(sourcePath);
-        duration = s.media->duration();
-        s.media->stop();
-        s.media->playState();
-        if (s.process)
-            s.process->processEvents();
-        s.media->setFileName("");
-        g.gStopPlay = stopped;
-    }
+    // Measuring raises play-state events that move gStopPlay; they are handled while the item
+    // is still open (so they read as a stop, not as an end) and then undone: only a completed
+    // rename releases the engine.
+    const bool stopped = g.gStopPlay;
+    s.media->setFileName(sourcePath);
+    const double duration = s.media->duration();
+    s.media->stop();
+    s.media->playState();
+    s.process->processEvents();
+    s.media->setFileName("");
+    g.gStopPlay = stopped;
     std::string problem = renameSongFile(sourcePath, buildSongFileName(fields, duration));
     if (!problem.empty()) {
-        if (s.dialogs)
-            s.dialogs->messageBox("Reset Song File Name", problem, MsgIcon::Exclamation,
-                                  MsgButtons::Ok);
+        s.dialogs->messageBox("Reset Song File Name", problem, MsgIcon::Exclamation,
+                              MsgButtons::Ok);
         return false;
     }
     g.gStopPlay = false;
@@ -102,8 +97,8 @@ void confirmCancelRename()
     std::string text = std::string("The song filename is not compatable.") + CrLf + CrLf +
                        "Select Yes to continue the cancel and exit the program." + CrLf + CrLf +
                        "Select No to stop the cancel and return to the rename screen.";
-    if (s.dialogs && s.dialogs->messageBox("Cancel Rename", text, MsgIcon::Information,
-                                           MsgButtons::YesNo) == MsgAnswer::Yes)
+    if (s.dialogs->messageBox("Cancel Rename", text, MsgIcon::Information, MsgButtons::YesNo) ==
+        MsgAnswer::Yes)
         s.process->endProgram();
 }
 

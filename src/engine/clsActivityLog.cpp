@@ -40,7 +40,7 @@ std::string quoted(const std::string& field)
 void reportUnwritable(const std::string& path, const std::string& reason)
 {
     static std::set<std::string> reported;
-    if (!reported.insert(path).second || !services().dialogs)
+    if (!reported.insert(path).second)
         return;
     services().dialogs->messageBox("Activity Log",
                                    "The activity log \"" + path +
@@ -102,7 +102,7 @@ void clsActivityLog::fCreateLogFile()
 void clsActivityLog::fAppendActivity()
 {
     const Globals& g = globals();
-    std::string when = services().clock ? services().clock->dateTimeText() : std::string();
+    std::string when = services().clock->dateTimeText();
     writeLine(fLogFileName(),
               fFormatActivityRow(when, g.gCurrentGroup, g.gCurrentCDTitle, g.gCurrentReleaseYear,
                                  g.gCurrentTitle, g.gCurrentLength, g.gCurrentFileName),

@@ -9,10 +9,7 @@ bool clsCheckForStop::fPerformCheckForStop()
 {
     if (globals().gStopPlay)
         return true;
-    Profile* profile = services().profile;
-    if (!profile)
-        return true;
-    return profile->read("Play Status", "Continue", "", globals().gCommandLine) != "Yes";
+    return services().profile->read("Play Status", "Continue", "", globals().gCommandLine) != "Yes";
 }
 
 } // namespace quavix

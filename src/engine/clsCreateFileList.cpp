@@ -74,12 +74,11 @@ void clsCreateFileList::fCreateFileList()
         std::ofstream list(g.gPlayListFile, std::ios::out | std::ios::trunc | std::ios::binary);
         if (!list) {
             int err = errno;
-            if (services().dialogs)
-                services().dialogs->messageBox(
-                    "Song List",
-                    "The song list \"" + g.gPlayListFile + "\" cannot be written: " +
-                        (err ? std::strerror(err) : "no file name") + ".",
-                    MsgIcon::Exclamation, MsgButtons::Ok);
+            services().dialogs->messageBox(
+                "Song List",
+                "The song list \"" + g.gPlayListFile +
+                    "\" cannot be written: " + (err ? std::strerror(err) : "no file name") + ".",
+                MsgIcon::Exclamation, MsgButtons::Ok);
             return;
         }
         for (const std::string& location : g.gMP3Locations) {

@@ -14,7 +14,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <algorithm>
@@ -67,12 +66,8 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     setAutoFillBackground(true);
 
     Slider1 = new PositionSlider(this);
-    if (services().media) {
-        m_statusDisplay = new StatusDisplay(*services().media, this);
-        MediaPlayer1View = m_statusDisplay;
-    } else {
-        MediaPlayer1View = new QWidget(this); // no player to show: a blank area
-    }
+    m_statusDisplay = new StatusDisplay(*services().media, this);
+    MediaPlayer1View = m_statusDisplay;
     MMControl1 = new MMControlBar(this);
     Image1 = new IconImage(this);
 
@@ -95,10 +90,9 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
 
 Form1::~Form1()
 {
-    if (services().tray)
-        services().tray->setCallback(nullptr);
+    services().tray->setCallback(nullptr);
     PlayListPlayer::setIconChangeAfterFile(nullptr);
-    if (services().media && !m_unloaded)
+    if (!m_unloaded)
         services().media->setPlayStateHandler(nullptr);
     if (mainWindowIfLoaded() == this)
         mainWindowUnloaded();
@@ -216,22 +210,19 @@ void Form1::connectControls()
 
 double Form1::twipsPerPixelX() const
 {
-    double t = services().windows ? services().windows->twipsPerPixelX() : 15.0;
+    double t = services().windows->twipsPerPixelX();
     return t > 0 ? t : 15.0;
 }
 
 double Form1::twipsPerPixelY() const
 {
-    double t = services().windows ? services().windows->twipsPerPixelY() : 15.0;
+    double t = services().windows->twipsPerPixelY();
     return t > 0 ? t : 15.0;
 }
 
 void Form1::processEventsOnce()
 {
-    if (services().process)
-        services().process->processEvents();
-    else
-        QCoreApplication::processEvents();
+    services().process->processEvents();
 }
 
 // ---- load and unload ---------------------------------------------------------------------
@@ -345,7 +336,7 @@ void Form1::loadProgramIcon(const Form1Options& o)
 {
     Services& s = services();
     int index = o.imageIndex;
-    if (globals().gRandomIconAtStartup && s.random)
+    if (globals().gRandomIconAtStartup)
         index = mIconDraws.drawIndex(*s.random, IconSet::Count);
     mImageIndex = index;
     if (m_restOfStartUp == RestOfStartUp::Done) {
@@ -370,10 +361,8 @@ void Form1::loadIconTimer()
 
 void Form1::loadTrayIcon()
 {
-    Services& s = services();
-    if (s.tray)
-        s.tray->setCallback(
-            [this](std::uint32_t id, std::uint32_t mouse) { Msghook_Message(id, mouse); });
+    services().tray->setCallback(
+        [this](std::uint32_t id, std::uint32_t mouse) { Msghook_Message(id, mouse); });
     // The icon itself is added by finishLoad().
 }
 
@@ -412,11 +401,8 @@ void Form1::loadCommandLineFile()
 void Form1::loadMediaPlayer(int volume)
 {
     Services& s = services();
-    if (!s.media)
-        return;
     s.media->setPlayStateHandler([this](int oldState, int newState, bool currentItem) {
-        if (m_statusDisplay)
-            m_statusDisplay->refresh();
+        m_statusDisplay->refresh();
         MediaPlayer1_PlayStateChange(oldState, newState, currentItem);
     });
     s.media->setVolume(volume);
@@ -426,9 +412,7 @@ bool Form1::Form_QueryUnload(CloseReason reason)
 {
     if (reason != CloseReason::User)
         return true;
-    if (!services().dialogs)
-        return true;
-    const std::string title = services().process ? services().process->title() : ProgramTitle;
+    const std::string title = services().process->title();
     return services().dialogs->messageBox("Exit", "Are you sure you want to exit " + title + "?",
                                           MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes;
 }
@@ -449,8 +433,7 @@ void Form1::Form_Unload()
     timerPlay->stop();
     timerChangeIcon->stop();
 
-    if (s.media)
-        s.media->stop();
+    s.media->stop();
     processEventsOnce();
 
     Form1SavedOptions saved;
@@ -460,17 +443,14 @@ void Form1::Form_Unload()
     saved.alwaysOnTop = mnuAlwaysOnTop->isChecked();
     saved.minimized = mnuMinimize->isChecked();
     saved.removeFromSystemTray = mnuRemoveFromSystemTray->isChecked();
-    saved.volume = s.media ? s.media->volume() : 0;
-    if (s.options)
-        saveForm1Options(saved);
+    saved.volume = s.media->volume();
+    saveForm1Options(saved);
 
     deleteTrayIcon();
     processEventsOnce();
 
-    if (s.tray)
-        s.tray->setCallback(nullptr);
-    if (s.media)
-        s.media->setPlayStateHandler(nullptr);
+    s.tray->setCallback(nullptr);
+    s.media->setPlayStateHandler(nullptr);
     if (mainWindowIfLoaded() == this)
         mainWindowUnloaded();
 }
@@ -499,10 +479,7 @@ void Form1::endAfterUnload()
     // play-list player's wait, the engine, a modal box or a dialog, or the start-up before
     // the main loop) lets events through soon: the program ends there, not only once the
     // last window has gone, which a nested loop or a hidden window would keep from happening.
-    QTimer::singleShot(0, this, [] {
-        if (services().process)
-            services().process->endProgram();
-    });
+    QTimer::singleShot(0, this, [] { services().process->endProgram(); });
 }
 
 void Form1::closeWithoutAsking(CloseReason reason)
@@ -613,19 +590,17 @@ void Form1::setProgramIcon(const QIcon& icon)
 void Form1::fUpdateTrayIcon(int message)
 {
     nidTrayIcon = trayicon::makeRecord(static_cast<std::uintptr_t>(winId()), ProgramTitle);
-    if (services().tray)
-        services().tray->notify(message, nidTrayIcon);
+    services().tray->notify(message, nidTrayIcon);
 }
 
 void Form1::deleteTrayIcon()
 {
-    if (services().tray)
-        services().tray->notify(Tray::Delete, nidTrayIcon);
+    services().tray->notify(Tray::Delete, nidTrayIcon);
 }
 
 bool Form1::trayAvailable() const
 {
-    return services().tray && services().tray->available();
+    return services().tray->available();
 }
 
 // ---- mouse and timers --------------------------------------------------------------------
@@ -644,7 +619,7 @@ void Form1::Timer1_Timer()
     // Without a window manager "stay on top" does nothing by itself.
     if (mnuAlwaysOnTop->isChecked() && isVisible())
         raise();
-    if (mSliderFollowsPosition && services().media) {
+    if (mSliderFollowsPosition) {
         const double seconds = std::nearbyint(MediaPlayer1().currentPosition());
         if (std::isfinite(seconds))
             Slider1->setValue(static_cast<int>(std::clamp(seconds, -2147483648.0, 2147483647.0)));
@@ -675,8 +650,7 @@ void Form1::Slider1_MouseUp()
 
 void Form1::Slider1_Click()
 {
-    if (services().media)
-        MediaPlayer1().setCurrentPosition(Slider1->value());
+    MediaPlayer1().setCurrentPosition(Slider1->value());
 }
 
 // ---- MainWindowPort ----------------------------------------------------------------------

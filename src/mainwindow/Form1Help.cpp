@@ -12,7 +12,7 @@ namespace quavix {
 void Form1::mnuHelpOnLine_Click()
 {
     Services& s = services();
-    std::optional<std::string> browser = s.browser ? s.browser->findBrowser() : std::nullopt;
+    std::optional<std::string> browser = s.browser->findBrowser();
     if (!browser) {
         s.dialogs->messageBox("Browser Not Found", "Could not find associated Browser",
                               MsgIcon::Exclamation, MsgButtons::Ok);
@@ -27,8 +27,7 @@ void Form1::mnuHelpOnLine_Click()
 
 void Form1::mnuHelpAbout_Click()
 {
-    const std::string title = services().process ? services().process->title() : ProgramTitle;
-    frmAbout::instance()->showWith(title, Image1->pixmap());
+    frmAbout::instance()->showWith(services().process->title(), Image1->pixmap());
 }
 
 } // namespace quavix

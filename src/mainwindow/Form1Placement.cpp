@@ -10,8 +10,6 @@ namespace quavix {
 void Form1::placeInCaptionArea()
 {
     WindowSystem* windows = services().windows;
-    if (!windows)
-        return;
     const auto own = static_cast<WindowSystem::Handle>(winId());
     PlacementInput in = askWindowSystem(*windows, own);
     if (in.foreground != 0 && in.foreground != own && !in.visible)

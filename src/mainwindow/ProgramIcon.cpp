@@ -15,9 +15,8 @@ namespace quavix {
 void Form1::wireProgramIcon()
 {
     onTimerChangeIcon = [this] {
-        if (services().random)
-            iconChangeTick(globals(), mIconDraws, *services().random,
-                           [this] { return fChangeProgramIcon(); });
+        iconChangeTick(globals(), mIconDraws, *services().random,
+                       [this] { return fChangeProgramIcon(); });
     };
     PlayListPlayer::setIconChangeAfterFile([this] { fChangeProgramIcon(); });
 }
@@ -25,8 +24,6 @@ void Form1::wireProgramIcon()
 bool Form1::fChangeProgramIcon()
 {
     Services& s = services();
-    if (!s.random || !s.options)
-        return false;
     const int index = mIconDraws.drawIndex(*s.random, IconSet::Count);
     // The pictures a fresh dialog would hold, unless the user has it open with newer ones.
     frmProperties* open = frmProperties::loaded();

@@ -15,7 +15,7 @@ std::int16_t to16(long long v)
 }
 PixelRect desktop()
 {
-    return services().windows ? services().windows->desktopRect() : PixelRect{};
+    return services().windows->desktopRect();
 }
 } // namespace
 

@@ -101,10 +101,7 @@ MprisService::MprisService(MprisCommands commands, QDBusConnection bus, QObject*
 
 void MprisService::refresh(bool seeked)
 {
-    MediaPlayer* media = services().media;
-    if (!media)
-        return;
-    MprisPlayerState::Changes changes = m_state.update(read(*media));
+    MprisPlayerState::Changes changes = m_state.update(read(*services().media));
     if (!changes.properties.empty()) {
         QVariantMap changed;
         for (const std::string& name : changes.properties)
@@ -139,8 +136,7 @@ void MprisService::run(Transport transport)
         break;
     case Transport::Resume:
         // The program's Play moves on to the next entry; resuming has no command of its own.
-        if (MediaPlayer* media = services().media)
-            media->play();
+        services().media->play();
         refresh();
         break;
     case Transport::None:
@@ -191,17 +187,17 @@ QStringList MprisService::supportedMimeTypes()
 
 void MprisService::play()
 {
-    run(playActionFor(services().media ? services().media->playState() : 0));
+    run(playActionFor(services().media->playState()));
 }
 
 void MprisService::pause()
 {
-    run(pauseActionFor(services().media ? services().media->playState() : 0));
+    run(pauseActionFor(services().media->playState()));
 }
 
 void MprisService::playPause()
 {
-    run(playPauseActionFor(services().media ? services().media->playState() : 0));
+    run(playPauseActionFor(services().media->playState()));
 }
 
 void MprisService::stop()
@@ -223,7 +219,7 @@ void MprisService::seek(qlonglong offsetUs)
 {
     MediaPlayer* media = services().media;
     refresh();
-    if (!media || !m_state.properties().canSeek)
+    if (!m_state.properties().canSeek)
         return;
     const double target = std::max(0.0, media->currentPosition() + offsetUs / 1e6);
     if (target >= media->duration()) {
@@ -239,7 +235,7 @@ void MprisService::setPosition(const QString& trackId, qlonglong positionUs)
     MediaPlayer* media = services().media;
     refresh();
     const MprisPlayerProperties& p = m_state.properties();
-    if (!media || !p.canSeek || trackId.toStdString() != p.metadata.trackId || positionUs < 0 ||
+    if (!p.canSeek || trackId.toStdString() != p.metadata.trackId || positionUs < 0 ||
         positionUs > p.metadata.lengthUs)
         return;
     media->setCurrentPosition(positionUs / 1e6);
@@ -262,8 +258,7 @@ void MprisService::openUri(const QString& uri)
 
 void MprisService::setVolume(double linear)
 {
-    if (MediaPlayer* media = services().media)
-        media->setVolume(volumeFromLinear(linear));
+    services().media->setVolume(volumeFromLinear(linear));
     refresh();
 }
 

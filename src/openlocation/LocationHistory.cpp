@@ -62,31 +62,27 @@ bool openLocation(const std::string& address, std::vector<std::string>& history)
     }
     // An empty name would only close the current item, which is no successful open.
     bool opened = false;
-    if (s.media && !address.empty()) {
+    if (!address.empty()) {
         s.media->setFileName(address);
         opened = s.media->errorCode() == 0;
     }
     if ((w = mainWindowIfLoaded()))
         w->setImageToolTip(address);
     if (!opened) {
-        if (s.dialogs)
-            s.dialogs->messageBox("URL Not Loaded",
-                                  std::string("An error occured loading the requested URL.") +
-                                      CrLf + CrLf +
-                                      "Check the source URL to ensure that it is correct and "
-                                      "active.",
-                                  MsgIcon::Information, MsgButtons::Ok);
+        s.dialogs->messageBox("URL Not Loaded",
+                              std::string("An error occured loading the requested URL.") + CrLf +
+                                  CrLf +
+                                  "Check the source URL to ensure that it is correct and active.",
+                              MsgIcon::Information, MsgButtons::Ok);
         return false;
     }
     if (w) {
         w->setSliderEnabled(false);
         w->setSliderMin(std::max(w->sliderMax(), INT_MIN + 1) - 1);
     }
-    if (s.options) {
-        s.options->save(ProgramTitle, LocationsSection, "LastLocation", address);
-        addLocationIfNew(history, address);
-        saveLocationHistory(*s.options, history);
-    }
+    s.options->save(ProgramTitle, LocationsSection, "LastLocation", address);
+    addLocationIfNew(history, address);
+    saveLocationHistory(*s.options, history);
     if (w)
         w->setTimer1Enabled(true);
     return true;

@@ -93,12 +93,10 @@ frmOpenLocation::~frmOpenLocation()
 
 void frmOpenLocation::Form_Load()
 {
-    auto* store = services().options;
-    if (!store)
-        return;
-    txtLocation->setText(qs(loadLastLocation(*store)));
+    OptionsStore& store = *services().options;
+    txtLocation->setText(qs(loadLastLocation(store)));
     lstLocationHistory->clear();
-    for (const auto& entry : loadLocationHistory(*store))
+    for (const auto& entry : loadLocationHistory(store))
         lstLocationHistory->addItem(qs(entry));
 }
 
@@ -143,13 +141,11 @@ void frmOpenLocation::mnuRemoveItem_Click()
     auto* dialogs = services().dialogs;
     const auto selected = lstLocationHistory->selectedItems();
     if (selected.isEmpty()) {
-        if (dialogs)
-            dialogs->messageBox("Selection Error", "You have not selected an item to remove",
-                                MsgIcon::Information, MsgButtons::Ok);
+        dialogs->messageBox("Selection Error", "You have not selected an item to remove",
+                            MsgIcon::Information, MsgButtons::Ok);
         return;
     }
-    if (dialogs &&
-        dialogs->messageBox("Remove Item", "Are you sure you want to remove the selected item?",
+    if (dialogs->messageBox("Remove Item", "Are you sure you want to remove the selected item?",
                             MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes) {
         // The box ran an event loop: take the selection as it is now.
         const auto still = lstLocationHistory->selectedItems();

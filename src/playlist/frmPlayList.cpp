@@ -51,8 +51,6 @@ std::string& lastDialogName()
 std::optional<std::string> askForFile(FileDialogRequest request, bool save)
 {
     Dialogs* dialogs = services().dialogs;
-    if (!dialogs)
-        return std::nullopt;
     auto chosen = save ? dialogs->saveFile(request) : dialogs->openFile(request);
     if (chosen && chosen->empty())
         chosen.reset();
@@ -63,8 +61,7 @@ std::optional<std::string> askForFile(FileDialogRequest request, bool save)
 
 void stopMediaPlayer()
 {
-    if (MediaPlayer* media = services().media)
-        media->stop();
+    services().media->stop();
 }
 
 // Opens and reads one byte: false for a file that cannot be read and for an empty one.
@@ -225,15 +222,13 @@ void frmPlayList::buildMenu()
 
 int frmPlayList::twipsX(double twips) const
 {
-    WindowSystem* w = services().windows;
-    double factor = w ? w->twipsPerPixelX() : 15.0;
+    double factor = services().windows->twipsPerPixelX();
     return static_cast<int>(std::lround(twips / (factor > 0 ? factor : 15.0)));
 }
 
 int frmPlayList::twipsY(double twips) const
 {
-    WindowSystem* w = services().windows;
-    double factor = w ? w->twipsPerPixelY() : 15.0;
+    double factor = services().windows->twipsPerPixelY();
     return static_cast<int>(std::lround(twips / (factor > 0 ? factor : 15.0)));
 }
 
@@ -249,12 +244,10 @@ void frmPlayList::Form_Load()
     readPlayListEntries(g.gPlayListFile, entries);
 
     int playing = -1;
-    if (MediaPlayer* media = services().media) {
-        const std::string name = media->fileName();
-        auto it = std::find(entries.begin(), entries.end(), name);
-        if (!name.empty() && it != entries.end())
-            playing = static_cast<int>(it - entries.begin());
-    }
+    const std::string name = services().media->fileName();
+    auto it = std::find(entries.begin(), entries.end(), name);
+    if (!name.empty() && it != entries.end())
+        playing = static_cast<int>(it - entries.begin());
     model->setEntries(std::move(entries));
     if (playing >= 0) {
         QModelIndex index = model->index(playing);
@@ -335,13 +328,12 @@ bool frmPlayList::writeOrTell(const std::string& path)
     std::string error;
     if (writePlayListEntries(path, model->entries(), error))
         return true;
-    if (Dialogs* dialogs = services().dialogs)
-        dialogs->messageBox(ProgramTitle,
-                            "The play list file \"" + path + "\" could not be written (" + error +
-                                ")." + CrLf + CrLf +
-                                "The file was left as it was; the list is still open in the "
-                                "editor.",
-                            MsgIcon::Exclamation, MsgButtons::Ok);
+    services().dialogs->messageBox(ProgramTitle,
+                                   "The play list file \"" + path + "\" could not be written (" +
+                                       error + ")." + CrLf + CrLf +
+                                       "The file was left as it was; the list is still open in "
+                                       "the editor.",
+                                   MsgIcon::Exclamation, MsgButtons::Ok);
     return false;
 }
 
@@ -573,12 +565,9 @@ void frmPlayList::mnuEditOrderRandom_Click()
 {
     BusyPointer busy;
     lstTemp = model->takeEntries();
-    if (Random* random = services().random) {
-        random->seedFromClock();
-        shuffleEntries(lstTemp, *random);
-    } else {
-        sortEntries(lstTemp);
-    }
+    Random& random = *services().random;
+    random.seedFromClock();
+    shuffleEntries(lstTemp, random);
     model->setEntries(std::move(lstTemp));
     lstTemp.clear();
     setOrderChecks(false);

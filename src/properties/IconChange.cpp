@@ -51,8 +51,6 @@ namespace quavix {
 
 void reportImageError()
 {
-    if (!services().dialogs)
-        return;
     const std::string para = std::string(CrLf) + CrLf;
     services().dialogs->messageBox(
         "Image Error",

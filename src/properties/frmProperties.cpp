@@ -11,7 +11,6 @@
 
 #include <QButtonGroup>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QMouseEvent>
@@ -43,15 +42,12 @@ void enableTimer1()
 
 void processEventsOnce()
 {
-    if (services().process)
-        services().process->processEvents();
-    else
-        QCoreApplication::processEvents();
+    services().process->processEvents();
 }
 
 int twipsToPixels(int twips)
 {
-    double t = services().windows ? services().windows->twipsPerPixelX() : 15.0;
+    double t = services().windows->twipsPerPixelX();
     return static_cast<int>(twips / (t > 0 ? t : 15.0));
 }
 
@@ -355,27 +351,21 @@ void frmProperties::Form_Load()
     sliderProgramPlacementHorzCoarse->setValue(h.coarse);
     sliderProgramPlacementVert->setValue(placement::vertical(g.gAdjustFontUpDown));
 
-    OptionsStore* store = services().options;
-    const int index = store ? optionInt16(Options, "ImageIndex", 0) : 0;
+    OptionsStore& store = *services().options;
+    const int index = optionInt16(Options, "ImageIndex", 0);
     if (index >= 0 && index < ImageCount)
         optImageToUse[static_cast<std::size_t>(index)]->setChecked(true);
 
-    if (store) {
-        chkRandomSelectStartUp->setChecked(optionChecked(Options, "RandomSelectIconAtStartup"));
-        chkRandomChangeWhileRunning->setChecked(
-            optionChecked(Options, "RandomSelectIconWhileRunning"));
-        chkChangeIconAfterFile->setChecked(optionChecked(Options, "ChangeIconAfterFile"));
-    }
+    chkRandomSelectStartUp->setChecked(optionChecked(Options, "RandomSelectIconAtStartup"));
+    chkRandomChangeWhileRunning->setChecked(optionChecked(Options, "RandomSelectIconWhileRunning"));
+    chkChangeIconAfterFile->setChecked(optionChecked(Options, "ChangeIconAfterFile"));
     chkRandomChangeWhileRunning_Click();
 
     for (int i = 0; i < ImageCount; ++i)
-        optImageToUse[static_cast<std::size_t>(i)]->setIcon(store ? IconSet::chosenIcon(i, *store)
-                                                                  : picture(i));
+        optImageToUse[static_cast<std::size_t>(i)]->setIcon(IconSet::chosenIcon(i, store));
 
-    if (store && services().classes) {
-        m_associations = std::make_unique<FileAssociations>(*services().classes, *store);
-        m_associations->load();
-    }
+    m_associations = std::make_unique<FileAssociations>(*services().classes, store);
+    m_associations->load();
     showRows();
 
     tabProperties->setCurrentIndex(0);
@@ -431,15 +421,12 @@ void frmProperties::mnuChangeImage_Click()
         return;
     QRadioButton* choice = optImageToUse[static_cast<std::size_t>(i)];
     const QIcon builtIn = optImageToUseDefault[static_cast<std::size_t>(i)]->icon();
-    std::optional<std::string> path;
-    if (services().dialogs) {
-        FileDialogRequest request;
-        request.title = "Open";
-        request.filter = "All Files (*.*)|*.*|Icon Files|*.ico";
-        request.filterIndex = 2;
-        request.mustExist = true;
-        path = services().dialogs->openFile(request);
-    }
+    FileDialogRequest request;
+    request.title = "Open";
+    request.filter = "All Files (*.*)|*.*|Icon Files|*.ico";
+    request.filterIndex = 2;
+    request.mustExist = true;
+    const std::optional<std::string> path = services().dialogs->openFile(request);
     QIcon chosen = path ? IconSet::loadPicture(qs(*path)) : QIcon();
     if (!IconSet::usableAsWindowIcon(chosen)) {
         choice->setIcon(builtIn);
@@ -471,8 +458,7 @@ void frmProperties::chkRandomChangeWhileRunning_Click()
 void frmProperties::cmdOK_Click()
 {
     Services& s = services();
-    if (!s.dialogs ||
-        s.dialogs->messageBox("Change Image", "Are you sure you want to save the changes?",
+    if (s.dialogs->messageBox("Change Image", "Are you sure you want to save the changes?",
                               MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
         return;
     QPointer<frmProperties> self(this);
@@ -529,11 +515,6 @@ void frmProperties::showRows()
 {
     for (int i = 0; i < FileTypeCount; ++i) {
         const std::size_t k = static_cast<std::size_t>(i);
-        if (!m_associations) {
-            cmdSet[k]->setEnabled(false);
-            cmdReset[k]->setEnabled(false);
-            continue;
-        }
         lblOriginal[k]->setText(qs(m_associations->originalText(i)));
         lblOriginal_Change(i);
         lblCurrent[k]->setText(qs(m_associations->currentText(i)));
@@ -542,8 +523,6 @@ void frmProperties::showRows()
 
 void frmProperties::lblOriginal_Change(int row)
 {
-    if (!m_associations)
-        return;
     const bool set = m_associations->setUsable(row);
     cmdSet[static_cast<std::size_t>(row)]->setEnabled(set);
     cmdReset[static_cast<std::size_t>(row)]->setEnabled(!set);
@@ -551,14 +530,12 @@ void frmProperties::lblOriginal_Change(int row)
 
 void frmProperties::cmdSet_Click(int row)
 {
-    if (m_associations)
-        showOutcome(row, m_associations->fSetAssociation(row));
+    showOutcome(row, m_associations->fSetAssociation(row));
 }
 
 void frmProperties::cmdReset_Click(int row)
 {
-    if (m_associations)
-        showOutcome(row, m_associations->fResetAssociation(row));
+    showOutcome(row, m_associations->fResetAssociation(row));
 }
 
 void frmProperties::showOutcome(int row, const AssociationOutcome& outcome)
@@ -567,13 +544,12 @@ void frmProperties::showOutcome(int row, const AssociationOutcome& outcome)
         showRows();
         return;
     }
-    if (services().dialogs)
-        services().dialogs->messageBox(
-            "File Types",
-            std::string("The file type ") + fileTypes()[static_cast<std::size_t>(row)].extension +
-                " was not changed: " + outcome.file + " could not be written." + CrLf + CrLf +
-                "Check that the file and its folder can be written, then try again.",
-            MsgIcon::Exclamation, MsgButtons::Ok);
+    services().dialogs->messageBox(
+        "File Types",
+        std::string("The file type ") + fileTypes()[static_cast<std::size_t>(row)].extension +
+            " was not changed: " + outcome.file + " could not be written." + CrLf + CrLf +
+            "Check that the file and its folder can be written, then try again.",
+        MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
 void frmProperties::reject()

@@ -8,6 +8,7 @@
 #include "playlist/PlayListFile.h"
 #include "startup/Globals.h"
 #include "startup/HandOff.h"
+#include "startup/Services.h"
 #include "support/Rig.h"
 
 #include <filesystem>
@@ -72,6 +73,8 @@ const Writer writers[] = {
 TEST(FileKeeping, LinksAndPermissionsSurviveEveryWriter)
 {
     const mode_t oldMask = ::umask(022);
+    fakes::FixedClock clock; // the activity log dates its rows
+    services().clock = &clock;
     for (const Writer& w : writers) {
         SCOPED_TRACE(w.what);
         Sandbox box;
@@ -98,5 +101,6 @@ TEST(FileKeeping, LinksAndPermissionsSurviveEveryWriter)
         EXPECT_EQ(count(link.parent_path()) + count(real.parent_path()),
                   w.what == std::string("options") ? 3 : 2);
     }
+    services().clock = nullptr;
     ::umask(oldMask);
 }
