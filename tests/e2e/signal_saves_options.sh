@@ -24,16 +24,7 @@ width() {
     xdotool getwindowgeometry --shell "$wid" | sed -n 's/^WIDTH=//p'
 }
 [ "$(width)" = 16 ] || fail "the strip is $(width) px wide before the change"
-# The pop-up menu is a second mapped window of the program.
-menu_shown() {
-    [ "$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)" -ge 2 ]
-}
-# The first click may come before the strip takes input: click again until the menu shows.
-open_menu() {
-    menu_shown || xdotool mousemove --window "$wid" 8 8 click 3
-    wait_for menu_shown 2
-}
-wait_for open_menu 10 || fail "no menu on a right click"
+open_strip_menu "$pid" "$wid" || fail "no menu on a right click"
 xdotool key o
 xdotool key s
 wait_for '[ "$(width)" -gt 16 ]' 10 || fail "Show Slider did not change the strip"

@@ -3,12 +3,9 @@
 # (dpkg -x, the real system is not touched) and run from there (see installed.sh).
 # Usage: debian.sh <build folder>
 set -u
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../e2e/support/session.sh"
-source "$here/installed.sh"
+source "$(cd "$(dirname "$0")" && pwd)/installed.sh"
 build=${1:?usage: debian.sh <build folder>}
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-[ -n "$version" ] || fail "no project version in $build"
+version=$(project_version "$build") || exit 1
 
 start_session
 out=$E2E_DIR/package

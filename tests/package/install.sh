@@ -2,12 +2,9 @@
 # `cmake --install` into a temporary prefix with a blank in its name, then the installed
 # tree as a user meets it (see installed.sh). Usage: install.sh <build folder>
 set -u
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../e2e/support/session.sh"
-source "$here/installed.sh"
+source "$(cd "$(dirname "$0")" && pwd)/installed.sh"
 build=${1:?usage: install.sh <build folder>}
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-[ -n "$version" ] || fail "no project version in $build"
+version=$(project_version "$build") || exit 1
 
 start_session
 prefix="$E2E_DIR/my prefix"

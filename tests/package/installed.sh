@@ -1,6 +1,6 @@
-# Shared by the packaging tests: checks an installed tree as a user meets it. Source it
-# after tests/e2e/support/session.sh; call start_session, put the tree under $E2E_DIR, set
-# version, then call
+# Shared by the packaging tests: checks an installed tree as a user meets it. Source it (it
+# brings tests/e2e/support/session.sh); call start_session, put the tree under $E2E_DIR, set
+# version (project_version BUILD), then call
 #
 #   check_installed ROOT PREFIX
 #
@@ -8,6 +8,15 @@
 # folder), PREFIX the prefix they were installed for (the same, or /usr). The programs in
 # ROOT are run: --version and --help without a display, then the launcher under Xvfb with
 # a song named "--help", the On-line Help command and a second start with --version.
+source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/../e2e/support/session.sh"
+
+# The version the build folder $1 was configured with.
+project_version() {
+    local v
+    v=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$1/CMakeCache.txt")
+    [ -n "$v" ] || fail "no project version in $1"
+    echo "$v"
+}
 
 # The tools that validate are optional; a missing one is reported, not failed.
 have() {
@@ -132,14 +141,7 @@ check_running() {
         fail "--version reached the running program: $(cat "$playlist")"
 
     # Help > On-line Help from the icon's menu.
-    menu_shown() {
-        [ "$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)" -ge 2 ]
-    }
-    open_menu() {
-        menu_shown || xdotool mousemove --window "$wid" 8 8 click 3
-        wait_for menu_shown 2
-    }
-    wait_for open_menu 10 || fail "no menu on a right click"
+    open_strip_menu "$pid" "$wid" || fail "no menu on a right click"
     xdotool key h
     xdotool key o
     wait_for "[ -s '$opened' ]" 10 || fail "no browser started for the help page"

@@ -93,3 +93,19 @@ wait_for_window() {
     done
     return 1
 }
+
+# Opens the strip's pop-up menu with a right click on window $2 of process $1. The first click
+# may come before the strip takes input: it clicks again until the menu (a second mapped
+# window of the program) shows, giving each click 2 s.
+open_strip_menu() {
+    local pid=$1 wid=$2 tries
+    menu_shown() {
+        [ "$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)" -ge 2 ]
+    }
+    for tries in 1 2 3 4 5; do
+        menu_shown && return 0
+        xdotool mousemove --window "$wid" 8 8 click 3
+        wait_for menu_shown 2 && return 0
+    done
+    return 1
+}
