@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QImageReader>
+#include <cstddef>
 
 // The resources live in a static library: make sure the linker keeps them.
 static void initIconResources()
@@ -41,7 +42,7 @@ QPixmap IconSet::pixmap(int i, int size)
 {
     i = valid(i);
     if (size == IconRaster::Size && i < IconRaster::Count) {
-        const int pixels = IconRaster::Size * IconRaster::Size;
+        const std::ptrdiff_t pixels = std::ptrdiff_t{IconRaster::Size} * IconRaster::Size;
         const QImage drawn(reinterpret_cast<const uchar*>(IconRaster::Pixels + i * pixels),
                            IconRaster::Size, IconRaster::Size, QImage::Format_ARGB32_Premultiplied);
         return QPixmap::fromImage(drawn);
