@@ -235,10 +235,8 @@ start_lane() {
     wait_for "[ -s '$fdfile' ]" 10 || fail "lane $1: no X server"
     lane_display=":$(cat "$fdfile")"
     wait_for "DISPLAY=$lane_display xdpyinfo" 10 || fail "lane $1: $lane_display does not answer"
-    DISPLAY=$lane_display openbox --sm-disable >/dev/null 2>&1 &
-    own_pid $!
-    wait_for "DISPLAY=$lane_display xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" \
-        10 || fail "lane $1: no window manager"
+    start_window_manager "$lane_display" ||
+        fail "lane $1: no window manager: $(cat "$E2E_DIR/openbox.log")"
 }
 
 displays=("$DISPLAY")

@@ -65,20 +65,24 @@ start_session() {
     export DISPLAY=":$(cat "$fdfile")"
     wait_for "xdpyinfo" 10 || fail "display $DISPLAY does not answer"
 
-    # On a busy machine openbox now and then gives up on a display that has only just
-    # come up; a second start finds it ready.
-    local try wm
+    start_window_manager "$DISPLAY" || fail "openbox did not start: $(cat "$E2E_DIR/openbox.log")"
+    unset QT_QPA_PLATFORM
+}
+
+# Starts openbox on display $1; false when it never comes up. On a busy machine openbox now
+# and then gives up on a display that has only just come up; a second start finds it ready.
+start_window_manager() {
+    local display=$1 try wm
     for try in 1 2 3; do
-        openbox --sm-disable >>"$E2E_DIR/openbox.log" 2>&1 &
+        DISPLAY=$display openbox --sm-disable >>"$E2E_DIR/openbox.log" 2>&1 &
         wm=$!
         own_pid $wm
-        wait_for "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' ||
+        wait_for "DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' ||
                   ! kill -0 $wm" 20
-        xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' && break
+        DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' && return 0
         kill "$wm" 2>/dev/null
-        [ "$try" = 3 ] && fail "openbox did not start: $(cat "$E2E_DIR/openbox.log")"
     done
-    unset QT_QPA_PLATFORM
+    return 1
 }
 
 wait_for_window() {
