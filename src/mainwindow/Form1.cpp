@@ -83,9 +83,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     onTimerPlay = [] { PlayListPlayer::run(); };
     wireProgramIcon();
 
-    // The task bar and pager flags must be on the native window before it is first mapped.
     winId();
-    keepOffTaskbar(this);
 }
 
 Form1::~Form1()
@@ -493,7 +491,9 @@ void Form1::closeWithoutAsking(CloseReason reason)
 
 void Form1::showEvent(QShowEvent* event)
 {
-    // A window manager drops the state flags of a window it unmapped: set them again.
+    // Before every map of ours (Qt maps after this event): the task bar and pager flags
+    // must be on the window when the manager first sees it, and a manager drops them from
+    // a window it unmapped.
     if (!event->spontaneous())
         keepOffTaskbar(this);
     QWidget::showEvent(event);
@@ -724,7 +724,23 @@ bool Form1::minimizeChecked() const
 
 void Form1::setVisible(bool visible)
 {
-    QWidget::setVisible(visible);
+    if (!visible || isVisible()) {
+        QWidget::setVisible(visible);
+        return;
+    }
+    // Qt shows a window's controls before it maps the window, and the first control shown
+    // starts the accessibility bridge, which waits for the session bus (or for its launcher
+    // to fail: milliseconds). So the strip maps first and its controls follow at once, all
+    // before the first paint, as a window without controls would do it.
+    std::vector<QWidget*> controls;
+    for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (!w->isWindow() && !w->isHidden()) {
+            controls.push_back(w);
+            w->setVisible(false);
+        }
+    QWidget::setVisible(true);
+    for (QWidget* w : controls)
+        w->setVisible(true);
 }
 
 void Form1::bringToFront()

@@ -12,11 +12,13 @@
 #include <QApplication>
 #include <QPointer>
 #include <QTest>
+#include <QWindow>
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
+#include <vector>
 
 using namespace quavix;
 
@@ -135,6 +137,36 @@ TEST_F(Form1Test, LoadRestoresStoredOptions)
     EXPECT_EQ(f.Image1->geometry(), QRect(413, 1, 16, 16));
     EXPECT_EQ(f.y(), 3);
     EXPECT_FALSE(f.MediaPlayer1View->isHidden() || f.MMControl1->isHidden());
+}
+
+// The window is mapped before any of its controls is shown (the first control shown starts
+// the accessibility bridge), and every show keeps the controls the layout chose.
+TEST_F(Form1Test, TheStripMapsBeforeItsControlsShow)
+{
+    rig.options.putAll("Options", {"StatusAreaVisible=True", "ControlsVisible=True",
+                                   "SliderVisible=False", "Minimized=False"});
+    Form1& f = load();
+    ASSERT_FALSE(f.isVisible());
+    struct MappedAtShow : QObject {
+        Form1* form;
+        std::vector<bool> seen;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Show)
+                seen.push_back(form->windowHandle() && form->windowHandle()->isVisible());
+            return false;
+        }
+    } watcher;
+    watcher.form = &f;
+    f.MMControl1->installEventFilter(&watcher);
+    f.MediaPlayer1View->installEventFilter(&watcher);
+    for (int round = 0; round < 2; ++round) {
+        f.show();
+        EXPECT_TRUE(f.MediaPlayer1View->isVisible() && f.MMControl1->isVisible());
+        EXPECT_TRUE(f.Slider1->isHidden());
+        f.hide();
+    }
+    EXPECT_EQ(watcher.seen, std::vector<bool>(4, true));
 }
 
 TEST_F(Form1Test, IconIndexOutOfTheSetAndMinimizedWithoutATrayFallBack)

@@ -8,6 +8,7 @@
 // xcb after every Qt header, in this file only.
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <xcb/xcb.h>
 
 namespace quavix {
@@ -106,12 +107,6 @@ struct X11WindowSystem::State : QAbstractNativeEventFilter {
         slot = w;
     }
 
-    xcb_atom_t atom(const char* name)
-    {
-        auto cookie = xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
-        Freed<xcb_intern_atom_reply_t> r{xcb_intern_atom_reply(c, cookie, nullptr)};
-        return r ? r->atom : 0;
-    }
     // The first 32-bit item of a window's property; nullopt when it is missing or unreadable.
     std::optional<std::uint32_t> window32(xcb_get_property_cookie_t cookie)
     {
@@ -139,15 +134,24 @@ X11WindowSystem::X11WindowSystem() : m(std::make_unique<State>())
     const xcb_setup_t* setup = xcb_get_setup(m->c);
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
     m->root = it.data ? it.data->root : 0;
-    m->active = m->atom("_NET_ACTIVE_WINDOW");
-    m->check = m->atom("_NET_SUPPORTING_WM_CHECK");
-    m->extents = m->atom("_NET_FRAME_EXTENTS");
-    m->wmState = m->atom("_NET_WM_STATE");
-    m->hidden = m->atom("_NET_WM_STATE_HIDDEN");
-    m->above = m->atom("_NET_WM_STATE_ABOVE");
+    // All questions go out before the first answer is awaited: one round trip, not seven.
+    const char* const names[] = {"_NET_ACTIVE_WINDOW",   "_NET_SUPPORTING_WM_CHECK",
+                                 "_NET_FRAME_EXTENTS",   "_NET_WM_STATE",
+                                 "_NET_WM_STATE_HIDDEN", "_NET_WM_STATE_ABOVE"};
+    xcb_intern_atom_cookie_t cookies[std::size(names)];
+    for (std::size_t i = 0; i < std::size(names); ++i)
+        cookies[i] =
+            xcb_intern_atom(m->c, 0, static_cast<std::uint16_t>(std::strlen(names[i])), names[i]);
+    const auto rootCookie = xcb_get_window_attributes(m->c, m->root);
+    xcb_atom_t* const atoms[] = {&m->active,  &m->check,  &m->extents,
+                                 &m->wmState, &m->hidden, &m->above};
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        Freed<xcb_intern_atom_reply_t> r{xcb_intern_atom_reply(m->c, cookies[i], nullptr)};
+        *atoms[i] = r ? r->atom : 0;
+    }
     // Qt has its own interest in the root window; add ours to it rather than replace it.
     Freed<xcb_get_window_attributes_reply_t> rootAttr{
-        xcb_get_window_attributes_reply(m->c, xcb_get_window_attributes(m->c, m->root), nullptr)};
+        xcb_get_window_attributes_reply(m->c, rootCookie, nullptr)};
     const std::uint32_t mask =
         (rootAttr ? rootAttr->your_event_mask : 0) | XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(m->c, m->root, XCB_CW_EVENT_MASK, &mask);
