@@ -80,6 +80,12 @@ protected:
         if (m_handler)
             m_handler(e.oldState, e.newState, e.item == m_item);
     }
+    // A player that forwards to another passes the other's events on as they came.
+    void forwardPlayState(int oldState, int newState, bool currentItem)
+    {
+        if (m_handler)
+            m_handler(oldState, newState, currentItem);
+    }
 
 private:
     PlayStateHandler m_handler;

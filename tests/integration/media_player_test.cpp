@@ -363,4 +363,38 @@ TEST_F(MediaPlayerTest, HttpItemsSeekWithRangesAndPlayOnWithout)
     EXPECT_EQ(plain.rangedRequests(), 0);
 }
 
+// A broken installation, without the GStreamer module or with a file in its place that is
+// no library: nothing crashes, every open fails with a text that names the cause, and the
+// volume set before is kept.
+TEST(MediaPlayerModuleTest, WithoutItsModuleEveryOpenFailsAndSaysWhy)
+{
+    QTemporaryDir dir;
+    const std::string missing = dir.filePath("lib/quavix/libquavix-gstreamer.so").toStdString();
+    const std::string notALibrary = dir.filePath("libquavix-gstreamer.so").toStdString();
+    std::ofstream(notALibrary) << "not a library";
+    for (const std::string& module : {missing, notALibrary}) {
+        SCOPED_TRACE(module);
+        GstMediaPlayer player(module);
+        int events = 0;
+        player.setPlayStateHandler([&](int, int, bool) { ++events; });
+        player.setVolume(-2000);
+        player.warmUp();
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            player.setFileName("/music/song.mp3");
+            EXPECT_EQ(player.playState(), MediaPlayer::Stopped);
+            EXPECT_EQ(player.errorCode(), GstMediaPlayer::ErrorPlayback);
+            const std::string why = player.errorDescription();
+            EXPECT_EQ(why.rfind("The media framework could not start: ", 0), 0u) << why;
+            EXPECT_NE(why.find(module), std::string::npos) << why;
+        }
+        EXPECT_EQ(player.fileName(), "/music/song.mp3");
+        EXPECT_EQ(player.volume(), -2000);
+        EXPECT_FALSE(player.canSeek());
+        player.setFileName("");
+        EXPECT_EQ(player.errorCode(), 0);
+        QTest::qWait(0);
+        EXPECT_EQ(events, 0);
+    }
+}
+
 } // namespace

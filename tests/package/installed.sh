@@ -28,6 +28,11 @@ check_files() {
     for f in bin/quavix bin/quavix-gui; do
         [ -x "$root/$f" ] || fail "no executable $f in $root"
     done
+    # GStreamer comes with the player's module, opened after the strip shows.
+    [ -s "$root/lib/quavix/libquavix-gstreamer.so" ] || fail "no GStreamer module in $root/lib/quavix"
+    if readelf -d "$root/bin/quavix-gui" | grep -q 'NEEDED.*libgst'; then
+        fail "quavix-gui loads GStreamer at start: $(readelf -d "$root/bin/quavix-gui" | grep NEEDED)"
+    fi
     entry=$root/share/applications/quavix.desktop
     for f in "$entry" "$root/share/icons/hicolor/scalable/apps/quavix.svg" \
         "$root/share/metainfo/org.quavix.quavix.metainfo.xml" \

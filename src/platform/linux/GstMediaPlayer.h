@@ -1,10 +1,14 @@
 #pragma once
-// The media player on one GStreamer playbin that lives as long as the player.
+// The media player on GStreamer: one playbin that lives as long as the player.
 //
 // Beyond the MediaPlayer contract:
-// - GStreamer is initialised and the pipeline built on the first operation that needs them
-//   (opening an item). Constructing the player, setVolume and the getters of a player that
-//   never opened anything cost nothing.
+// - GStreamer lives in a module of its own (platform/gstreamer), opened on the first
+//   operation that needs it: an open (setFileName) or warmUp(). Constructing the player,
+//   setVolume, setNoticeHandler and the getters of a player that never opened anything
+//   load nothing and cost nothing.
+// - The module is <program folder>/../lib/quavix/libquavix-gstreamer.so, as installed; a
+//   program run from the build folder also finds the one built there. When it cannot be
+//   opened, every open fails with ErrorPlayback and a text that names the cause.
 // - Opening is synchronous: setFileName waits until the item plays, fails, or a deadline
 //   passes (5 s for local files, 10 s for network addresses).
 // - Names with a known scheme (see isStreamAddress) are addresses; everything else is a
@@ -17,36 +21,24 @@
 // - When the automatic audio output finds no device and plays into nothing, the notice
 //   handler is told once per player with a text for the user.
 // - Needs a QCoreApplication.
-#include "platform/MediaPlayer.h"
+#include "platform/gstreamer/GstPlayer.h"
 
-#include <filesystem>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 namespace quavix {
 
-class GstMediaPlayer : public MediaPlayer {
+class GstMediaPlayer : public GstPlayer {
 public:
-    // errorCode() values.
-    enum Error : long {
-        NoError = 0,
-        ErrorNotFound = 1,    // the file does not exist or cannot be read
-        ErrorUnsupported = 2, // not a format we can play
-        ErrorNetwork = 3,     // server unreachable, refused or answered with an error
-        ErrorNoHandler = 4,   // no source for the address's scheme (mms)
-        ErrorTimeout = 5,     // the open deadline passed
-        ErrorPlayback = 6,    // any other failure, also one that ended a playing item
-    };
-
     GstMediaPlayer();
+    // A player on the module at modulePath rather than the program's own.
+    explicit GstMediaPlayer(std::string modulePath);
     ~GstMediaPlayer() override;
     GstMediaPlayer(const GstMediaPlayer&) = delete;
     GstMediaPlayer& operator=(const GstMediaPlayer&) = delete;
 
-    // Texts the user must see (no audio device); called on the UI thread.
-    void setNoticeHandler(std::function<void(const std::string&)> handler);
+    void setNoticeHandler(std::function<void(const std::string&)> handler) override;
 
     void setFileName(const std::string& name) override;
     std::string fileName() const override;
@@ -62,20 +54,26 @@ public:
     void play() override;
     void stop() override;
 
-    // Starts the media framework, builds the pipeline, opens the output and loads what an
-    // MP3 needs now rather than on the first open, e.g. right after start-up. Does nothing
-    // once the pipeline exists. A silent output is reported at the first open, not here.
-    void warmUp();
+    // Opens the module, starts the media framework, builds the pipeline, opens the output
+    // and loads what an MP3 needs, e.g. right after start-up. Does nothing once done.
+    void warmUp() override;
 
-    // Whether the current item's duration is still estimated from its size and bit rate.
-    bool durationIsEstimate();
+    bool durationIsEstimate() override;
     // Also false for a network item whose server cannot serve byte ranges: seeking would
     // end it.
     bool canSeek() override;
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> d;
+    // The module's player, created on first need; nullptr until then and when the module
+    // cannot be opened.
+    GstPlayer* player();
+
+    std::string m_modulePath; // "": the program's
+    std::unique_ptr<GstPlayer> m_player;
+    std::string m_loadError; // why the module could not be opened
+    std::string m_name;      // what an open asked for while there is no player
+    int m_volume = 0;
+    std::function<void(const std::string&)> m_noticeHandler;
 };
 
 } // namespace quavix
