@@ -83,6 +83,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     onTimerPlay = [] { PlayListPlayer::run(); };
     wireProgramIcon();
 
+    prepareKeepOffTaskbar(); // answered while the window is made
     winId();
 }
 

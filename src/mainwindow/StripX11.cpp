@@ -2,52 +2,103 @@
 
 #include <QGuiApplication>
 #include <QWidget>
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <qguiapplication_platform.h>
-
-// Xlib defines Status, None, Bool, Success: it comes after every Qt header, in this file only.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
 #include <vector>
+#include <xcb/xcb.h>
 
 namespace quavix {
 
+namespace {
+
+xcb_connection_t* connection()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return nullptr;
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+enum AtomIndex { NetWmState, SkipTaskbar, SkipPager, AtomCount };
+
+// Asked for once per process, all together and ahead of need: this runs before every map
+// of the strip, the first one included, where each wait for the server delays the strip.
+struct Atoms {
+    std::array<xcb_intern_atom_cookie_t, AtomCount> cookies{};
+    std::array<xcb_atom_t, AtomCount> atoms{};
+    bool asked = false, known = false;
+
+    void ask(xcb_connection_t* c)
+    {
+        if (asked)
+            return;
+        asked = true;
+        const char* const names[AtomCount] = {"_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR",
+                                              "_NET_WM_STATE_SKIP_PAGER"};
+        for (int i = 0; i < AtomCount; ++i)
+            cookies[i] =
+                xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(names[i])), names[i]);
+        xcb_flush(c);
+    }
+    const std::array<xcb_atom_t, AtomCount>& get(xcb_connection_t* c)
+    {
+        ask(c);
+        if (!known) {
+            known = true;
+            for (int i = 0; i < AtomCount; ++i) {
+                xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, cookies[i], nullptr);
+                atoms[i] = r ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
+                std::free(r);
+            }
+        }
+        return atoms;
+    }
+};
+
+Atoms& atoms()
+{
+    static Atoms a;
+    return a;
+}
+
+} // namespace
+
+void prepareKeepOffTaskbar()
+{
+    if (xcb_connection_t* c = connection())
+        atoms().ask(c);
+}
+
 void keepOffTaskbar(QWidget* window)
 {
-    if (!window || QGuiApplication::platformName() != QLatin1String("xcb"))
+    xcb_connection_t* c = window ? connection() : nullptr;
+    const WId id = window ? window->internalWinId() : 0;
+    if (!c || !id)
         return;
-    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    Display* display = x11 ? x11->display() : nullptr;
-    const WId id = window->internalWinId();
-    if (!display || !id)
+    const auto& a = atoms().get(c);
+    if (a[NetWmState] == XCB_ATOM_NONE || a[SkipTaskbar] == XCB_ATOM_NONE ||
+        a[SkipPager] == XCB_ATOM_NONE)
         return;
-
-    const Window w = static_cast<Window>(id);
-    const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
-    const Atom wanted[] = {XInternAtom(display, "_NET_WM_STATE_SKIP_TASKBAR", False),
-                           XInternAtom(display, "_NET_WM_STATE_SKIP_PAGER", False)};
-
-    // Keep whatever states the window has already (Qt adds "above" on its own).
-    std::vector<Atom> atoms;
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, w, state, 0, 64, False, XA_ATOM, &type, &format, &count, &after,
-                           &data) == Success &&
-        data) {
-        if (type == XA_ATOM && format == 32) {
-            const auto* existing = reinterpret_cast<const Atom*>(data);
-            atoms.assign(existing, existing + count);
-        }
-        XFree(data);
+    // Keep whatever states the window has already.
+    const auto w = static_cast<xcb_window_t>(id);
+    std::vector<xcb_atom_t> states;
+    xcb_get_property_reply_t* r = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, w, a[NetWmState], XCB_ATOM_ATOM, 0, 64), nullptr);
+    if (r && r->type == XCB_ATOM_ATOM && r->format == 32) {
+        const auto* existing = static_cast<const xcb_atom_t*>(xcb_get_property_value(r));
+        states.assign(existing, existing + xcb_get_property_value_length(r) / 4);
     }
-    for (Atom a : wanted)
-        if (std::find(atoms.begin(), atoms.end(), a) == atoms.end())
-            atoms.push_back(a);
-    XChangeProperty(display, w, state, XA_ATOM, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(atoms.data()),
-                    static_cast<int>(atoms.size()));
-    XFlush(display);
+    std::free(r);
+    for (xcb_atom_t wanted : {a[SkipTaskbar], a[SkipPager]})
+        if (std::find(states.begin(), states.end(), wanted) == states.end())
+            states.push_back(wanted);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, a[NetWmState], XCB_ATOM_ATOM, 32,
+                        static_cast<std::uint32_t>(states.size()), states.data());
+    xcb_flush(c);
 }
 
 } // namespace quavix

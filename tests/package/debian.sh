@@ -22,7 +22,7 @@ field() {
 # The linked libraries and what is only loaded at run time (the SVG pictures, the X11
 # plugin, the decoders).
 depends=$(field Depends)
-for p in libqt6widgets6 libgstreamer1.0-0 libx11-6 libqt6svg6 qt6-qpa-plugins \
+for p in libqt6widgets6 libgstreamer1.0-0 libxcb1 libqt6svg6 qt6-qpa-plugins \
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good; do
     [[ ", $depends," == *", $p"[\ ,]* ]] || fail "Depends lacks $p: $depends"
 done

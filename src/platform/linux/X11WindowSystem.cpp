@@ -119,6 +119,41 @@ struct X11WindowSystem::State : QAbstractNativeEventFilter {
     {
         return xcb_get_property(c, 0, w, a, type, 0, n);
     }
+
+    // The atoms and the root's event mask: asked for at construction, all together, and
+    // read once, when first needed.
+    static constexpr const char* AtomNames[] = {"_NET_ACTIVE_WINDOW",   "_NET_SUPPORTING_WM_CHECK",
+                                                "_NET_FRAME_EXTENTS",   "_NET_WM_STATE",
+                                                "_NET_WM_STATE_HIDDEN", "_NET_WM_STATE_ABOVE"};
+    xcb_intern_atom_cookie_t atomCookies[std::size(AtomNames)]{};
+    xcb_get_window_attributes_cookie_t rootCookie{};
+    bool settled = false;
+
+    void ask()
+    {
+        for (std::size_t i = 0; i < std::size(AtomNames); ++i)
+            atomCookies[i] = xcb_intern_atom(
+                c, 0, static_cast<std::uint16_t>(std::strlen(AtomNames[i])), AtomNames[i]);
+        rootCookie = xcb_get_window_attributes(c, root);
+        xcb_flush(c);
+    }
+    void settle()
+    {
+        if (settled)
+            return;
+        settled = true;
+        xcb_atom_t* const atoms[] = {&active, &check, &extents, &wmState, &hidden, &above};
+        for (std::size_t i = 0; i < std::size(AtomNames); ++i) {
+            Freed<xcb_intern_atom_reply_t> r{xcb_intern_atom_reply(c, atomCookies[i], nullptr)};
+            *atoms[i] = r ? r->atom : 0;
+        }
+        // Qt has its own interest in the root window; add ours to it rather than replace it.
+        Freed<xcb_get_window_attributes_reply_t> rootAttr{
+            xcb_get_window_attributes_reply(c, rootCookie, nullptr)};
+        const std::uint32_t mask =
+            (rootAttr ? rootAttr->your_event_mask : 0) | XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &mask);
+    }
 };
 
 bool X11WindowSystem::usable()
@@ -134,33 +169,24 @@ X11WindowSystem::X11WindowSystem() : m(std::make_unique<State>())
     const xcb_setup_t* setup = xcb_get_setup(m->c);
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
     m->root = it.data ? it.data->root : 0;
-    // All questions go out before the first answer is awaited: one round trip, not seven.
-    const char* const names[] = {"_NET_ACTIVE_WINDOW",   "_NET_SUPPORTING_WM_CHECK",
-                                 "_NET_FRAME_EXTENTS",   "_NET_WM_STATE",
-                                 "_NET_WM_STATE_HIDDEN", "_NET_WM_STATE_ABOVE"};
-    xcb_intern_atom_cookie_t cookies[std::size(names)];
-    for (std::size_t i = 0; i < std::size(names); ++i)
-        cookies[i] =
-            xcb_intern_atom(m->c, 0, static_cast<std::uint16_t>(std::strlen(names[i])), names[i]);
-    const auto rootCookie = xcb_get_window_attributes(m->c, m->root);
-    xcb_atom_t* const atoms[] = {&m->active,  &m->check,  &m->extents,
-                                 &m->wmState, &m->hidden, &m->above};
-    for (std::size_t i = 0; i < std::size(names); ++i) {
-        Freed<xcb_intern_atom_reply_t> r{xcb_intern_atom_reply(m->c, cookies[i], nullptr)};
-        *atoms[i] = r ? r->atom : 0;
-    }
-    // Qt has its own interest in the root window; add ours to it rather than replace it.
-    Freed<xcb_get_window_attributes_reply_t> rootAttr{
-        xcb_get_window_attributes_reply(m->c, rootCookie, nullptr)};
-    const std::uint32_t mask =
-        (rootAttr ? rootAttr->your_event_mask : 0) | XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_change_window_attributes(m->c, m->root, XCB_CW_EVENT_MASK, &mask);
+    if (!m->root)
+        return;
+    // The questions go out now and their answers are read at the first use (after the strip
+    // shows): start-up does not wait for them.
+    m->ask();
     qApp->installNativeEventFilter(m.get());
 }
 
 X11WindowSystem::~X11WindowSystem()
 {
-    if (m->c && qApp)
+    if (!m->c || !m->root)
+        return;
+    if (!m->settled) {
+        for (const auto& cookie : m->atomCookies)
+            xcb_discard_reply(m->c, cookie.sequence);
+        xcb_discard_reply(m->c, m->rootCookie.sequence);
+    }
+    if (qApp)
         qApp->removeNativeEventFilter(m.get());
 }
 
@@ -174,6 +200,7 @@ WindowSystem::Handle X11WindowSystem::foregroundWindow()
     State& s = *m;
     if (!s.c || !s.root)
         return 0;
+    s.settle();
     if (!s.stale)
         return s.window;
     // Cleared before the questions: a change while they travel marks the answers stale.

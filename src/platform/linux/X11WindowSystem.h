@@ -11,6 +11,8 @@
 // window itself (moved, resized, mapped, unmapped, destroyed, its state or frame). While
 // nothing changes, foregroundWindow() asks the server nothing. Change notices arrive
 // through Qt's event loop, so an answer lags a change by at most one turn of it.
+// Construction sends its questions (atoms, the root's event mask) without waiting; the
+// first foregroundWindow() reads the answers.
 // Use only when Qt runs on xcb with a display; otherwise use QtWindowSystem.
 #include "platform/linux/QtWindowSystem.h"
 
