@@ -50,10 +50,6 @@ private:
     bool m_shown;
 };
 
-QAction* separator(QMenu* menu)
-{
-    return menu->addSeparator();
-}
 } // namespace
 
 Form1::Form1(QWidget* parent) : QWidget(parent)
@@ -104,40 +100,65 @@ MediaPlayer& Form1::MediaPlayer1() const
 
 void Form1::buildMenu()
 {
-    mnuPopUp = new QMenu(QStringLiteral("PopUpMenu"), this);
-    mnuPlayFile = mnuPopUp->addAction(QStringLiteral("Play &File"));
-    mnuPlayLocation = mnuPopUp->addAction(QStringLiteral("Play &Location"));
-    mnuPlayListEditor = mnuPopUp->addAction(QStringLiteral("Play List &Editor"));
-    mnuFiller03 = separator(mnuPopUp);
-    mnuPlay = mnuPopUp->addAction(QStringLiteral("&Play"));
-    mnuPause = mnuPopUp->addAction(QStringLiteral("P&ause"));
-    mnuStop = mnuPopUp->addAction(QStringLiteral("&Stop"));
-    mnuFastForward = mnuPopUp->addAction(QStringLiteral("Fas&t Forward"));
-    mnuBack = mnuPopUp->addAction(QStringLiteral("&Back"));
-    mnuNext = mnuPopUp->addAction(QStringLiteral("&Next"));
-    mnuPrevious = mnuPopUp->addAction(QStringLiteral("P&revious"));
-    mnuFiller04 = separator(mnuPopUp);
-    mnuOptions = mnuPopUp->addMenu(QStringLiteral("&Options"));
-    mnuShowStatusInformation = mnuOptions->addAction(QStringLiteral("Show Status &Information"));
-    mnuShowControls = mnuOptions->addAction(QStringLiteral("Show &Controls"));
-    mnuShowSlider = mnuOptions->addAction(QStringLiteral("Show &Slider"));
-    mnuFiller7 = separator(mnuOptions);
-    mnuAlwaysOnTop = mnuOptions->addAction(QStringLiteral("&Always On Top"));
-    menufiller02 = separator(mnuOptions);
-    mnuProperties = mnuOptions->addAction(QStringLiteral("&Properties"));
-    mnuFiller5 = separator(mnuPopUp);
-    mnuMinimize = mnuPopUp->addAction(QStringLiteral("&Minimize to System Tray"));
-    mnuRemoveFromSystemTray = mnuPopUp->addAction(QStringLiteral("Remo&ve from System Tray"));
-    mnuFiller6 = separator(mnuPopUp);
-    mnuHelp = mnuPopUp->addMenu(QStringLiteral("&Help"));
-    mnuHelpOnLine = mnuHelp->addAction(QStringLiteral("&On-line Help"));
-    mnuHelpAbout = mnuHelp->addAction(QStringLiteral("&About"));
-    mnuFiller07 = separator(mnuPopUp);
-    mnuExit = mnuPopUp->addAction(QStringLiteral("E&xit"));
+    // The commands exist from the start (buttons, the tray and the desktop's media controls
+    // use them); the menu that lists them is made when first needed or after the first paint.
+    auto command = [this](const char* text) { return new QAction(QString::fromUtf8(text), this); };
+    auto separator = [this] {
+        auto* a = new QAction(this);
+        a->setSeparator(true);
+        return a;
+    };
+    mnuPlayFile = command("Play &File");
+    mnuPlayLocation = command("Play &Location");
+    mnuPlayListEditor = command("Play List &Editor");
+    mnuFiller03 = separator();
+    mnuPlay = command("&Play");
+    mnuPause = command("P&ause");
+    mnuStop = command("&Stop");
+    mnuFastForward = command("Fas&t Forward");
+    mnuBack = command("&Back");
+    mnuNext = command("&Next");
+    mnuPrevious = command("P&revious");
+    mnuFiller04 = separator();
+    mnuShowStatusInformation = command("Show Status &Information");
+    mnuShowControls = command("Show &Controls");
+    mnuShowSlider = command("Show &Slider");
+    mnuFiller7 = separator();
+    mnuAlwaysOnTop = command("&Always On Top");
+    menufiller02 = separator();
+    mnuProperties = command("&Properties");
+    mnuFiller5 = separator();
+    mnuMinimize = command("&Minimize to System Tray");
+    mnuRemoveFromSystemTray = command("Remo&ve from System Tray");
+    mnuFiller6 = separator();
+    mnuHelpOnLine = command("&On-line Help");
+    mnuHelpAbout = command("&About");
+    mnuFiller07 = separator();
+    mnuExit = command("E&xit");
 
     for (QAction* a : {mnuShowStatusInformation, mnuShowControls, mnuShowSlider, mnuAlwaysOnTop,
                        mnuMinimize, mnuRemoveFromSystemTray})
         a->setCheckable(true);
+}
+
+QMenu* Form1::popUpMenu()
+{
+    if (mnuPopUp)
+        return mnuPopUp;
+    mnuPopUp = new QMenu(QStringLiteral("PopUpMenu"), this);
+    mnuPopUp->addActions({mnuPlayFile, mnuPlayLocation, mnuPlayListEditor, mnuFiller03, mnuPlay,
+                          mnuPause, mnuStop, mnuFastForward, mnuBack, mnuNext, mnuPrevious,
+                          mnuFiller04});
+    mnuOptions = mnuPopUp->addMenu(QStringLiteral("&Options"));
+    mnuOptions->addActions({mnuShowStatusInformation, mnuShowControls, mnuShowSlider, mnuFiller7,
+                            mnuAlwaysOnTop, menufiller02, mnuProperties});
+    mnuPopUp->addActions({mnuFiller5, mnuMinimize, mnuRemoveFromSystemTray, mnuFiller6});
+    mnuHelp = mnuPopUp->addMenu(QStringLiteral("&Help"));
+    mnuHelp->addActions({mnuHelpOnLine, mnuHelpAbout});
+    mnuPopUp->addActions({mnuFiller07, mnuExit});
+    // Whether Minimize is usable asks the tray: finishLoad() and every opening of the menu.
+    connect(mnuPopUp, &QMenu::aboutToShow, this, &Form1::refreshMinimizeEnabled);
+    return mnuPopUp;
 }
 
 void Form1::connectCommand(QAction* action, void (Form1::*handler)())
@@ -292,6 +313,7 @@ void Form1::finishLoad()
         setProgramIcon(IconSet::chosenIcon(mImageIndex, *services().options));
     fUpdateTrayIcon(Tray::Add);
     refreshMinimizeEnabled();
+    popUpMenu(); // ready before the first right click
 }
 
 void Form1::loadButtonBar()
@@ -378,9 +400,6 @@ void Form1::loadWindowMarks(const Form1Options& o)
         mnuRemoveFromSystemTray->setEnabled(true);
         mnuRemoveFromSystemTray->setChecked(o.removeFromSystemTray);
     }
-    // Whether Minimize is usable asks the tray: finishLoad() and every opening of the menu.
-    connect(mnuPopUp, &QMenu::aboutToShow, this, &Form1::refreshMinimizeEnabled,
-            Qt::UniqueConnection);
     setTimer1Enabled(mnuAlwaysOnTop->isChecked());
 }
 
@@ -611,7 +630,7 @@ void Form1::Image1_MouseDown(Qt::MouseButton button, QPoint globalPos)
     if (button != Qt::RightButton)
         return;
     Timer1->stop();
-    mnuPopUp->popup(globalPos);
+    popUpMenu()->popup(globalPos);
 }
 
 void Form1::Timer1_Timer()

@@ -61,6 +61,9 @@ public:
     MediaPlayer& MediaPlayer1() const;
 
     // ---- the pop-up menu (mnuPopUp is its invisible root) -------------------------------
+    // The menu, made at the first call: the commands below exist from the constructor on,
+    // the menu that lists them (and mnuPopUp, mnuOptions, mnuHelp) only from then.
+    QMenu* popUpMenu();
     QMenu* mnuPopUp = nullptr;
     QAction* mnuPlayFile = nullptr;
     QAction* mnuPlayLocation = nullptr;

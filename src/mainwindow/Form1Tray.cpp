@@ -22,7 +22,7 @@ void Form1::Msghook_Message(std::uint32_t wp, std::uint32_t lp)
         activateWindow();
     } else if (lp == Tray::RightButtonUp) {
         setTimer1Enabled(false);
-        mnuPopUp->popup(QCursor::pos());
+        popUpMenu()->popup(QCursor::pos());
     }
 }
 

@@ -10,6 +10,7 @@
 #include "support/FormRig.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QPointer>
 #include <QTest>
 #include <QWindow>
@@ -44,6 +45,20 @@ protected:
     std::string stored(const std::string& key) { return rig.options.value("Options", key); }
     std::string buttons() { return quavix::testing::enabledButtons(form->mmControl()); }
 };
+
+// "text|-|sub-menu[text|...]": a menu's entries in order, separators as "-".
+std::string entries(const QMenu* menu)
+{
+    std::string out;
+    for (const QAction* a : menu->actions()) {
+        if (!out.empty())
+            out += '|';
+        out += a->isSeparator() ? std::string("-") : a->text().toStdString();
+        if (a->menu())
+            out += "[" + entries(a->menu()) + "]";
+    }
+    return out;
+}
 
 // The stored defaults of a first load are checked by the strip's end-to-end test.
 TEST_F(Form1Test, FirstLoadShowsOnlyTheIconAndTheTrayIconGoesWithTheWindow)
@@ -90,6 +105,7 @@ TEST_F(Form1Test, StartUpLeavesTheTrayUntilTheStripHasPainted)
         EXPECT_TRUE(f.timerPlay->isActive()) << "the player's start is not held";
         EXPECT_EQ(f.Image1->pixmap().toImage(), IconSet::pixmap(0, 16).toImage());
         EXPECT_TRUE(f.windowIcon().availableSizes().empty());
+        EXPECT_EQ(f.mnuPopUp, nullptr);
         if (!minimized) {
             QCoreApplication::processEvents();
             EXPECT_EQ(std::count(order.begin(), order.end(), "queued"), 0)
@@ -103,6 +119,14 @@ TEST_F(Form1Test, StartUpLeavesTheTrayUntilTheStripHasPainted)
         EXPECT_EQ(tray.calls[0].first, Tray::Add);
         EXPECT_EQ(f.windowIcon().availableSizes().size(), 6u);
         EXPECT_TRUE(firstPaintSeen());
+        // The menu waited for the paint too; every command is in its place.
+        ASSERT_NE(f.mnuPopUp, nullptr);
+        EXPECT_EQ(entries(f.mnuPopUp),
+                  "Play &File|Play &Location|Play List &Editor|-|&Play|P&ause|&Stop|Fas&t "
+                  "Forward|&Back|&Next|P&revious|-|&Options[Show Status &Information|Show "
+                  "&Controls|Show &Slider|-|&Always On Top|-|&Properties]|-|&Minimize to System "
+                  "Tray|Remo&ve from System Tray|-|&Help[&On-line Help|&About]|-|E&xit");
+        EXPECT_EQ(f.popUpMenu(), f.mnuPopUp);
         form.reset();
     }
 }

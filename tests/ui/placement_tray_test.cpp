@@ -17,7 +17,7 @@ protected:
     void SetUp() override { resetGlobals(); }
     void TearDown() override
     {
-        if (form)
+        if (form && form->mnuPopUp)
             form->mnuPopUp->hide();
     }
     Form1& load()
@@ -111,13 +111,13 @@ TEST_F(PlacementTrayTest, TrayMouseMessages)
                              {61860u, 516u}}) {
         f.Msghook_Message(id, mouse);
         EXPECT_TRUE(f.Timer1->isActive());
-        EXPECT_FALSE(f.mnuPopUp->isVisible());
+        EXPECT_FALSE(f.popUpMenu()->isVisible());
     }
     // A right release opens the menu (the tray icon end-to-end test) and holds the strip.
     f.Msghook_Message(61860, 517);
     EXPECT_FALSE(f.Timer1->isActive());
-    QTRY_VERIFY(f.mnuPopUp->isVisible());
-    f.mnuPopUp->hide();
+    QTRY_VERIFY(f.popUpMenu()->isVisible());
+    f.popUpMenu()->hide();
 
     // Double click on the hidden strip shows it; the menu stays in the tray state.
     f.mnuMinimize->trigger();
@@ -157,8 +157,8 @@ TEST_F(PlacementTrayTest, MinimizeAndRemoveExcludeEachOther)
     EXPECT_EQ(state(), (std::vector<bool>{true, false, false, false, true, true, true}));
     EXPECT_EQ(tray.calls.back().first, Tray::Delete);
     // The menu opening must not make Minimize usable while the icon is away.
-    f.mnuPopUp->popup(QPoint(0, 0));
-    f.mnuPopUp->hide();
+    f.popUpMenu()->popup(QPoint(0, 0));
+    f.popUpMenu()->hide();
     EXPECT_FALSE(f.mnuMinimize->isEnabled());
     f.mnuRemoveFromSystemTray->trigger();
     EXPECT_EQ(state(), normal);
@@ -178,9 +178,9 @@ TEST_F(PlacementTrayTest, WithoutATrayMinimizeIsDisabledUntilOneAppears)
     EXPECT_TRUE(f.mnuRemoveFromSystemTray->isEnabled());
 
     tray.availableAnswer = true;
-    f.mnuPopUp->popup(QPoint(0, 0));
+    f.popUpMenu()->popup(QPoint(0, 0));
     EXPECT_TRUE(f.mnuMinimize->isEnabled());
-    f.mnuPopUp->hide();
+    f.popUpMenu()->hide();
     f.mnuMinimize->trigger();
     EXPECT_TRUE(f.isHidden() && f.mnuMinimize->isChecked());
 }
