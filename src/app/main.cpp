@@ -30,6 +30,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <thread>
 
 namespace {
 
@@ -82,33 +84,46 @@ int main(int argc, char** argv)
     if (int status = quavix::answerCommandOptions(given, "quavix"); status >= 0)
         return status;
     const auto& arguments = given.arguments;
+    // The launcher appended the file but the running instance did not answer.
+    const char* unanswered = std::getenv("QUAVIX_HANDOFF_UNANSWERED");
+    const std::string unansweredPlayList = unanswered ? unanswered : "";
+
+    // The toolkit needs milliseconds to connect to the display; meanwhile another core
+    // opens the door for second starts and reads the profile and the options the strip is
+    // laid out with. Not for a start that only reports a failed hand-off: a second start
+    // must not hand its file to an instance that is about to end.
+    quavix::InstanceServer server(showMainWindow);
+    quavix::IniProfile profile;
+    quavix::IniOptionsStore options;
+    std::thread early;
+    if (!unanswered)
+        early = std::thread([&] {
+            server.listen();
+            profile.read("File Locations", "FileList", "", "");
+            options.get(quavix::ProgramTitle, "Options", "Volume", "");
+        });
     QApplication app(argc, argv);
+    if (early.joinable())
+        early.join();
     QApplication::setApplicationName(quavix::ProgramTitle);
 
     quavix::QtDialogs dialogs;
     quavix::Services& s = quavix::services();
     s.dialogs = &dialogs;
 
-    // The launcher appended the file but the running instance did not answer: say so.
-    if (const char* file = std::getenv("QUAVIX_HANDOFF_UNANSWERED")) {
-        std::string playList = file;
+    if (unanswered) {
         ::unsetenv("QUAVIX_HANDOFF_UNANSWERED");
         quavix::PosixProcess plain(arguments);
-        quavix::reportHandOff(quavix::HandOffResult::NotAcknowledged, playList, plain.commandLine(),
-                              {}, dialogs);
+        quavix::reportHandOff(quavix::HandOffResult::NotAcknowledged, unansweredPlayList,
+                              plain.commandLine(), {}, dialogs);
         return 1;
     }
-
-    quavix::InstanceServer server(showMainWindow);
-    server.listen();
 
     quavix::GstMediaPlayer media;
     media.setNoticeHandler([](const std::string& text) {
         quavix::services().dialogs->messageBox(
             quavix::ProgramTitle, text, quavix::MsgIcon::Exclamation, quavix::MsgButtons::Ok);
     });
-    quavix::IniProfile profile;
-    quavix::IniOptionsStore options;
     quavix::DesktopClassesRegistry classes;
     quavix::QtTray tray;
     // Other programs' windows are known only on X11; elsewhere the strip stays put.

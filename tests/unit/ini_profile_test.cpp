@@ -1,6 +1,9 @@
 #include "platform/posix/IniProfile.h"
 #include "support/Rig.h"
 
+#include <cstdio>
+#include <fcntl.h>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <random>
 #include <sys/stat.h>
@@ -74,6 +77,47 @@ TEST(IniProfile, ReadsFilesAndFallsBackToTheDefault)
     std::string fifo = box.path("pipe");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_EQ(profile.read("Play Status", "Continue", "No", fifo), "No");
+}
+
+// Start-up reads several keys in a row and the engine asks for "Continue" before every
+// song: the reader keeps the text, and an edit must still show at the next read.
+TEST(IniProfile, SeesEveryEditOfTheFileItReadBefore)
+{
+    Sandbox box;
+    IniProfile profile;
+    const std::string file = box.path("station.ini");
+    auto rewrite = [&](const char* text, const timespec* stamp) {
+        std::ofstream(file, std::ios::trunc) << text; // in place: the same inode
+        if (stamp) {
+            const timespec times[2] = {*stamp, *stamp};
+            ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+        }
+    };
+    auto modified = [&] {
+        struct stat st {};
+        ::stat(file.c_str(), &st);
+        return st.st_mtim;
+    };
+
+    // An edit with the same size inside the same time stamp tick as the read before it.
+    rewrite("[Play Status]\nContinue=Yes\n", nullptr);
+    const timespec tick = modified();
+    EXPECT_EQ(profile.read("Play Status", "Continue", "", file), "Yes");
+    rewrite("[Play Status]\nContinue=No!\n", &tick);
+    EXPECT_EQ(profile.read("Play Status", "Continue", "", file), "No!");
+
+    // An old file is kept; changing it, removing it or putting another in its place shows.
+    const timespec old{modified().tv_sec - 3600, 0};
+    rewrite("[Play Status]\nContinue=Yes\n", &old);
+    EXPECT_EQ(profile.read("Play Status", "Continue", "", file), "Yes");
+    EXPECT_EQ(profile.read("Play Status", "Continue", "", file), "Yes");
+    rewrite("[Play Status]\nContinue=No\n", nullptr);
+    EXPECT_EQ(profile.read("Play Status", "Continue", "", file), "No");
+    ASSERT_EQ(std::remove(file.c_str()), 0);
+    EXPECT_EQ(profile.read("Play Status", "Continue", "gone", file), "gone");
+    const std::string other = box.write("other.ini", "[Play Status]\nContinue=Yes\n");
+    ASSERT_EQ(std::rename(other.c_str(), file.c_str()), 0);
+    EXPECT_EQ(profile.read("Play Status", "Continue", "", file), "Yes");
 }
 
 TEST(IniProfile, SurvivesGarbageAndBinaryInput)

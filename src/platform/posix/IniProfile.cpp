@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace quavix {
@@ -33,27 +34,54 @@ std::string cutValue(std::string_view v)
 // line, say), and reading only its head keeps a per-song check cheap.
 constexpr std::size_t MaxProfileBytes = 1 << 20;
 
-std::string readHead(const std::string& path)
+// File systems with the coarsest time stamps count in steps of two seconds.
+constexpr long UnsettledSeconds = 2;
+
+long long mtimeNs(const struct stat& st)
 {
-    std::string text;
+    return static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+}
+
+} // namespace
+
+bool IniProfile::Cached::matches(const struct stat& st) const
+{
+    return valid && S_ISREG(st.st_mode) && st.st_dev == dev && st.st_ino == ino &&
+           st.st_size == size && mtimeNs(st) == mtime;
+}
+
+const std::string& IniProfile::readHead(const std::string& path)
+{
+    struct stat st {};
+    if (path == m_cached.path && ::stat(path.c_str(), &st) == 0 && m_cached.matches(st))
+        return m_cached.text;
+    m_cached = {};
+    m_cached.path = path;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
-        return text;
-    struct stat st {};
+        return m_cached.text;
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
         char buf[65536];
+        std::string& text = m_cached.text;
         while (text.size() < MaxProfileBytes) {
             ssize_t n = ::read(fd, buf, sizeof buf);
             if (n <= 0)
                 break;
             text.append(buf, static_cast<std::size_t>(n));
         }
+        // A file changed in the tick it was read in could change again with the same size
+        // and time stamp: only text older than any time stamp granularity is kept.
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        m_cached.valid = now.tv_sec - st.st_mtim.tv_sec > UnsettledSeconds;
+        m_cached.dev = st.st_dev;
+        m_cached.ino = st.st_ino;
+        m_cached.size = st.st_size;
+        m_cached.mtime = mtimeNs(st);
     }
     ::close(fd);
-    return text;
+    return m_cached.text;
 }
-
-} // namespace
 
 IniProfile::IniProfile(std::string defaultFile) : m_defaultFile(std::move(defaultFile)) {}
 

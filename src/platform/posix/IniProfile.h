@@ -6,7 +6,12 @@
 // CR LF; a UTF-8 byte order mark is skipped; NUL bytes and other garbage only make the
 // line they are on unusable. The 254-character cut counts UTF-8 characters (a well-formed
 // sequence or any other single byte), so a cut never splits a character.
+//
+// Not thread-safe: one thread at a time (the reader keeps the last file's text).
 #include "platform/Profile.h"
+
+#include <sys/stat.h>
+#include <sys/types.h>
 
 namespace quavix {
 
@@ -23,7 +28,22 @@ public:
                               const std::string& key);
 
 private:
+    // The text of the file last read (at most its first MiB), reused while the file's
+    // identity, size and modification time stay the same and it was not modified in the
+    // last seconds before the read: start-up and the engine read several keys in a row.
+    struct Cached {
+        std::string path, text;
+        bool valid = false;
+        dev_t dev = 0;
+        ino_t ino = 0;
+        off_t size = -1;
+        long long mtime = 0;
+        bool matches(const struct stat& st) const;
+    };
+    const std::string& readHead(const std::string& path);
+
     std::string m_defaultFile;
+    Cached m_cached;
 };
 
 } // namespace quavix
