@@ -13,6 +13,7 @@
 #include "platform/linux/QtTray.h"
 #include "platform/linux/QtWindowSystem.h"
 #include "platform/linux/TerminationSignals.h"
+#include "platform/linux/ToolkitPreload.h"
 #include "platform/linux/X11WindowSystem.h"
 #include "platform/linux/XdgBrowser.h"
 #include "platform/posix/IniOptionsStore.h"
@@ -88,16 +89,19 @@ int main(int argc, char** argv)
     const char* unanswered = std::getenv("QUAVIX_HANDOFF_UNANSWERED");
     const std::string unansweredPlayList = unanswered ? unanswered : "";
 
-    // The toolkit needs milliseconds to connect to the display; meanwhile another core
-    // opens the door for second starts and reads the profile and the options the strip is
-    // laid out with. Not for a start that only reports a failed hand-off: a second start
-    // must not hand its file to an instance that is about to end.
+    // The toolkit needs milliseconds to load its plugins and connect to the display;
+    // meanwhile another core loads those plugins ahead of it, opens the door for second
+    // starts and reads the profile and the options the strip is laid out with. Not for a start that
+    // only reports a failed hand-off: a second start must not hand its file to an instance that is
+    // about to end.
     quavix::InstanceServer server(showMainWindow);
     quavix::IniProfile profile;
     quavix::IniOptionsStore options;
     std::thread early;
     if (!unanswered)
-        early = std::thread([&] {
+        early = std::thread([&, toolkit = quavix::toolkit::toolkitPreloads(
+                                    std::getenv, quavix::toolkit::defaultPluginFolder())] {
+            quavix::toolkit::preload(toolkit); // first: the toolkit asks for them soonest
             server.listen();
             profile.read("File Locations", "FileList", "", "");
             options.get(quavix::ProgramTitle, "Options", "Volume", "");
