@@ -91,9 +91,9 @@ int main(int argc, char** argv)
 
     // The toolkit needs milliseconds to load its plugins and connect to the display;
     // meanwhile another core loads those plugins ahead of it, opens the door for second
-    // starts and reads the profile and the options the strip is laid out with. Not for a start that
-    // only reports a failed hand-off: a second start must not hand its file to an instance that is
-    // about to end.
+    // starts and reads the profile and the options the strip is laid out with. Not for a
+    // start that only reports a failed hand-off: a second start must not hand its file to
+    // an instance that is about to end.
     quavix::InstanceServer server(showMainWindow);
     quavix::IniProfile profile;
     quavix::IniOptionsStore options;
