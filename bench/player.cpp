@@ -113,6 +113,7 @@ class BenchProcess : public quavix::Process {
 public:
     TimedPlayer* player = nullptr;
     std::string commandLine() override { return {}; }
+    std::vector<std::string> playListEntries() override { return {}; }
     bool previousInstance() override { return false; }
     std::string title() override { return quavix::ProgramTitle; }
     void setTitle(const std::string&) override {}

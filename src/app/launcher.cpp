@@ -56,7 +56,8 @@ int main(int argc, char** argv)
 
     quavix::SystemClock clock;
     std::string error;
-    switch (quavix::handOffToRunningInstance(playList, commandLine, process, clock, error)) {
+    switch (quavix::handOffToRunningInstance(playList, process.playListEntries(), process, clock,
+                                             error)) {
     case quavix::HandOffResult::HandedOver:
         process.endProgram();
     case quavix::HandOffResult::NotAcknowledged:

@@ -2,6 +2,9 @@
 // Process services: the command line, the single running instance, the event pump.
 //
 // - commandLine(): the program's arguments joined by single blanks ("" without arguments).
+// - playListEntries(): the arguments as play-list entries, one per argument and in order: a
+//   file name made absolute against the folder the program was started in, a stream
+//   address as typed. Empty without arguments.
 // - previousInstance(): true when another instance of this user runs and answers.
 // - title()/setTitle(): the application title; the running instance is found by it.
 // - activateWindow(title): asks the running instance with that title to show, restore and
@@ -11,6 +14,7 @@
 // - endProgram(): ends the process at once; stores are consistent on disk because every
 //   write is atomic. The real one never returns; a test double may throw.
 #include <string>
+#include <vector>
 
 namespace quavix {
 
@@ -18,6 +22,7 @@ class Process {
 public:
     virtual ~Process() = default;
     virtual std::string commandLine() = 0;
+    virtual std::vector<std::string> playListEntries() = 0;
     virtual bool previousInstance() = 0;
     virtual std::string title() = 0;
     virtual void setTitle(const std::string& title) = 0;

@@ -39,12 +39,14 @@ CommandOptions parseCommandOptions(const std::vector<std::string>& arguments)
 
 std::string helpText(const std::string& program)
 {
-    return "Usage: " + program + " [--] [FILE | ADDRESS | PROFILE]\n" + "       " + program +
+    return "Usage: " + program + " [--] [FILE... | ADDRESS... | PROFILE]\n" + "       " + program +
            " --help | --version\n"
            "\n"
            "Quavix, a small audio player that rides in the title bar of the window in front.\n"
            "\n"
-           "  FILE           a sound file to play; a running Quavix adds it to its play list\n"
+           "  FILE           a sound file to play; a running Quavix adds it to its play list.\n"
+           "                 Several files become several entries, in order; a relative\n"
+           "                 name is taken from the folder the command runs in\n"
            "  ADDRESS        a stream address (http, https, mms, mmsh, rtsp)\n"
            "  PROFILE        a station profile, read before every song ([Play Status])\n"
            "  -h, --help     show this help and exit\n"
@@ -53,7 +55,6 @@ std::string helpText(const std::string& program)
            program +
            " -- -x\" plays a file named -x\n"
            "\n"
-           "All words after the options, joined by blanks, name one file.\n"
            "Files: $XDG_CONFIG_HOME/quavix/quavix.ini (profile), options.ini (options).\n"
            "See quavix(1), and Help > On-line Help in the program's menu.\n";
 }

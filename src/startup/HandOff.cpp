@@ -42,6 +42,25 @@ void reportLineBreakName(const std::string& name, Dialogs& dialogs)
                        MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
+const std::string* entryWithLineBreak(const std::vector<std::string>& entries)
+{
+    for (const std::string& entry : entries)
+        if (holdsLineBreak(entry))
+            return &entry;
+    return nullptr;
+}
+
+std::string playListLines(const std::vector<std::string>& entries)
+{
+    std::string text;
+    for (const std::string& entry : entries) {
+        if (!text.empty())
+            text += CrLf;
+        text += entry;
+    }
+    return text;
+}
+
 bool writePlayListLine(const std::string& file, const std::string& line, bool append,
                        std::string& error)
 {
@@ -84,12 +103,12 @@ bool writePlayListLine(const std::string& file, const std::string& line, bool ap
 }
 
 HandOffResult handOffToRunningInstance(const std::string& playListFile,
-                                       const std::string& commandLine, Process& process,
+                                       const std::vector<std::string>& entries, Process& process,
                                        Clock& clock, std::string& error)
 {
-    if (holdsLineBreak(commandLine))
+    if (entryWithLineBreak(entries))
         return HandOffResult::NameRefused;
-    if (!writePlayListLine(playListFile, commandLine, true, error))
+    if (!writePlayListLine(playListFile, playListLines(entries), true, error))
         return HandOffResult::PlayListNotWritten;
     const std::string remembered = process.title();
     process.setTitle(std::string(ProgramTitle) + "-Dup" + clock.dateTimeText());

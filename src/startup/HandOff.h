@@ -7,6 +7,7 @@
 #include "platform/Process.h"
 
 #include <string>
+#include <vector>
 
 namespace quavix {
 
@@ -20,21 +21,28 @@ enum class HandOffResult {
 // True when the text holds a CR or LF: it cannot be one line of a play list.
 bool holdsLineBreak(const std::string& text);
 
+// The first entry that holds a line break, or nullptr when every one is a line.
+const std::string* entryWithLineBreak(const std::vector<std::string>& entries);
+
+// The entries as play-list text: one line each, joined by CR LF (no line end after the last).
+std::string playListLines(const std::vector<std::string>& entries);
+
 // The box that refuses such a name (shown with its line breaks made visible).
 void reportLineBreakName(const std::string& name, Dialogs& dialogs);
 
-// Writes line + CR LF into the play list file: appended as a new last line (a last line
-// without its line end gets one first), or as the file's only line when append is false.
-// On failure returns false and sets error to the reason; an append leaves no partial line.
+// Writes line + CR LF into the play list file (line may be several, see playListLines): appended as
+// a new last line (a last line without its line end gets one first), or as the file's only line
+// when append is false. On failure returns false and sets error to the reason; an append leaves no
+// partial line.
 bool writePlayListLine(const std::string& file, const std::string& line, bool append,
                        std::string& error);
 
-// The hand-off: append the command line to the play list, take the title
+// The hand-off: append the entries to the play list, take the title
 // "Quavix-Dup" + date and time so that only the running instance bears the program's
 // title, then ask the instance with the former title to show itself. error receives the
 // reason when the play list could not be written.
 HandOffResult handOffToRunningInstance(const std::string& playListFile,
-                                       const std::string& commandLine, Process& process,
+                                       const std::vector<std::string>& entries, Process& process,
                                        Clock& clock, std::string& error);
 
 // The box a failed hand-off shows (nothing for HandedOver); error is the write failure.

@@ -20,16 +20,19 @@ void Main(const MainHooks& hooks)
 
     if (!g.gCommandLine.empty()) {
         std::string error;
+        const std::vector<std::string> entries = s.process->playListEntries();
         if (s.process->previousInstance()) {
-            HandOffResult r = handOffToRunningInstance(g.gPlayListFile, g.gCommandLine, *s.process,
-                                                       *s.clock, error);
-            reportHandOff(r, g.gPlayListFile, g.gCommandLine, error, *s.dialogs);
+            HandOffResult r =
+                handOffToRunningInstance(g.gPlayListFile, entries, *s.process, *s.clock, error);
+            const std::string* refused = entryWithLineBreak(entries);
+            reportHandOff(r, g.gPlayListFile, refused ? *refused : g.gCommandLine, error,
+                          *s.dialogs);
             s.process->endProgram();
             return;
         }
-        if (holdsLineBreak(g.gCommandLine)) {
-            reportLineBreakName(g.gCommandLine, *s.dialogs);
-        } else if (writePlayListLine(g.gPlayListFile, g.gCommandLine, false, error)) {
+        if (const std::string* refused = entryWithLineBreak(entries)) {
+            reportLineBreakName(*refused, *s.dialogs);
+        } else if (writePlayListLine(g.gPlayListFile, playListLines(entries), false, error)) {
             g.gCommandLineFile = true;
         } else {
             const std::string title = ProgramTitle;

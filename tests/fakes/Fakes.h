@@ -103,6 +103,14 @@ public:
     void wireTo(FakeMediaPlayer& player);
 
     std::string commandLine() override { return commandLineText; }
+    // The entries as given, or the command line as one entry when none are.
+    std::vector<std::string> entries;
+    std::vector<std::string> playListEntries() override
+    {
+        if (!entries.empty() || commandLineText.empty())
+            return entries;
+        return {commandLineText};
+    }
     bool previousInstance() override
     {
         ++previousAsked;

@@ -46,6 +46,8 @@ protected:
     int runLauncher(const QStringList& args, const std::string& exe = {})
     {
         QProcess p;
+        std::filesystem::create_directories(box.path("songs"));
+        p.setWorkingDirectory(QString::fromStdString(box.path("songs")));
         p.start(QString::fromStdString(exe.empty() ? box.path("bin/quavix") : exe), args);
         EXPECT_TRUE(p.waitForStarted(5000));
         EXPECT_TRUE(QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000));
@@ -90,8 +92,10 @@ TEST_F(HandOffTest, LauncherHandsTheFileToTheRunningInstance)
     InstanceServer second([] {});
     EXPECT_FALSE(second.listen()); // the name is taken: one instance per name
 
-    EXPECT_EQ(runLauncher({"/my music/a.mp3", "--x"}), 0);
-    EXPECT_EQ(readText(list), "first.mp3\r\n/my music/a.mp3 --x\r\n");
+    // One entry per word, relative ones from the folder the launcher ran in.
+    EXPECT_EQ(runLauncher({"/my music/a.mp3", "--x", "b c.mp3"}), 0);
+    EXPECT_EQ(readText(list), "first.mp3\r\n/my music/a.mp3\r\n" + box.path("songs/--x") + "\r\n" +
+                                  box.path("songs/b c.mp3") + "\r\n");
     EXPECT_TRUE(QTest::qWaitFor([&] { return activated == 1; }, 2000));
     EXPECT_EQ(server.activations(), 1);
     EXPECT_EQ(guiStarted(), "<not started>");

@@ -1,3 +1,4 @@
+#include "platform/posix/PosixProcess.h"
 #include "startup/CommandOptions.h"
 
 #include <gtest/gtest.h>
@@ -48,4 +49,29 @@ TEST(CommandOptions, UnknownOptionSaysHowToPlaySuchAFile)
     CommandOptions o = parseCommandOptions({"-x.mp3"});
     EXPECT_NE(o.message.find("'-x.mp3'"), std::string::npos) << o.message;
     EXPECT_NE(o.message.find("./-x.mp3"), std::string::npos) << o.message;
+}
+
+// The shell hands over one word per file and leaves relative names relative; the running
+// instance works in another folder, so every file name must be absolute before it is written.
+TEST(CommandOptions, EveryWordBecomesOneAbsoluteEntry)
+{
+    struct Case {
+        Words given;
+        std::string folder;
+        Words entries;
+    };
+    const Case cases[] = {
+        {{"one.mp3"}, "/home/u/songs", {"/home/u/songs/one.mp3"}},
+        {{"two.mp3", "three 3.mp3"}, "/s/", {"/s/two.mp3", "/s/three 3.mp3"}},
+        {{"./--help", "././x.mp3"}, "/s", {"/s/--help", "/s/x.mp3"}},
+        {{"../up.mp3", "sub/a.mp3"}, "/s", {"/s/../up.mp3", "/s/sub/a.mp3"}},
+        {{"/abs.mp3", "", "rel.mp3"}, "/", {"/abs.mp3", "/rel.mp3"}},
+        {{"HTTP://radio/live", "rtsp://cam/a", "a:b.mp3"},
+         "/s",
+         {"HTTP://radio/live", "rtsp://cam/a", "/s/a:b.mp3"}},
+        {{"kept.mp3"}, "", {"kept.mp3"}}, // the folder is gone: as typed
+        {{}, "/s", {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(quavix::absoluteEntries(c.given, c.folder), c.entries) << c.given.size();
 }

@@ -209,6 +209,24 @@ TEST_F(StartupTest, MainHandsOffToTheRunningInstance)
     EXPECT_TRUE(rig.dialogs.boxes.empty());
 }
 
+// Several files on the command line are several entries, in order, on both paths; the
+// engine still sees the words joined as its profile name.
+TEST_F(StartupTest, SeveralFilesBecomeSeveralEntries)
+{
+    std::string list = listInProfile("old.mp3\r\n");
+    rig.process.commandLineText = "two.mp3 three.mp3";
+    rig.process.entries = {"/s/two.mp3", "/s/three.mp3"};
+    EXPECT_FALSE(runMain());
+    EXPECT_EQ(readText(list), "/s/two.mp3\r\n/s/three.mp3\r\n");
+    EXPECT_EQ(globals().gCommandLine, "two.mp3 three.mp3");
+
+    rig.process.previous = true;
+    rig.process.entries = {"/s/four.mp3", "/s/five.mp3"};
+    EXPECT_TRUE(runMain());
+    EXPECT_EQ(readText(list), "/s/two.mp3\r\n/s/three.mp3\r\n/s/four.mp3\r\n/s/five.mp3\r\n");
+    EXPECT_TRUE(rig.dialogs.boxes.empty());
+}
+
 TEST_F(StartupTest, MainReportsAPlayListItCannotWrite)
 {
     std::string list = rig.box.path("no such folder/list.m3u");
@@ -250,7 +268,7 @@ TEST_F(StartupTest, ACommandLineWithALineBreakIsRefusedInBothPaths)
         EXPECT_FALSE(globals().gCommandLineFile);
     }
     std::string error;
-    EXPECT_EQ(handOffToRunningInstance(list, "x\ry", rig.process, rig.clock, error),
+    EXPECT_EQ(handOffToRunningInstance(list, {"/ok.mp3", "x\ry"}, rig.process, rig.clock, error),
               HandOffResult::NameRefused);
     EXPECT_EQ(rig.process.appTitle, "Quavix");
 }

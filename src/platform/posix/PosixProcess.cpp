@@ -1,7 +1,11 @@
 #include "PosixProcess.h"
 
+#include "platform/MediaAddress.h"
+
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <string_view>
 #include <unistd.h>
 
 namespace quavix {
@@ -28,6 +32,40 @@ std::string PosixProcess::commandLine()
         text += m_arguments[i];
     }
     return text;
+}
+
+std::vector<std::string> absoluteEntries(const std::vector<std::string>& arguments,
+                                         const std::string& workingFolder)
+{
+    std::vector<std::string> entries;
+    for (const std::string& word : arguments) {
+        if (word.empty()) // names no file
+            continue;
+        if (word[0] == '/' || isStreamAddress(word) || workingFolder.empty()) {
+            entries.push_back(word);
+            continue;
+        }
+        // "./x" is how a name that looks like an option is given; the "./" says nothing more.
+        std::string_view name = word;
+        while (name.size() > 2 && name.substr(0, 2) == "./")
+            name.remove_prefix(2);
+        std::string folder = workingFolder;
+        if (folder.back() != '/')
+            folder += '/';
+        entries.push_back(folder + std::string(name));
+    }
+    return entries;
+}
+
+std::vector<std::string> PosixProcess::playListEntries()
+{
+    // A folder removed under the shell gives no name; the words then stay as typed.
+    std::string folder;
+    if (char* cwd = ::getcwd(nullptr, 0)) {
+        folder = cwd;
+        std::free(cwd);
+    }
+    return absoluteEntries(m_arguments, folder);
 }
 
 bool PosixProcess::previousInstance()

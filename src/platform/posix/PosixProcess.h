@@ -8,6 +8,11 @@
 
 namespace quavix {
 
+// The entries for these arguments (see Process::playListEntries) against the folder
+// `workingFolder`; an empty folder (the current one is unknown) keeps the names as given.
+std::vector<std::string> absoluteEntries(const std::vector<std::string>& arguments,
+                                         const std::string& workingFolder);
+
 class PosixProcess : public Process {
 public:
     // The arguments after the program's own name.
@@ -16,6 +21,7 @@ public:
     static std::vector<std::string> arguments(int argc, char** argv);
 
     std::string commandLine() override;
+    std::vector<std::string> playListEntries() override;
     bool previousInstance() override;
     std::string title() override { return m_title; }
     void setTitle(const std::string& title) override { m_title = title; }
