@@ -1,6 +1,7 @@
 // The strip riding the window in front, and the tray commands and tray mouse messages,
 // on the main window against a scripted window system and a recording tray.
 #include "mainwindow/Layout.h"
+#include "platform/linux/QtTray.h"
 #include "support/FormRig.h"
 
 #include <QApplication>
@@ -131,6 +132,18 @@ TEST_F(PlacementTrayTest, TrayMouseMessages)
     f.mnuMinimize->trigger();
     EXPECT_FALSE(f.mnuMinimize->isChecked());
     EXPECT_TRUE(f.isVisible() && f.Timer1->isActive() && f.mnuRemoveFromSystemTray->isEnabled());
+
+    // What the toolkit's activations become: a single click on an XEmbed tray is only the
+    // first press of a double click; a StatusNotifierItem host's single activation is the
+    // only one it sends.
+    using R = QSystemTrayIcon::ActivationReason;
+    EXPECT_EQ(QtTray::mouseMessageFor(R::Trigger, true), std::nullopt);
+    EXPECT_EQ(QtTray::mouseMessageFor(R::Trigger, false), 515u);
+    for (bool doubleClicks : {true, false}) {
+        EXPECT_EQ(QtTray::mouseMessageFor(R::DoubleClick, doubleClicks), 515u);
+        EXPECT_EQ(QtTray::mouseMessageFor(R::Context, doubleClicks), 517u);
+        EXPECT_EQ(QtTray::mouseMessageFor(R::MiddleClick, doubleClicks), std::nullopt);
+    }
 }
 
 TEST_F(PlacementTrayTest, MinimizeAndRemoveExcludeEachOther)

@@ -1,6 +1,8 @@
 #include "QtTray.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QWidget>
 
 namespace quavix {
@@ -13,17 +15,30 @@ bool QtTray::available() const
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-std::optional<std::uint32_t> QtTray::mouseMessageFor(QSystemTrayIcon::ActivationReason r)
+std::optional<std::uint32_t> QtTray::mouseMessageFor(QSystemTrayIcon::ActivationReason r,
+                                                     bool hostHasDoubleClick)
 {
     switch (r) {
     case QSystemTrayIcon::DoubleClick:
+        return LeftDoubleClick;
     case QSystemTrayIcon::Trigger:
+        // XEmbed trays report every single left press as a trigger, before the double click.
+        if (hostHasDoubleClick)
+            return std::nullopt;
         return LeftDoubleClick;
     case QSystemTrayIcon::Context:
         return RightButtonUp;
     default:
         return std::nullopt;
     }
+}
+
+bool QtTray::statusNotifierHost()
+{
+    // The toolkit itself puts the icon into a StatusNotifierItem host when a watcher is there.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    return bus.isConnected() && bus.interface() &&
+           bus.interface()->isServiceRegistered("org.kde.StatusNotifierWatcher").value();
 }
 
 QIcon QtTray::windowIconFor(const NotifyIconData& record)
@@ -56,7 +71,9 @@ bool QtTray::notify(int message, const NotifyIconData& record)
         m_icon = std::make_unique<QSystemTrayIcon>();
         QObject::connect(m_icon.get(), &QSystemTrayIcon::activated, m_icon.get(),
                          [this](QSystemTrayIcon::ActivationReason reason) {
-                             if (auto mouse = mouseMessageFor(reason))
+                             if (!m_statusNotifier)
+                                 m_statusNotifier = statusNotifierHost();
+                             if (auto mouse = mouseMessageFor(reason, !*m_statusNotifier))
                                  deliver(m_id, *mouse);
                          });
         apply(record);
