@@ -1,7 +1,10 @@
 #include "platform/linux/DesktopClassesRegistry.h"
+#include "platform/posix/DesktopFiles.h"
 #include "support/Rig.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using quavix::DesktopClassesRegistry;
 using quavix::testing::readText;
@@ -78,4 +81,57 @@ TEST(DesktopClassesRegistry, ExtensionKeysFollowMimeApps)
     ASSERT_TRUE(reg.setValue(".AU", ""));
     EXPECT_EQ(readText(userFile), user);
     EXPECT_EQ(reg.queryValue(".MP3"), "vlc.desktop"); // the system default shows again
+}
+
+// Most desktops keep the default in the caches the installed applications fill, not in a
+// mimeapps.list; what xdg-mime answers must be what the File Types page shows and restores.
+TEST(DesktopClassesRegistry, DefaultsFromTheDesktopsCachesAsXdgMimeResolvesThem)
+{
+    Sandbox box;
+    DesktopClassesRegistry reg;
+    for (const char* app : {"vlc.desktop", "mpv.desktop", "audacious.desktop", "kde/juk.desktop"})
+        box.write(std::string("usr-share/applications/") + app, "[Desktop Entry]\nName=A\n");
+    box.write("usr-share/applications/mimeinfo.cache",
+              "[MIME Cache]\naudio/mpeg=gone.desktop;mpv.desktop;vlc.desktop;\n"
+              "audio/x-wav=vlc.desktop;mpv.desktop;\naudio/basic=kde-juk.desktop;\n");
+    EXPECT_EQ(reg.queryValue(".mp3"), "mpv.desktop"); // first installed of the cache
+    EXPECT_EQ(reg.queryValue(".au"), "kde-juk.desktop");
+
+    // A removed association gives way to the next; an added one comes before the cache.
+    box.write("config/mimeapps.list", "[Removed Associations]\naudio/x-wav=vlc.desktop;\n"
+                                      "[Added Associations]\naudio/mpeg=audacious.desktop;\n");
+    EXPECT_EQ(reg.queryValue(".wav"), "mpv.desktop");
+    EXPECT_EQ(reg.queryValue(".mp3"), "audacious.desktop");
+    // The older defaults.list comes before every association.
+    box.write("usr-share/applications/defaults.list",
+              "[Default Applications]\naudio/mpeg=vlc.desktop\n");
+    EXPECT_EQ(reg.queryValue(".mp3"), "vlc.desktop");
+    // Reset gives the type back by name: nothing of ours is left in the user's list.
+    ASSERT_TRUE(reg.setValue(".MP3", "Quavix"));
+    ASSERT_TRUE(reg.setValue(".MP3", "<none>"));
+    EXPECT_EQ(reg.queryValue(".mp3"), "vlc.desktop");
+}
+
+// Other programs own these files: a FIFO in their place must not block the dialog, and one
+// that cannot be read whole is never replaced by what could be read.
+TEST(DesktopClassesRegistry, FilesItCannotReadWholeAreLeftAlone)
+{
+    Sandbox box;
+    DesktopClassesRegistry reg;
+    std::filesystem::create_directories(box.path("config"));
+    ASSERT_EQ(::mkfifo(box.path("config/mimeapps.list").c_str(), 0600), 0);
+    EXPECT_EQ(reg.queryValue(".mp3"), std::nullopt); // returns at once
+    EXPECT_FALSE(reg.setValue(".MP3", "Quavix"));
+    EXPECT_EQ(quavix::desktop::readLines(box.path("config/mimeapps.list")), std::nullopt);
+    std::filesystem::remove(box.path("config/mimeapps.list"));
+
+    std::string big = "[Default Applications]\naudio/mpeg=x.desktop;\n";
+    big += std::string(quavix::desktop::MaxBytes, '#');
+    std::string file = box.write("config/mimeapps.list", big);
+    EXPECT_FALSE(reg.setValue(".MP3", "Quavix"));
+    EXPECT_EQ(readText(file), big);
+    EXPECT_EQ(quavix::desktop::readLines(box.path("config/none.list")),
+              std::vector<std::string>{}); // missing: empty, and writable
+    EXPECT_EQ(quavix::desktop::readLines(box.write("crlf", "a\r\n\r\nb")),
+              (std::vector<std::string>{"a", "", "b"}));
 }

@@ -2,14 +2,13 @@
 
 #include "platform/FileReplace.h"
 #include "platform/posix/CommandText.h"
+#include "platform/posix/DesktopFiles.h"
 #include "platform/posix/XdgPaths.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <unistd.h>
 
 namespace quavix {
@@ -28,26 +27,6 @@ std::string lowered(std::string s)
     return s;
 }
 
-std::string trimmed(const std::string& s)
-{
-    std::size_t b = s.find_first_not_of(" \t\r");
-    if (b == std::string::npos)
-        return {};
-    return s.substr(b, s.find_last_not_of(" \t\r") - b + 1);
-}
-
-std::vector<std::string> readLines(const std::string& path)
-{
-    std::vector<std::string> lines;
-    std::ifstream in(path, std::ios::binary);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 bool writeFile(const std::string& path, const std::string& text)
 {
     std::error_code ec;
@@ -56,19 +35,11 @@ bool writeFile(const std::string& path, const std::string& text)
     return replaceFile(path, text, error);
 }
 
-// key=value lines of the [Desktop Entry] group.
+// A key of the [Desktop Entry] group, unescaped.
 std::optional<std::string> entryValue(const std::vector<std::string>& lines, const std::string& key)
 {
-    bool inGroup = false;
-    for (const auto& line : lines) {
-        if (!line.empty() && line[0] == '[') {
-            inGroup = line == "[Desktop Entry]";
-            continue;
-        }
-        std::size_t eq = line.find('=');
-        if (inGroup && eq != std::string::npos && trimmed(line.substr(0, eq)) == key)
-            return DesktopClassesRegistry::unescapeString(trimmed(line.substr(eq + 1)));
-    }
+    if (auto v = desktop::value(lines, "[Desktop Entry]", key))
+        return DesktopClassesRegistry::unescapeString(*v);
     return std::nullopt;
 }
 
@@ -102,73 +73,20 @@ std::string DesktopClassesRegistry::entryText(const std::string& name,
 
 namespace {
 
-// The installed desktop entry of an id, "" when none: "kde-foo.desktop" may also be
-// applications/kde/foo.desktop.
-std::string entryFile(const std::string& desktopId)
-{
-    std::vector<std::string> dirs{xdg::dataHome()};
-    for (const auto& d : xdg::dataDirs())
-        dirs.push_back(d);
-    std::error_code ec;
-    for (const auto& d : dirs) {
-        std::string id = desktopId;
-        for (std::size_t dash = 0; dash != std::string::npos;) {
-            std::string file = d + "/applications/" + id;
-            if (std::filesystem::is_regular_file(file, ec))
-                return file;
-            dash = id.find('-', dash);
-            if (dash != std::string::npos)
-                id[dash++] = '/';
-        }
-    }
-    return {};
-}
-
-bool installed(const std::string& desktopId)
-{
-    std::vector<std::string> dirs{xdg::dataHome()};
-    for (const auto& d : xdg::dataDirs())
-        dirs.push_back(d);
-    std::error_code ec;
-    for (const auto& d : dirs)
-        if (std::filesystem::exists(d + "/applications/" + desktopId, ec))
-            return true;
-    return false;
-}
-
-// The mimeapps.list files, most important first.
-std::optional<std::string> defaultApplication(const std::string& mimeType)
-{
-    for (const auto& file : xdg::mimeAppsFiles()) {
-        bool inDefaults = false;
-        for (const auto& raw : readLines(file)) {
-            std::string line = trimmed(raw);
-            if (!line.empty() && line[0] == '[') {
-                inDefaults = line == DefaultsSection;
-                continue;
-            }
-            std::size_t eq = line.find('=');
-            if (!inDefaults || eq == std::string::npos || trimmed(line.substr(0, eq)) != mimeType)
-                continue;
-            std::stringstream ids(line.substr(eq + 1));
-            for (std::string id; std::getline(ids, id, ';');)
-                if (!trimmed(id).empty() && installed(trimmed(id)))
-                    return trimmed(id);
-        }
-    }
-    return std::nullopt;
-}
-
 bool setDefaultApplications(const std::vector<std::string>& mimeTypes,
                             const std::optional<std::string>& desktopId)
 {
     std::string path = DesktopClassesRegistry::userMimeAppsPath();
-    std::vector<std::string> lines = readLines(path);
+    // A file we cannot read whole is not ours to replace.
+    auto read = desktop::readLines(path);
+    if (!read)
+        return false;
+    std::vector<std::string> lines = std::move(*read);
     for (const auto& type : mimeTypes) {
         std::optional<std::size_t> header, found;
         bool inDefaults = false;
         for (std::size_t i = 0; i < lines.size(); ++i) {
-            std::string line = trimmed(lines[i]);
+            std::string line = desktop::trimmed(lines[i]);
             if (!line.empty() && line[0] == '[') {
                 inDefaults = line == DefaultsSection;
                 if (inDefaults && !header)
@@ -176,7 +94,8 @@ bool setDefaultApplications(const std::vector<std::string>& mimeTypes,
                 continue;
             }
             std::size_t eq = line.find('=');
-            if (inDefaults && eq != std::string::npos && trimmed(line.substr(0, eq)) == type) {
+            if (inDefaults && eq != std::string::npos &&
+                desktop::trimmed(line.substr(0, eq)) == type) {
                 found = i;
                 break;
             }
@@ -189,7 +108,7 @@ bool setDefaultApplications(const std::vector<std::string>& mimeTypes,
         else if (desktopId && header)
             lines.insert(lines.begin() + static_cast<long>(*header) + 1, entry);
         else if (desktopId) {
-            if (!lines.empty() && !trimmed(lines.back()).empty())
+            if (!lines.empty() && !desktop::trimmed(lines.back()).empty())
                 lines.emplace_back();
             lines.emplace_back(DefaultsSection);
             lines.push_back(entry);
@@ -305,11 +224,11 @@ std::optional<std::string> DesktopClassesRegistry::queryValue(const std::string&
         std::error_code ec;
         if (!std::filesystem::exists(desktopFilePath(), ec))
             return std::nullopt;
-        auto lines = readLines(desktopFilePath());
+        auto lines = desktop::linesOf(desktopFilePath());
         return entryValue(lines, k == ClassKey ? "Name" : "X-Quavix-Command");
     }
     for (const auto& type : mimeTypes(key))
-        if (auto id = defaultApplication(type))
+        if (auto id = desktop::defaultApplication(type))
             return *id == DesktopId ? std::string("Quavix") : *id;
     return std::nullopt;
 }
@@ -322,10 +241,10 @@ std::string DesktopClassesRegistry::displayName(const std::string& className)
     if (className.find('/') != std::string::npos || className.size() <= 8 ||
         className.compare(className.size() - 8, 8, ".desktop") != 0)
         return className;
-    std::string file = entryFile(className);
+    std::string file = desktop::entryFile(className);
     if (file.empty())
         return className;
-    auto name = entryValue(readLines(file), "Name");
+    auto name = entryValue(desktop::linesOf(file), "Name");
     return name && !name->empty() ? *name : className;
 }
 
@@ -339,7 +258,7 @@ bool DesktopClassesRegistry::setValue(const std::string& key, const std::string&
 {
     std::string k = lowered(key);
     if (k == ClassKey || k == CommandKey) {
-        auto lines = readLines(desktopFilePath());
+        auto lines = desktop::linesOf(desktopFilePath());
         std::string name = entryValue(lines, "Name").value_or("Quavix");
         std::optional<std::string> command = entryValue(lines, "X-Quavix-Command");
         if (k == ClassKey)

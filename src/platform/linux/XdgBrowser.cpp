@@ -1,16 +1,13 @@
 #include "XdgBrowser.h"
 
 #include "DesktopClassesRegistry.h"
-#include "platform/posix/XdgPaths.h"
+#include "platform/posix/DesktopFiles.h"
 
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace quavix {
 
@@ -18,73 +15,10 @@ namespace {
 
 const char* const HtmlType = "text/html";
 
-std::string trimmed(const std::string& s)
-{
-    std::size_t b = s.find_first_not_of(" \t\r");
-    if (b == std::string::npos)
-        return {};
-    return s.substr(b, s.find_last_not_of(" \t\r") - b + 1);
-}
-
-std::vector<std::string> readLines(const std::string& path)
-{
-    std::vector<std::string> lines;
-    std::ifstream in(path, std::ios::binary);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(trimmed(line));
-    return lines;
-}
-
-std::optional<std::string> entryPath(const std::string& desktopId)
-{
-    // An id is a file name, never a path: "../x.desktop" must not reach outside the folders.
-    if (desktopId.empty() || desktopId.find('/') != std::string::npos)
-        return std::nullopt;
-    std::vector<std::string> dirs{xdg::dataHome()};
-    for (const auto& d : xdg::dataDirs())
-        dirs.push_back(d);
-    std::error_code ec;
-    for (const auto& d : dirs) {
-        std::string path = d + "/applications/" + desktopId;
-        if (std::filesystem::is_regular_file(path, ec))
-            return path;
-    }
-    return std::nullopt;
-}
-
-std::optional<std::string> associated(const std::string& group)
-{
-    for (const auto& file : xdg::mimeAppsFiles()) {
-        bool inGroup = false;
-        for (const auto& line : readLines(file)) {
-            if (!line.empty() && line[0] == '[') {
-                inGroup = line == group;
-                continue;
-            }
-            std::size_t eq = line.find('=');
-            if (!inGroup || eq == std::string::npos || trimmed(line.substr(0, eq)) != HtmlType)
-                continue;
-            std::stringstream ids(line.substr(eq + 1));
-            for (std::string id; std::getline(ids, id, ';');)
-                if (auto path = entryPath(trimmed(id)))
-                    return path;
-        }
-    }
-    return std::nullopt;
-}
-
 std::optional<std::string> execLine(const std::string& entry)
 {
-    bool inGroup = false;
-    for (const auto& line : readLines(entry)) {
-        if (!line.empty() && line[0] == '[') {
-            inGroup = line == "[Desktop Entry]";
-            continue;
-        }
-        std::size_t eq = line.find('=');
-        if (inGroup && eq != std::string::npos && trimmed(line.substr(0, eq)) == "Exec")
-            return DesktopClassesRegistry::unescapeString(trimmed(line.substr(eq + 1)));
-    }
+    if (auto exec = desktop::value(desktop::linesOf(entry), "[Desktop Entry]", "Exec"))
+        return DesktopClassesRegistry::unescapeString(*exec);
     return std::nullopt;
 }
 
@@ -142,9 +76,10 @@ std::optional<std::vector<std::string>> XdgBrowser::commandFor(const std::string
 
 std::optional<std::string> XdgBrowser::findBrowser()
 {
-    if (auto path = associated("[Default Applications]"))
-        return path;
-    return associated("[Added Associations]");
+    auto id = desktop::defaultApplication(HtmlType);
+    if (!id)
+        return std::nullopt;
+    return desktop::entryFile(*id);
 }
 
 bool XdgBrowser::open(const std::string& browser, const std::string& address)

@@ -1,0 +1,186 @@
+#include "DesktopFiles.h"
+
+#include "XdgPaths.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quavix::desktop {
+
+std::optional<std::vector<std::string>> readLines(const std::string& path, std::size_t maxBytes)
+{
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; fstat then tells what it is.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR
+                   ? std::optional<std::vector<std::string>>(std::vector<std::string>{})
+                   : std::nullopt;
+    struct stat st {};
+    std::string text;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+              static_cast<std::size_t>(st.st_size) <= maxBytes;
+    if (ok) {
+        char buffer[16384];
+        for (;;) {
+            ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                ok = n == 0;
+                break;
+            }
+            text.append(buffer, static_cast<std::size_t>(n));
+            if (text.size() > maxBytes) { // grew while we read
+                ok = false;
+                break;
+            }
+        }
+    }
+    ::close(fd);
+    if (!ok)
+        return std::nullopt;
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::size_t len = end - start;
+        if (len > 0 && text[end - 1] == '\r')
+            --len;
+        lines.emplace_back(text, start, len);
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::vector<std::string> linesOf(const std::string& path)
+{
+    return readLines(path).value_or(std::vector<std::string>{});
+}
+
+std::string trimmed(std::string_view text)
+{
+    std::size_t b = text.find_first_not_of(" \t\r");
+    if (b == std::string_view::npos)
+        return {};
+    return std::string(text.substr(b, text.find_last_not_of(" \t\r") - b + 1));
+}
+
+std::optional<std::string> value(const std::vector<std::string>& lines, std::string_view group,
+                                 std::string_view key)
+{
+    bool inGroup = false;
+    for (const auto& raw : lines) {
+        std::string line = trimmed(raw);
+        if (!line.empty() && line[0] == '[') {
+            inGroup = line == group;
+            continue;
+        }
+        std::size_t eq = line.find('=');
+        if (inGroup && eq != std::string::npos && trimmed(line.substr(0, eq)) == key)
+            return trimmed(line.substr(eq + 1));
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> listItems(const std::string& value)
+{
+    std::vector<std::string> items;
+    for (std::size_t start = 0; start <= value.size();) {
+        std::size_t end = std::min(value.find(';', start), value.size());
+        if (std::string item = trimmed(std::string_view(value).substr(start, end - start));
+            !item.empty())
+            items.push_back(std::move(item));
+        start = end + 1;
+    }
+    return items;
+}
+
+namespace {
+
+std::vector<std::string> applicationFolders()
+{
+    std::vector<std::string> dirs{xdg::dataHome() + "/applications"};
+    for (const auto& d : xdg::dataDirs())
+        dirs.push_back(d + "/applications");
+    return dirs;
+}
+
+bool isRegularFile(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+} // namespace
+
+std::string entryFile(const std::string& desktopId)
+{
+    if (desktopId.empty() || desktopId.find('/') != std::string::npos)
+        return {};
+    for (const auto& d : applicationFolders()) {
+        std::string id = desktopId;
+        for (std::size_t dash = 0; dash != std::string::npos;) {
+            std::string file = d + "/" + id;
+            if (isRegularFile(file))
+                return file;
+            dash = id.find('-', dash);
+            if (dash != std::string::npos)
+                id[dash++] = '/';
+        }
+    }
+    return {};
+}
+
+std::optional<std::string> defaultApplication(const std::string& mimeType)
+{
+    const std::vector<std::string> mimeApps = xdg::mimeAppsFiles();
+    std::vector<std::vector<std::string>> mimeAppsLines;
+    for (const auto& file : mimeApps)
+        mimeAppsLines.push_back(linesOf(file));
+
+    auto firstInstalled =
+        [&](const std::vector<std::string>& lines, std::string_view group,
+            const std::vector<std::string>& excluded) -> std::optional<std::string> {
+        for (const auto& id : listItems(value(lines, group, mimeType).value_or("")))
+            if (std::find(excluded.begin(), excluded.end(), id) == excluded.end() &&
+                !entryFile(id).empty())
+                return id;
+        return std::nullopt;
+    };
+
+    for (const auto& lines : mimeAppsLines)
+        if (auto id = firstInstalled(lines, "[Default Applications]", {}))
+            return id;
+    std::vector<std::string> defaultsLists;
+    const std::string menuPrefix = [] {
+        const char* p = std::getenv("XDG_MENU_PREFIX");
+        return p ? std::string(p) : std::string();
+    }();
+    for (const auto& d : applicationFolders()) {
+        if (!menuPrefix.empty())
+            defaultsLists.push_back(d + "/" + menuPrefix + "defaults.list");
+        defaultsLists.push_back(d + "/defaults.list");
+    }
+    for (const auto& file : defaultsLists)
+        if (auto id = firstInstalled(linesOf(file), "[Default Applications]", {}))
+            return id;
+
+    std::vector<std::string> removed;
+    for (const auto& lines : mimeAppsLines)
+        for (auto& id : listItems(value(lines, "[Removed Associations]", mimeType).value_or("")))
+            removed.push_back(std::move(id));
+    for (const auto& lines : mimeAppsLines)
+        if (auto id = firstInstalled(lines, "[Added Associations]", removed))
+            return id;
+    for (const auto& d : applicationFolders())
+        if (auto id = firstInstalled(linesOf(d + "/mimeinfo.cache"), "[MIME Cache]", removed))
+            return id;
+    return std::nullopt;
+}
+
+} // namespace quavix::desktop
