@@ -380,7 +380,10 @@ bool frmPlayList::eventFilter(QObject* watched, QEvent* event)
     } else if (watched == lstCurrentPlayList && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         const QString text = key->text();
-        if (text.size() == 1 && key->modifiers() == Qt::NoModifier &&
+        // The typed character decides: the keypad's "." and a "." typed with Shift count
+        // too; a character typed with Ctrl, Alt or Meta is a shortcut, not typing.
+        const auto shortcut = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+        if (text.size() == 1 && !(key->modifiers() & shortcut) &&
             lstCurrentPlayList_KeyPress(text.front().unicode()))
             return true;
     } else if (watched == lstCurrentPlayList->viewport()) {

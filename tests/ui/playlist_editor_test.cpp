@@ -286,6 +286,23 @@ TEST_F(Editor, RemovesKeepTheRestInOrder)
         {"Del", [](frmPlayList* f) { QTest::keyClick(f->lstCurrentPlayList, Qt::Key_Delete); },
          odd},
         {"full stop", key("."), odd},
+        // The typed character counts, however it was typed.
+        {"keypad full stop",
+         [](frmPlayList* f) {
+             QTest::keyClick(f->lstCurrentPlayList, Qt::Key_Period, Qt::KeypadModifier);
+         },
+         odd},
+        {"shifted full stop",
+         [](frmPlayList* f) {
+             QKeyEvent press(QEvent::KeyPress, Qt::Key_Period, Qt::ShiftModifier, ".");
+             QCoreApplication::sendEvent(f->lstCurrentPlayList, &press);
+         },
+         odd},
+        {"Ctrl+full stop",
+         [](frmPlayList* f) {
+             QTest::keyClick(f->lstCurrentPlayList, Qt::Key_Period, Qt::ControlModifier);
+         },
+         five},
         {"other keys", key(",x3"), five},
         {"All But Selected",
          [](frmPlayList* f) { f->mnuEditRemoveAllButSelected->trigger(); },
