@@ -2,6 +2,7 @@
 
 #include "engine/PlayListPlayer.h"
 #include "platform/FileReplace.h"
+#include "startup/CommonDialog.h"
 #include "startup/Globals.h"
 #include "startup/HandOff.h"
 #include "startup/Services.h"
@@ -40,8 +41,8 @@ void playFileCommand()
     request.filter = PlayFileFilter;
     request.filterIndex = 1;
     request.mustExist = true;
-    const std::optional<std::string> chosen = s.dialogs->openFile(request);
-    if (chosen && !chosen->empty() && writePlayList(g.gPlayListFile, {*chosen})) {
+    const std::optional<std::string> chosen = commonDialog::show(commonDialog::Kind::Open, request);
+    if (chosen && writePlayList(g.gPlayListFile, {*chosen})) {
         if (auto* w = mainWindow()) {
             w->mmControl().applyPlayListStart();
             w->mmControlChanged();

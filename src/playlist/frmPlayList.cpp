@@ -7,6 +7,7 @@
 #include "playlist/EntryTransfer.h"
 #include "playlist/PlayListFile.h"
 #include "playlist/PlayListOrder.h"
+#include "startup/CommonDialog.h"
 #include "startup/Globals.h"
 #include "startup/OptionValues.h"
 #include "startup/Services.h"
@@ -39,25 +40,6 @@ const char* const UriListMime = "text/uri-list";
 // Design sizes in twips.
 constexpr double ClientWidth = 7020, ClientHeight = 5175, Margin = 120, BarHeight = 420;
 constexpr double ButtonWidth = 975, ButtonHeight = 375, OkLeft = 4800, CancelLeft = 5880;
-
-// The dialogs' last file name, offered again where the dialog is not given one, as a file
-// dialog that is kept between uses would.
-std::string& lastDialogName()
-{
-    static std::string name;
-    return name;
-}
-
-std::optional<std::string> askForFile(FileDialogRequest request, bool save)
-{
-    Dialogs* dialogs = services().dialogs;
-    auto chosen = save ? dialogs->saveFile(request) : dialogs->openFile(request);
-    if (chosen && chosen->empty())
-        chosen.reset();
-    if (chosen)
-        lastDialogName() = *chosen;
-    return chosen;
-}
 
 void stopMediaPlayer()
 {
@@ -272,8 +254,11 @@ void frmPlayList::Form_Resize()
     cmdOK->setGeometry(twipsX(OkLeft), buttonTop, twipsX(ButtonWidth), twipsY(ButtonHeight));
     cmdCancel->setGeometry(twipsX(CancelLeft), buttonTop, twipsX(ButtonWidth),
                            twipsY(ButtonHeight));
+    // The list's width is taken from the window's outer width, frame included, so on a
+    // framed window it reaches under the right border as far as the frame is wide.
+    const int outerWidth = width + frameGeometry().width() - geometry().width();
     lstCurrentPlayList->setGeometry(twipsX(Margin), twipsY(Margin),
-                                    std::max(0, width - twipsX(2 * Margin)),
+                                    std::max(0, outerWidth - twipsX(2 * Margin)),
                                     std::max(0, barTop - twipsY(Margin)));
 }
 
@@ -440,9 +425,8 @@ void frmPlayList::mnuFileOpen_Click()
     request.title = "Open";
     request.filter = PlayListFilter;
     request.filterIndex = 1;
-    request.initialName = ms_FileName;
     request.mustExist = true;
-    auto chosen = askForFile(request, false);
+    auto chosen = commonDialog::show(commonDialog::Kind::Open, request, ms_FileName);
     if (!chosen)
         return;
     std::vector<std::string> lines;
@@ -456,8 +440,7 @@ void frmPlayList::mnuFileSaveAs_Click()
     request.title = "Open";
     request.filter = PlayFileFilter;
     request.filterIndex = 1;
-    request.initialName = "*.*";
-    auto chosen = askForFile(request, true);
+    auto chosen = commonDialog::show(commonDialog::Kind::Save, request, "*.*");
     if (!chosen)
         return;
     ms_FileName = *chosen;
@@ -482,9 +465,8 @@ void frmPlayList::mnuEditAddFile_Click()
     request.title = "Open";
     request.filter = PlayFileFilter;
     request.filterIndex = 2;
-    request.initialName = lastDialogName();
     request.mustExist = true;
-    auto chosen = askForFile(request, false);
+    auto chosen = commonDialog::show(commonDialog::Kind::Open, request);
     if (!chosen || !fitsOnOneLine(*chosen) || !hasReadableText(*chosen))
         return;
     model->appendEntries({*chosen});
@@ -497,9 +479,8 @@ void frmPlayList::mnuEditAddDirectory_Click()
     request.title = "Open";
     request.filter = AllFilesFilter;
     request.filterIndex = 1;
-    request.initialName = ms_FileName;
     request.mustExist = true;
-    auto chosen = askForFile(request, false);
+    auto chosen = commonDialog::show(commonDialog::Kind::Open, request, ms_FileName);
     if (!chosen)
         return;
     const std::string folder =

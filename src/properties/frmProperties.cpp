@@ -4,6 +4,7 @@
 #include "properties/IconSet.h"
 #include "properties/Placement.h"
 #include "properties/PropertiesHost.h"
+#include "startup/CommonDialog.h"
 #include "startup/Globals.h"
 #include "startup/OptionValues.h"
 #include "startup/Services.h"
@@ -426,7 +427,7 @@ void frmProperties::mnuChangeImage_Click()
     request.filter = "All Files (*.*)|*.*|Icon Files|*.ico";
     request.filterIndex = 2;
     request.mustExist = true;
-    const std::optional<std::string> path = services().dialogs->openFile(request);
+    const std::optional<std::string> path = commonDialog::show(commonDialog::Kind::Open, request);
     QIcon chosen = path ? IconSet::loadPicture(qs(*path)) : QIcon();
     if (!IconSet::usableAsWindowIcon(chosen)) {
         choice->setIcon(builtIn);

@@ -44,6 +44,8 @@ struct Globals {
     bool gPlayFirstEntry = false;
     bool gChangeIconAfterFile = false;
     bool gCommandLineFile = false;
+    // The file name the main window's file dialog holds from its last use (CommonDialog.h).
+    std::string commonDialog1FileName;
 };
 
 Globals& globals();

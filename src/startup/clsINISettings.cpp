@@ -1,5 +1,6 @@
 #include "clsINISettings.h"
 
+#include "CommonDialog.h"
 #include "Globals.h"
 #include "Services.h"
 #include "Windows.h"
@@ -99,9 +100,9 @@ void clsINISettings::firstRunSetUp()
     request.title = "Open";
     request.filter = "All Files (*.*)|*.*|Playlist Files(*.pls;*.m3u)|*.pls;*.m3u";
     request.filterIndex = 2;
-    request.initialName = title + ".m3u";
-    std::optional<std::string> chosen = s.dialogs->openFile(request);
-    if (!chosen || chosen->empty()) {
+    std::optional<std::string> chosen =
+        commonDialog::show(commonDialog::Kind::Open, request, title + ".m3u");
+    if (!chosen) {
         s.dialogs->messageBox("Missing Information",
                               "The Cancel button was pressed." + para() + needed + para() +
                                   "Click OK to exit the program.",

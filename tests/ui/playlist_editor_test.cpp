@@ -251,6 +251,22 @@ TEST_F(Editor, AddFileAndDirectory)
     EXPECT_TRUE(f->lstTemp.empty());
 }
 
+// The program has one file dialog: where a use sets no name, it offers the name the last
+// use of any of them left, the chosen file or the name it was given.
+TEST_F(Editor, AddFileOffersTheNameTheProgramsFileDialogLastHeld)
+{
+    const std::string song = h.box.write("music/c.mp3", "x");
+    h.dialogs.fileAnswers = {song};
+    playFileCommand();
+    auto* f = openWith({"first"});
+    h.dialogs.fileAnswers = {std::nullopt, std::nullopt, std::nullopt};
+    f->mnuEditAddFile->trigger();
+    EXPECT_EQ(h.dialogs.fileRequests.back().initialName, song);
+    f->mnuFileSaveAs_Click(); // offers "*.*", cancelled
+    f->mnuEditAddFile->trigger();
+    EXPECT_EQ(h.dialogs.fileRequests.back().initialName, "*.*");
+}
+
 TEST_F(Editor, DropsAppendLocalFilesInDropOrder)
 {
     h.media.addItem("p.mp3", 3);
@@ -410,13 +426,16 @@ TEST_F(Editor, SizesFollowTheWindowAndNeverGoNegative)
     f->resize(700, 500 + f->menuBar()->height());
     QCoreApplication::processEvents();
     ASSERT_EQ(client->size(), QSize(700, 500));
-    EXPECT_EQ(f->lstCurrentPlayList->geometry(), QRect(8, 8, 700 - 16, 500 - 28 - 8));
+    // The width follows the window's outer width, its frame included.
+    const int frame = f->frameGeometry().width() - f->width();
+    EXPECT_GT(frame, 0) << "the test platform draws no frame";
+    EXPECT_EQ(f->lstCurrentPlayList->geometry(), QRect(8, 8, 700 + frame - 16, 500 - 28 - 8));
     EXPECT_EQ(f->Toolbar1->geometry(), QRect(0, 500 - 28, 700, 28));
     // Smaller than the margins (the window's own minimum may stop short of that).
     client->resize(10, 10);
-    EXPECT_EQ(f->lstCurrentPlayList->geometry(), QRect(8, 8, 0, 0));
+    EXPECT_EQ(f->lstCurrentPlayList->geometry(), QRect(8, 8, std::max(0, 10 + frame - 16), 0));
     client->resize(30, 60);
-    EXPECT_EQ(f->lstCurrentPlayList->geometry(), QRect(8, 8, 14, 24));
+    EXPECT_EQ(f->lstCurrentPlayList->geometry(), QRect(8, 8, 30 + frame - 16, 24));
 }
 
 TEST(EditorCommand, OpensTheEditorAndStartsThePlayerUnlessLastCancelled)
