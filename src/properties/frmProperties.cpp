@@ -17,6 +17,8 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 namespace quavix {
 
@@ -46,11 +48,28 @@ void processEventsOnce()
     services().process->processEvents();
 }
 
-int twipsToPixels(int twips)
+// The dialog is laid out in twips, as designed; the window system gives the factors.
+int twipsToPixelsX(int twips)
 {
     double t = services().windows->twipsPerPixelX();
-    return static_cast<int>(twips / (t > 0 ? t : 15.0));
+    return static_cast<int>(std::lround(twips / (t > 0 ? t : 15.0)));
 }
+
+int twipsToPixelsY(int twips)
+{
+    double t = services().windows->twipsPerPixelY();
+    return static_cast<int>(std::lround(twips / (t > 0 ? t : 15.0)));
+}
+
+int pixelsToTwipsX(int pixels)
+{
+    double t = services().windows->twipsPerPixelX();
+    return static_cast<int>(std::lround(pixels * (t > 0 ? t : 15.0)));
+}
+
+// Design sizes in twips.
+constexpr int ClientWidth = 7095, ClientHeight = 6825, BarHeight = 420;
+constexpr int ButtonWidth = 1095, ButtonHeight = 375, OkLeft = 4320, CancelLeft = 5520;
 
 QSlider* slider(Qt::Orientation orientation, int limit, const char* name, QWidget* parent)
 {
@@ -105,18 +124,12 @@ frmProperties::frmProperties(QWidget* parent) : QDialog(parent)
     picIcons = buildIconsPage();
     picAlignment = buildPlacementPage();
     picFileTypes = buildFileTypesPage();
-    auto* pages = new QFrame(this);
-    pages->setFrameShape(QFrame::StyledPanel);
-    // The pages share one place, and a hidden page keeps its room: the dialog keeps its size
-    // whichever tab is selected.
-    auto* pageLayout = new QGridLayout(pages);
-    for (QWidget* page : {picIcons, picAlignment, picFileTypes}) {
-        page->setParent(pages);
-        QSizePolicy policy = page->sizePolicy();
-        policy.setRetainSizeWhenHidden(true);
-        page->setSizePolicy(policy);
-        pageLayout->addWidget(page, 0, 0);
-    }
+    // The tab strip's pane: the tabs sit on its top edge and the pages inside it.
+    tabPane = new QFrame(this);
+    tabPane->setFrameShape(QFrame::StyledPanel);
+    tabPane->lower();
+    for (QWidget* page : {picIcons, picAlignment, picFileTypes})
+        page->setParent(this);
 
     Toolbar1 = new QWidget(this);
     Toolbar1->setObjectName("Toolbar1");
@@ -124,21 +137,7 @@ frmProperties::frmProperties(QWidget* parent) : QDialog(parent)
     cmdOK->setObjectName("cmdOK");
     cmdCancel = new QPushButton("Cancel", Toolbar1);
     cmdCancel->setObjectName("cmdCancel");
-    for (QPushButton* b : {cmdOK, cmdCancel})
-        b->setFixedSize(twipsToPixels(1095), twipsToPixels(375));
-    auto* bar = new QHBoxLayout(Toolbar1);
-    bar->setContentsMargins(0, 0, 0, 0);
-    bar->addStretch();
-    bar->addWidget(cmdOK);
-    bar->addWidget(cmdCancel);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setSpacing(0);
-    layout->addWidget(tabProperties);
-    layout->addWidget(pages, 1);
-    layout->addSpacing(6);
-    layout->addWidget(Toolbar1);
-    resize(twipsToPixels(7095), twipsToPixels(6825));
+    setFixedSize(twipsToPixelsX(ClientWidth), twipsToPixelsY(ClientHeight));
 
     connect(tabProperties, &QTabBar::currentChanged, this, &frmProperties::tabProperties_Click);
     connect(cmdOK, &QPushButton::clicked, this, &frmProperties::cmdOK_Click);
@@ -159,6 +158,7 @@ QWidget* frmProperties::buildIconsPage()
     Frame1 = new QGroupBox("Select Image To  Use", page);
     Frame1->setObjectName("Frame1");
     auto* grid = new QGridLayout(Frame1);
+    grid->setHorizontalSpacing(2); // eight choices to a row fit the page's width
     auto* group = new QButtonGroup(Frame1);
     Frame3 = new QGroupBox("Select Image To  Use", page);
     Frame3->setObjectName("Frame3");
@@ -206,6 +206,7 @@ QWidget* frmProperties::buildIconsPage()
     buttons->addWidget(cmdIconToDefault);
     buttons->addStretch();
     auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0); // the page is inset in the tab strip already
     layout->addWidget(Frame1);
     layout->addLayout(buttons);
     layout->addWidget(chkRandomSelectStartUp);
@@ -268,6 +269,7 @@ QWidget* frmProperties::buildPlacementPage()
     Label1->setWordWrap(true);
 
     auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(Frame4);
     layout->addWidget(Frame2);
     layout->addWidget(Label1);
@@ -291,7 +293,9 @@ QWidget* frmProperties::buildFileTypesPage()
     auto* page = new QWidget(this);
     page->setObjectName("picFileTypes");
     auto* grid = new QGridLayout(page);
-    grid->setHorizontalSpacing(8);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(1);
     int column = 0;
     for (const char* heading :
          {"Type of File", "Current Default Application", "Original Default Application"}) {
@@ -299,6 +303,7 @@ QWidget* frmProperties::buildFileTypesPage()
         QFont bold = h->font();
         bold.setBold(true);
         h->setFont(bold);
+        h->setWordWrap(true);
         grid->addWidget(h, 0, column++);
     }
     const char* tip = "Click on this button to set the default application for this file type "
@@ -317,6 +322,7 @@ QWidget* frmProperties::buildFileTypesPage()
         cmdReset[k] = new QPushButton("Reset", page);
         cmdReset[k]->setObjectName("cmd" + name + "Reset");
         for (QPushButton* b : {cmdSet[k], cmdReset[k]}) {
+            b->setFixedWidth(b->fontMetrics().horizontalAdvance(QStringLiteral("Reset")) + 16);
             b->setToolTip(tip);
             b->setAutoDefault(false);
         }
@@ -337,6 +343,40 @@ QWidget* frmProperties::buildFileTypesPage()
     return page;
 }
 
+void frmProperties::layOut()
+{
+    const int barHeight = twipsToPixelsY(BarHeight);
+    const int barTop = height() - barHeight;
+    Toolbar1->setGeometry(0, barTop, width(), barHeight);
+    const int buttonTop = (barHeight - twipsToPixelsY(ButtonHeight)) / 2;
+    cmdOK->setGeometry(twipsToPixelsX(OkLeft), buttonTop, twipsToPixelsX(ButtonWidth),
+                       twipsToPixelsY(ButtonHeight));
+    cmdCancel->setGeometry(twipsToPixelsX(CancelLeft), buttonTop, twipsToPixelsX(ButtonWidth),
+                           twipsToPixelsY(ButtonHeight));
+
+    // The tab strip from the dialog's outer width, frame included; the pages inside it.
+    const int left = twipsToPixelsX(20), top = twipsToPixelsY(20);
+    const int outerWidth = pixelsToTwipsX(frameGeometry().width());
+    const int stripWidth = std::max(0, twipsToPixelsX(outerWidth - 120));
+    const int stripHeight = std::max(0, barTop - twipsToPixelsY(120));
+    const int tabsHeight = std::min(stripHeight, tabProperties->sizeHint().height());
+    tabProperties->setGeometry(left, top, stripWidth, tabsHeight);
+    tabPane->setGeometry(left, top + tabsHeight, stripWidth, stripHeight - tabsHeight);
+    const QRect page(left + twipsToPixelsX(120), top + twipsToPixelsY(420),
+                     std::max(0, stripWidth - twipsToPixelsX(240)),
+                     std::max(0, stripHeight - twipsToPixelsY(560)));
+    for (QWidget* p : {picIcons, picAlignment, picFileTypes})
+        p->setGeometry(page);
+}
+
+void frmProperties::showEvent(QShowEvent* event)
+{
+    // The frame, and so the outer width the tab strip is measured from, is known only once
+    // the window is on the screen.
+    layOut();
+    QDialog::showEvent(event);
+}
+
 QIcon frmProperties::picture(int i) const
 {
     if (i < 0 || i >= ImageCount)
@@ -346,6 +386,7 @@ QIcon frmProperties::picture(int i) const
 
 void frmProperties::Form_Load()
 {
+    layOut();
     const Globals& g = globals();
     const placement::Horizontal h = placement::splitHorizontal(g.gAdjustFontLeftRight);
     sliderProgramPlacementHorz->setValue(h.fine);

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDialog>
+#include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -40,6 +41,7 @@ public:
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
     QTabBar* tabProperties = nullptr;
+    QFrame* tabPane = nullptr; // the strip's frame under its tabs
     QWidget* picIcons = nullptr;
     QWidget* picAlignment = nullptr;
     QWidget* picFileTypes = nullptr;
@@ -104,6 +106,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -112,6 +115,7 @@ private:
     QWidget* buildIconsPage();
     QWidget* buildPlacementPage();
     QWidget* buildFileTypesPage();
+    void layOut(); // the tab strip, pages, bar and buttons, in twips as designed
     void selectedChoiceToMember();
     void showRows();
     void showOutcome(int row, const AssociationOutcome& outcome);

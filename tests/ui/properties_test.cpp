@@ -91,6 +91,19 @@ TEST_F(PropertiesTest, LoadFillsEveryControlAndShowsOnePage)
     d.tabProperties->setCurrentIndex(2);
     EXPECT_TRUE(d.picFileTypes->isVisibleTo(&d));
     EXPECT_FALSE(d.picIcons->isVisibleTo(&d) || d.picAlignment->isVisibleTo(&d));
+
+    // Laid out in twips as designed (15 to the pixel here): the bar and its buttons, the
+    // tab strip from the outer width, the pages inside it.
+    auto in = [&d](QWidget* w) { return QRect(w->mapTo(&d, QPoint(0, 0)), w->size()); };
+    EXPECT_EQ(d.size(), QSize(473, 455));
+    EXPECT_EQ(in(d.Toolbar1), QRect(0, 455 - 28, 473, 28));
+    EXPECT_EQ(in(d.cmdOK), QRect(288, 455 - 28 + 1, 73, 25));
+    EXPECT_EQ(in(d.cmdCancel), QRect(368, 455 - 28 + 1, 73, 25));
+    const int strip = (d.frameGeometry().width() * 15 - 120 + 7) / 15;
+    EXPECT_EQ(in(d.tabProperties).topLeft(), QPoint(1, 1));
+    EXPECT_EQ(in(d.tabProperties).width(), strip);
+    for (QWidget* page : {d.picIcons, d.picAlignment, d.picFileTypes})
+        EXPECT_EQ(in(page), QRect(1 + 8, 1 + 28, strip - 16, 455 - 28 - 8 - 37));
 }
 
 TEST_F(PropertiesTest, OkAsksThenAppliesEverythingAndCancelOrCloseStoreNothing)
