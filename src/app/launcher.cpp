@@ -61,6 +61,14 @@ int main(int argc, char** argv)
     case quavix::HandOffResult::HandedOver:
         process.endProgram();
     case quavix::HandOffResult::NotAcknowledged:
+        if (int pid = process.silentInstance()) {
+            // A stopped instance cannot show a box, and a second one must not take its list.
+            std::fprintf(stderr,
+                         "quavix: the running Quavix (process %d) does not answer; \"%s\" was "
+                         "added to its play list \"%s\" and plays when it goes on\n",
+                         pid, commandLine.c_str(), playList.c_str());
+            return 1;
+        }
         // The line is in the play list already; the full program only has to say so.
         ::setenv("QUAVIX_HANDOFF_UNANSWERED", playList.c_str(), 1);
         becomeGui(argv);

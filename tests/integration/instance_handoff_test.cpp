@@ -10,9 +10,12 @@
 #include <QProcess>
 #include <QTest>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace quavix;
@@ -131,6 +134,31 @@ TEST_F(HandOffTest, AnInstanceThatDoesNotAcknowledgeIsReported)
     // The line went in; the full program is told which play list holds it.
     EXPECT_EQ(readText(list), "first.mp3\r\n/c.mp3\r\n");
     EXPECT_EQ(guiStarted(), list + "|/c.mp3");
+}
+
+// Holds the name but never accepts nor answers: what a stopped (SIGSTOP) instance looks like.
+struct StoppedInstance {
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    explicit StoppedInstance(const std::string& name)
+    {
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::memcpy(addr.sun_path + 1, name.data(), name.size());
+        auto len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+        EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), len), 0);
+        EXPECT_EQ(::listen(fd, 8), 0);
+    }
+    ~StoppedInstance() { ::close(fd); }
+};
+
+// A stopped instance still owns the play list: the file is appended for it to play when it
+// goes on, no second instance starts (it would rewrite the list), and the launcher says so.
+TEST_F(HandOffTest, AStoppedInstanceGetsTheFileAndNoSecondInstanceStarts)
+{
+    StoppedInstance stopped(name);
+    EXPECT_EQ(runLauncher({"/d.mp3"}), 1);
+    EXPECT_EQ(readText(list), "first.mp3\r\n/d.mp3\r\n");
+    EXPECT_EQ(guiStarted(), "<not started>");
 }
 
 // A real quavix-gui on the offscreen platform, ended by SIGTERM when the test is done.

@@ -104,44 +104,49 @@ InstanceClient::InstanceClient(std::string name, int timeoutMs)
 {
 }
 
-bool InstanceClient::ping()
+InstanceClient::Answer InstanceClient::ping()
 {
     return exchange({instance::Request::Ping, {}});
 }
 
 bool InstanceClient::activate(const std::string& title)
 {
-    return exchange({instance::Request::Activate, title});
+    return exchange({instance::Request::Activate, title}) == Answer::Answered;
 }
 
-bool InstanceClient::exchange(const instance::Request& request)
+InstanceClient::Answer InstanceClient::exchange(const instance::Request& request)
 {
+    using enum Answer;
+    m_holder = 0;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_timeoutMs);
     sockaddr_un addr{};
     if (m_name.size() + 1 > sizeof addr.sun_path)
-        return false;
+        return None;
     Fd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (fd.get() < 0)
-        return false;
+        return None;
     addr.sun_family = AF_UNIX;
     addr.sun_path[0] = '\0'; // abstract namespace
     std::memcpy(addr.sun_path + 1, m_name.data(), m_name.size());
     auto len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + m_name.size());
     if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&addr), len) != 0) {
         if (errno != EINPROGRESS && errno != EAGAIN)
-            return false;
+            return None;
         if (!waitFor(fd.get(), POLLOUT, deadline))
-            return false;
+            return None;
         int err = 0;
         socklen_t errLen = sizeof err;
         if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &err, &errLen) != 0 || err != 0)
-            return false;
+            return None;
     }
     ucred peer{};
     socklen_t peerLen = sizeof peer;
     if (::getsockopt(fd.get(), SOL_SOCKET, SO_PEERCRED, &peer, &peerLen) != 0 ||
         peer.uid != ::getuid())
-        return false;
+        return None;
+    // An abstract name lives exactly as long as the socket of its holder: from here on a
+    // process of ours is there, whether or not it answers.
+    m_holder = peer.pid;
 
     std::string out = instance::encode(request);
     std::size_t sent = 0;
@@ -151,27 +156,27 @@ bool InstanceClient::exchange(const instance::Request& request)
             continue;
         if (n < 0 && errno == EAGAIN) {
             if (!waitFor(fd.get(), POLLOUT, deadline))
-                return false;
+                return Silent;
             continue;
         }
         if (n <= 0)
-            return false;
+            return Silent;
         sent += static_cast<std::size_t>(n);
     }
 
     std::string in;
     while (in.find('\n') == std::string::npos && in.size() < 64) {
         if (!waitFor(fd.get(), POLLIN, deadline))
-            return false;
+            return Silent;
         char buf[64];
         ssize_t n = ::recv(fd.get(), buf, sizeof buf, 0);
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n <= 0)
-            return false;
+            return Silent;
         in.append(buf, static_cast<std::size_t>(n));
     }
-    return in.substr(0, instance::Ack.size()) == instance::Ack;
+    return in.substr(0, instance::Ack.size()) == instance::Ack ? Answered : Silent;
 }
 
 } // namespace quavix

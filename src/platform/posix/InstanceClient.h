@@ -31,14 +31,23 @@ std::optional<Request> parse(std::string_view line);
 
 class InstanceClient {
 public:
+    enum class Answer {
+        None,     // no process of this user holds the name
+        Answered, // the instance did what was asked and said so within the timeout
+        Silent,   // a live process of this user holds the name but did not answer (stopped,
+                  // held in a debugger, or busy past the timeout)
+    };
+
     explicit InstanceClient(std::string name = instance::socketName(), int timeoutMs = 1000);
-    // True when an instance of this user answered within the timeout.
-    bool ping();
+    Answer ping();
     // Asks the instance to show, restore and activate its window; true once acknowledged.
     bool activate(const std::string& title);
+    // The process that held the name at the last exchange that reached one (0 for none).
+    int holderPid() const { return m_holder; }
 
 private:
-    bool exchange(const instance::Request& request);
+    Answer exchange(const instance::Request& request);
+    int m_holder = 0;
     std::string m_name;
     int m_timeoutMs;
 };

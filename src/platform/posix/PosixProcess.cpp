@@ -70,7 +70,17 @@ std::vector<std::string> PosixProcess::playListEntries()
 
 bool PosixProcess::previousInstance()
 {
-    return m_client.ping();
+    // A busy instance answers late, a stopped one not at all: ask again for a few seconds
+    // (each ask waits the client's timeout) before taking it as silent.
+    constexpr int SilentAsks = 3;
+    InstanceClient::Answer answer = InstanceClient::Answer::None;
+    for (int ask = 0; ask < SilentAsks; ++ask) {
+        answer = m_client.ping();
+        if (answer != InstanceClient::Answer::Silent)
+            break;
+    }
+    m_silentHolder = answer == InstanceClient::Answer::Silent ? m_client.holderPid() : 0;
+    return answer != InstanceClient::Answer::None;
 }
 
 bool PosixProcess::activateWindow(const std::string& title)

@@ -22,7 +22,11 @@ public:
 
     std::string commandLine() override;
     std::vector<std::string> playListEntries() override;
+    // True also for an instance that holds the name but stays silent through a bounded wait
+    // (stopped, in a debugger): a second one must not start beside it.
     bool previousInstance() override;
+    // The process id of that silent instance after previousInstance(), else 0.
+    int silentInstance() const { return m_silentHolder; }
     std::string title() override { return m_title; }
     void setTitle(const std::string& title) override { m_title = title; }
     bool activateWindow(const std::string& title) override;
@@ -34,6 +38,7 @@ public:
 protected:
     std::vector<std::string> m_arguments;
     InstanceClient m_client;
+    int m_silentHolder = 0;
     std::string m_title = "Quavix";
 };
 
