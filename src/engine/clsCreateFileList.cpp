@@ -2,14 +2,12 @@
 
 #include "RenameDialog.h"
 #include "SongFileName.h"
+#include "platform/FileReplace.h"
 #include "startup/Globals.h"
 #include "startup/Services.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 
 namespace quavix {
 
@@ -70,26 +68,30 @@ void clsCreateFileList::fCreateFileList()
     do {
         mRebuildList = false;
         g.gSongCount = 0;
-        errno = 0;
-        std::ofstream list(g.gPlayListFile, std::ios::out | std::ios::trunc | std::ios::binary);
-        if (!list) {
-            int err = errno;
-            services().dialogs->messageBox(
-                "Song List",
-                "The song list \"" + g.gPlayListFile +
-                    "\" cannot be written: " + (err ? std::strerror(err) : "no file name") + ".",
-                MsgIcon::Exclamation, MsgButtons::Ok);
-            return;
-        }
+        // The list is made whole in memory and then replaces the file: a kill while the
+        // folders are read (or while a rename waits for an answer) leaves the old list.
+        std::string list;
         for (const std::string& location : g.gMP3Locations) {
             const std::string folder = folderText(location);
             for (const std::string& name : fListSongFiles(folder)) {
                 fParseSongFileName(folder, name);
-                list << folder << name << CrLf;
+                list += folder;
+                list += name;
+                list += CrLf;
                 ++g.gSongCount;
             }
         }
-        list.close();
+        std::string error;
+        if (g.gPlayListFile.empty())
+            error = "no file name";
+        if (!error.empty() || !replaceFile(g.gPlayListFile, list, error)) {
+            g.gSongCount = 0;
+            services().dialogs->messageBox("Song List",
+                                           "The song list \"" + g.gPlayListFile +
+                                               "\" cannot be written: " + error + ".",
+                                           MsgIcon::Exclamation, MsgButtons::Ok);
+            return;
+        }
         unloadResetSongFileName();
     } while (mRebuildList);
 }

@@ -48,6 +48,7 @@ struct RenameStation {
     std::string good = box.addSong(folder, "Zed - Disc - 2000 - Last - 0_01.mp3", 1);
     std::string renamed = folder + "Artist - Album - 1999 - Reentry - 0_2.mp3";
     std::vector<std::string> shownNames;
+    std::vector<std::string> listsWhileShown; // the song list file as the window waits
     int pumpsWhileShown = 0;
 
     explicit RenameStation(std::function<void(frmResetSongFileName*, int)> user)
@@ -61,6 +62,7 @@ struct RenameStation {
                 return;
             busy = true;
             shownNames.push_back(w->txtCurrentName->text().toStdString());
+            listsWhileShown.push_back(box.readList());
             EXPECT_TRUE(globals().gStopPlay);
             user(w, ++pumpsWhileShown);
             busy = false;
@@ -105,8 +107,11 @@ TEST(RenameWindow, OkRenamesReleasesTheBuilderAndTheSecondPassListsTheNewName)
             w->cmdOK->click();
         }
     });
+    station.box.writeList({"yesterday.mp3"});
     EXPECT_TRUE(runEngine()); // ends at the end of the list
     Rig& box = station.box;
+    // The list is replaced whole once made: while the window waits it is the old one.
+    EXPECT_EQ(station.listsWhileShown, std::vector<std::string>(3, "yesterday.mp3\r\n"));
 
     EXPECT_EQ(station.pumpsWhileShown, 3);
     EXPECT_EQ(station.shownNames.front(), "Artist-Album-1999-Re-Entry-3_10.mp3");
