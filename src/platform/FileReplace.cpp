@@ -2,7 +2,9 @@
 
 #include "TextFiles.h"
 
+#include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -27,6 +29,39 @@ std::string finalLinkTarget(const std::string& path)
     return p.string();
 }
 
+namespace {
+
+// The temporaries of earlier replacements of `target` that a kill or a power cut left
+// behind: our own pattern (the target's name, ".", six letters or digits), ours, regular,
+// and untouched for a minute, so that a replacement still running elsewhere keeps its own.
+void removeStaleTemporaries(const std::string& target)
+{
+    namespace fs = std::filesystem;
+    const fs::path targetPath(target);
+    const std::string prefix = targetPath.filename().string() + ".";
+    const fs::path folder = targetPath.has_parent_path() ? targetPath.parent_path() : ".";
+    std::error_code ec;
+    const auto now = fs::file_time_type::clock::now();
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        bool pattern = true;
+        for (std::size_t i = prefix.size(); i < name.size(); ++i)
+            pattern = pattern && std::isalnum(static_cast<unsigned char>(name[i]));
+        struct stat st {};
+        if (!pattern || ::lstat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != ::getuid())
+            continue;
+        std::error_code timeError;
+        const auto written = fs::last_write_time(it->path(), timeError);
+        if (!timeError && now - written > std::chrono::minutes(1))
+            ::unlink(it->path().c_str());
+    }
+}
+
+} // namespace
+
 bool replaceFile(const std::string& path, std::string_view data, std::string& error, mode_t newMode)
 {
     error.clear();
@@ -41,6 +76,7 @@ bool replaceFile(const std::string& path, std::string_view data, std::string& er
         error = std::strerror(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
         return false;
     }
+    removeStaleTemporaries(target);
     std::string temp = target + ".XXXXXX";
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {

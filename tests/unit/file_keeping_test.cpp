@@ -104,3 +104,23 @@ TEST(FileKeeping, LinksAndPermissionsSurviveEveryWriter)
     services().clock = nullptr;
     ::umask(oldMask);
 }
+
+// A kill between the temporary's creation and its rename leaves the temporary behind; the
+// next replacement of the same file clears such leftovers, and only those.
+TEST(FileKeeping, AReplacementRemovesTheStaleTemporariesOfItsFile)
+{
+    Sandbox box;
+    const std::string list = box.write("list.m3u", "old\r\n");
+    const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(5);
+    for (const char* name : {"list.m3u.AbC123", "list.m3u.Xy9876", "list.m3u.bak12", "list.m3u.bak",
+                             "other.m3u.AbC123"}) {
+        box.write(name, "left");
+        if (std::string(name) != "list.m3u.Xy9876") // being written right now elsewhere
+            fs::last_write_time(box.path(name), old);
+    }
+    ASSERT_TRUE(writePlayList(list, {"/new.mp3"}));
+    for (const char* name :
+         {"list.m3u.Xy9876", "list.m3u.bak12", "list.m3u.bak", "other.m3u.AbC123"})
+        EXPECT_TRUE(fs::exists(box.path(name))) << name;
+    EXPECT_FALSE(fs::exists(box.path("list.m3u.AbC123")));
+}
