@@ -30,6 +30,17 @@ public:
         m_values[key] = value;
         return true;
     }
+    bool saveAll(const std::string& app, const std::vector<quavix::OptionValue>& values) override
+    {
+        for (const auto& v : values)
+            save(app, v.section, v.key, v.value);
+        return true;
+    }
+    std::vector<std::pair<std::string, std::string>> entries(const std::string&,
+                                                             const std::string&) override
+    {
+        return {m_values.begin(), m_values.end()};
+    }
 
 private:
     std::map<std::string, std::string> m_values;

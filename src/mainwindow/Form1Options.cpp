@@ -1,6 +1,8 @@
 #include "Form1Options.h"
 
+#include "startup/Globals.h"
 #include "startup/OptionValues.h"
+#include "startup/Services.h"
 
 #include <algorithm>
 
@@ -31,16 +33,16 @@ Form1Options readForm1Options(int iconCount)
 
 bool saveForm1Options(const Form1SavedOptions& o)
 {
-    bool ok = true;
-    auto save = [&](bool saved) { ok = saved && ok; };
-    save(saveOptionBool(Section, "StatusAreaVisible", o.statusAreaVisible));
-    save(saveOptionBool(Section, "ControlsVisible", o.controlsVisible));
-    save(saveOptionBool(Section, "SliderVisible", o.sliderVisible));
-    save(saveOptionBool(Section, "AlwaysOnTop", o.alwaysOnTop));
-    save(saveOptionBool(Section, "Minimized", o.minimized));
-    save(saveOptionBool(Section, "RemoveFromSystemTray", o.removeFromSystemTray));
-    save(saveOptionInt(Section, "Volume", o.volume));
-    return ok;
+    // One save for all: a kill while the program ends leaves the old set or the new one.
+    auto flag = [](bool on) { return std::string(on ? "True" : "False"); };
+    return services().options->saveAll(
+        ProgramTitle, {{Section, "StatusAreaVisible", flag(o.statusAreaVisible)},
+                       {Section, "ControlsVisible", flag(o.controlsVisible)},
+                       {Section, "SliderVisible", flag(o.sliderVisible)},
+                       {Section, "AlwaysOnTop", flag(o.alwaysOnTop)},
+                       {Section, "Minimized", flag(o.minimized)},
+                       {Section, "RemoveFromSystemTray", flag(o.removeFromSystemTray)},
+                       {Section, "Volume", std::to_string(o.volume)}});
 }
 
 } // namespace quavix

@@ -166,6 +166,24 @@ public:
         values[{app, section, key}] = value;
         return true;
     }
+    bool saveAll(const std::string& app, const std::vector<OptionValue>& batch) override
+    {
+        if (failSaves)
+            return false;
+        for (const OptionValue& v : batch)
+            save(app, v.section, v.key, v.value);
+        return true;
+    }
+    std::vector<std::pair<std::string, std::string>> entries(const std::string& app,
+                                                             const std::string& section) override
+    {
+        ++gets;
+        std::vector<std::pair<std::string, std::string>> out;
+        for (const auto& [key, value] : values)
+            if (std::get<0>(key) == app && std::get<1>(key) == section)
+                out.emplace_back(std::get<2>(key), value);
+        return out;
+    }
     std::string location() const override { return "/options/store.ini"; }
     void put(const std::string& section, const std::string& key, const std::string& value)
     {

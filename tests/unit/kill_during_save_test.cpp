@@ -3,9 +3,11 @@
 // empty, torn or mixed one. Each round forks a child that saves in a loop and kills it
 // after a random delay once its first save is done.
 #include "engine/PlayCommands.h"
+#include "mainwindow/Form1Options.h"
 #include "platform/posix/IniOptionsStore.h"
 #include "playlist/PlayListFile.h"
 #include "startup/HandOff.h"
+#include "startup/Services.h"
 #include "support/Rig.h"
 
 #include <chrono>
@@ -93,6 +95,33 @@ TEST(KillDuringSave, OptionsStayWhole)
         ASSERT_EQ(store.get("Quavix", "File Locations", "FileList", ""), "/a.m3u");
         ASSERT_TRUE(wholeBlob(store.get("Quavix", "Options", "Blob", ""))) << "round " << round;
     }
+}
+
+// The options the strip saves as the program ends are one set: a kill part of the way
+// through leaves the old set or the new one, never some of each.
+TEST(KillDuringSave, TheStripsOptionsAtExitAreOneSet)
+{
+    Sandbox box;
+    IniOptionsStore store(box.path("config/quavix/options.ini"));
+    services().options = &store;
+    const unsigned seed = std::random_device()();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    for (int round = 0; round < Rounds / 2; ++round) {
+        ASSERT_TRUE(killDuringSaves(
+            [](long n) {
+                const bool odd = n % 2 != 0;
+                saveForm1Options({odd, odd, odd, odd, odd, odd, static_cast<std::int32_t>(-n)});
+            },
+            random));
+        const long n = -std::stol(store.get("Quavix", "Options", "Volume", "1"));
+        const std::string flag = n % 2 != 0 ? "True" : "False";
+        for (const char* key : {"StatusAreaVisible", "ControlsVisible", "SliderVisible",
+                                "AlwaysOnTop", "Minimized", "RemoveFromSystemTray"})
+            ASSERT_EQ(store.get("Quavix", "Options", key, ""), flag)
+                << key << " with Volume of save " << n << ", round " << round;
+    }
+    services().options = nullptr;
 }
 
 TEST(KillDuringSave, PlayListsStayWhole)

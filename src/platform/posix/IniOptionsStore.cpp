@@ -106,12 +106,13 @@ IniOptionsStore::Section* findSection(IniOptionsStore::Contents& c, std::string_
     return nullptr;
 }
 
-IniOptionsStore::Entry* findEntry(IniOptionsStore::Section& s, std::string_view key)
+std::string lowered(std::string_view name)
 {
-    for (auto& e : s.entries)
-        if (sameName(e.key, key))
-            return &e;
-    return nullptr;
+    std::string out(name);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
 }
 
 // Reads the whole file; false on any error but "missing" (which gives empty text), and for
@@ -226,7 +227,7 @@ IniOptionsStore::Contents IniOptionsStore::parse(const std::string& text)
             }
             current = findSection(c, a);
             if (!current) {
-                c.sections.push_back({a, {}});
+                c.sections.push_back({a, {}, {}});
                 current = &c.sections.back();
             }
             continue;
@@ -237,8 +238,8 @@ IniOptionsStore::Contents IniOptionsStore::parse(const std::string& text)
             c.damaged = true;
             continue;
         }
-        if (!findEntry(*current, a))
-            current->entries.push_back({a, b});
+        if (!current->find(a))
+            current->add(a, b);
     }
     return c;
 }
@@ -283,21 +284,51 @@ IniOptionsStore::Contents& IniOptionsStore::current()
     return m_cache;
 }
 
+IniOptionsStore::Entry* IniOptionsStore::Section::find(std::string_view key)
+{
+    auto it = index.find(lowered(key));
+    return it == index.end() ? nullptr : &entries[it->second];
+}
+
+void IniOptionsStore::Section::add(std::string key, std::string value)
+{
+    index.emplace(lowered(key), entries.size());
+    entries.push_back({std::move(key), std::move(value)});
+}
+
 std::string IniOptionsStore::get(const std::string& /*app*/, const std::string& section,
                                  const std::string& key, const std::string& defaultValue)
 {
     Contents& c = current();
     if (Section* s = findSection(c, section))
-        if (Entry* e = findEntry(*s, key))
+        if (Entry* e = s->find(key))
             return e->value;
     return defaultValue;
 }
 
-bool IniOptionsStore::save(const std::string& /*app*/, const std::string& section,
+std::vector<std::pair<std::string, std::string>>
+IniOptionsStore::entries(const std::string& /*app*/, const std::string& section)
+{
+    std::vector<std::pair<std::string, std::string>> out;
+    if (Section* s = findSection(current(), section)) {
+        out.reserve(s->entries.size());
+        for (const Entry& e : s->entries)
+            out.emplace_back(e.key, e.value);
+    }
+    return out;
+}
+
+bool IniOptionsStore::save(const std::string& app, const std::string& section,
                            const std::string& key, const std::string& value)
 {
-    if (section.empty() || key.empty())
-        return false;
+    return saveAll(app, {{section, key, value}});
+}
+
+bool IniOptionsStore::saveAll(const std::string& /*app*/, const std::vector<OptionValue>& values)
+{
+    for (const OptionValue& v : values)
+        if (v.section.empty() || v.key.empty())
+            return false;
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(m_path).parent_path(), ec);
     FileLock lock(m_path + ".lock");
@@ -311,18 +342,23 @@ bool IniOptionsStore::save(const std::string& /*app*/, const std::string& sectio
     if (c.damaged && !copyAside(m_path, text))
         return false;
 
-    Section* s = findSection(c, section);
-    if (!s) {
-        c.sections.push_back({section, {}});
-        s = &c.sections.back();
+    bool changed = c.damaged;
+    for (const OptionValue& v : values) {
+        Section* s = findSection(c, v.section);
+        if (!s) {
+            c.sections.push_back({v.section, {}, {}});
+            s = &c.sections.back();
+        }
+        if (Entry* e = s->find(v.key)) {
+            changed = changed || e->value != v.value;
+            e->value = v.value;
+        } else {
+            s->add(v.key, v.value);
+            changed = true;
+        }
     }
-    Entry* e = findEntry(*s, key);
-    if (e && e->value == value && !c.damaged)
+    if (!changed)
         return true;
-    if (e)
-        e->value = value;
-    else
-        s->entries.push_back({key, value});
 
     std::string error;
     if (!replaceFile(m_path, format(c), error, 0600))

@@ -10,14 +10,16 @@
 // name is not stored: the file belongs to one application, "Quavix", and every app name
 // addresses the same entries.
 //
-// Saves: flock on "<file>.lock", read the current file, change one value, replace the file
+// Saves: flock on "<file>.lock", read the current file, change the values, replace the file
 // through a synced temporary (replaceFile: a symbolic link and the permissions survive). Concurrent
 // writers in other processes therefore never lose a key. A file with lines it cannot parse (or
 // binary bytes) is copied to "<file>.bad-<yyyymmdd-hhmmss>" before the save rewrites it; the
 // entries it could parse are kept. Reads take no lock: a rename replaces the file whole.
 #include "platform/OptionsStore.h"
 
+#include <string_view>
 #include <sys/types.h>
+#include <unordered_map>
 #include <vector>
 
 namespace quavix {
@@ -30,6 +32,9 @@ public:
                     const std::string& defaultValue) override;
     bool save(const std::string& app, const std::string& section, const std::string& key,
               const std::string& value) override;
+    bool saveAll(const std::string& app, const std::vector<OptionValue>& values) override;
+    std::vector<std::pair<std::string, std::string>> entries(const std::string& app,
+                                                             const std::string& section) override;
     const std::string& path() const { return m_path; }
     std::string location() const override { return m_path; }
 
@@ -39,6 +44,11 @@ public:
     struct Section {
         std::string name;
         std::vector<Entry> entries;
+        // Each key, ASCII-lowered, to its place in entries: lists of many thousand keys
+        // (the location history) are found and saved without a scan per key.
+        std::unordered_map<std::string, std::size_t> index;
+        Entry* find(std::string_view key);
+        void add(std::string key, std::string value);
     };
     struct Contents {
         std::vector<Section> sections;
