@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <unordered_map>
 
 namespace quavix {
 
@@ -23,13 +24,22 @@ std::string loadLastLocation(OptionsStore& store)
 
 std::vector<std::string> loadLocationHistory(OptionsStore& store)
 {
+    // The section is read once and its keys looked up here: a store asked key by key for a
+    // history of many thousand entries would read it as often.
+    std::unordered_map<std::string, std::string> byKey;
+    for (auto& [key, value] : store.entries(ProgramTitle, LocationsSection)) {
+        std::string lower = key;
+        for (char& c : lower)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        byKey.emplace(std::move(lower), std::move(value)); // the first spelling counts
+    }
     std::vector<std::string> history;
     for (std::size_t n = 0;; ++n) {
-        std::string entry =
-            store.get(ProgramTitle, LocationsSection, historyKey(n), LocationHistoryEnd);
-        if (entry == LocationHistoryEnd)
+        auto it = byKey.find("locationhistory" + std::to_string(n));
+        if (it == byKey.end() || it->second == LocationHistoryEnd)
             return history;
-        history.push_back(std::move(entry));
+        history.push_back(std::move(it->second));
     }
 }
 
@@ -41,14 +51,15 @@ void addLocationIfNew(std::vector<std::string>& history, const std::string& addr
         history.insert(history.begin(), address);
 }
 
-void saveLocationHistory(OptionsStore& store, const std::vector<std::string>& history)
+bool saveLocationHistory(OptionsStore& store, const std::vector<std::string>& history)
 {
-    std::size_t n = 0;
-    for (const auto& entry : history) {
+    std::vector<OptionValue> values;
+    values.reserve(history.size() + 1);
+    for (const auto& entry : history)
         if (entry != LocationHistoryEnd)
-            store.save(ProgramTitle, LocationsSection, historyKey(n++), entry);
-    }
-    store.save(ProgramTitle, LocationsSection, historyKey(n), LocationHistoryEnd);
+            values.push_back({LocationsSection, historyKey(values.size()), entry});
+    values.push_back({LocationsSection, historyKey(values.size()), LocationHistoryEnd});
+    return store.saveAll(ProgramTitle, values);
 }
 
 bool openLocation(const std::string& address, std::vector<std::string>& history)

@@ -20,8 +20,8 @@ std::vector<std::string> loadLocationHistory(OptionsStore& store);
 // Puts the address at the top unless it is listed already (exact comparison). The end
 // marker itself is never listed: it would cut the history short on the next load.
 void addLocationIfNew(std::vector<std::string>& history, const std::string& address);
-// Writes every entry and the end marker after them.
-void saveLocationHistory(OptionsStore& store, const std::vector<std::string>& history);
+// Writes every entry and the end marker after them, in one save; false when it failed.
+bool saveLocationHistory(OptionsStore& store, const std::vector<std::string>& history);
 
 // What OK does between hiding and closing the dialog: the button bar in its stream state,
 // the address to the media player as typed, then, when the player accepted it, the slider
