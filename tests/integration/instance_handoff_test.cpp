@@ -172,8 +172,7 @@ struct RunningGui {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("QUAVIX_AUDIO_SINK", "fakesink sync=true");
-        // The http source asks GIO for proxies, which aborts without the system's schemas.
-        env.insert("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
+        // XDG_DATA_DIRS is the sandbox's: no GSettings schemas, as in a bare session.
         p.setProcessEnvironment(env);
         p.start(QString::fromStdString(exe), args);
         EXPECT_TRUE(p.waitForStarted(5000));

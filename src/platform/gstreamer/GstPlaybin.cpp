@@ -19,6 +19,11 @@
 #include <memory>
 #include <optional>
 #include <system_error>
+// GIO names a struct member "signals", which the toolkit defines as a keyword.
+#pragma push_macro("signals")
+#undef signals
+#include <gio/gio.h>
+#pragma pop_macro("signals")
 #include <utility>
 #include <vector>
 
@@ -148,11 +153,34 @@ GstPlaybin::Impl::~Impl()
         gst_object_unref(bus);
 }
 
+namespace {
+
+// GIO's desktop proxy resolver reads the desktop's proxy settings and ends the whole process
+// when their schema is not installed (a sandbox, an XDG_DATA_DIRS without /usr/share): the
+// first http item would take the player down. Without the schema, connect directly; the
+// http source still honours $http_proxy by itself.
+void connectDirectlyWithoutProxySettings()
+{
+    if (g_getenv("GIO_USE_PROXY_RESOLVER"))
+        return; // the user chose
+    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+    if (GSettingsSchema* schema =
+            source ? g_settings_schema_source_lookup(source, "org.gnome.system.proxy", TRUE)
+                   : nullptr) {
+        g_settings_schema_unref(schema);
+        return;
+    }
+    g_setenv("GIO_USE_PROXY_RESOLVER", "dummy", FALSE);
+}
+
+} // namespace
+
 bool GstPlaybin::Impl::ensurePipeline()
 {
     if (playbin)
         return true;
     if (!gst_is_initialized()) {
+        connectDirectlyWithoutProxySettings();
         GError* err = nullptr;
         if (!gst_init_check(nullptr, nullptr, &err)) {
             fail(ErrorPlayback, std::string("The media framework could not start: ") +
