@@ -163,6 +163,9 @@ int main(int argc, char** argv)
     quavix::installMainWindow();
     quavix::installResetSongFileName();
     quavix::TerminationSignals termination([](int) { quavix::closeMainWindowWithoutAsking(); });
+    quavix::armSaveAtExit();
     quavix::Main({[] { quavix::clsMainPerformLoop().fPerformPlaySongs(); }});
-    return app.exec();
+    const int status = app.exec();
+    quavix::disarmSaveAtExit();
+    return status;
 }

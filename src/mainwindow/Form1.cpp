@@ -454,15 +454,7 @@ void Form1::Form_Unload()
     s.media->stop();
     processEventsOnce();
 
-    Form1SavedOptions saved;
-    saved.statusAreaVisible = mnuShowStatusInformation->isChecked();
-    saved.controlsVisible = mnuShowControls->isChecked();
-    saved.sliderVisible = mnuShowSlider->isChecked();
-    saved.alwaysOnTop = mnuAlwaysOnTop->isChecked();
-    saved.minimized = mnuMinimize->isChecked();
-    saved.removeFromSystemTray = mnuRemoveFromSystemTray->isChecked();
-    saved.volume = s.media->volume();
-    saveForm1Options(saved);
+    saveUnloadOptions();
 
     deleteTrayIcon();
     processEventsOnce();
@@ -471,6 +463,22 @@ void Form1::Form_Unload()
     s.media->setPlayStateHandler(nullptr);
     if (mainWindowIfLoaded() == this)
         mainWindowUnloaded();
+}
+
+void Form1::saveUnloadOptions()
+{
+    if (m_optionsSaved)
+        return;
+    m_optionsSaved = true;
+    Form1SavedOptions saved;
+    saved.statusAreaVisible = mnuShowStatusInformation->isChecked();
+    saved.controlsVisible = mnuShowControls->isChecked();
+    saved.sliderVisible = mnuShowSlider->isChecked();
+    saved.alwaysOnTop = mnuAlwaysOnTop->isChecked();
+    saved.minimized = mnuMinimize->isChecked();
+    saved.removeFromSystemTray = mnuRemoveFromSystemTray->isChecked();
+    saved.volume = services().media->volume();
+    saveForm1Options(saved);
 }
 
 void Form1::closeEvent(QCloseEvent* event)

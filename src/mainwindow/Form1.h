@@ -115,6 +115,9 @@ public:
     bool Form_QueryUnload(CloseReason reason);
     // The unload handler: stops everything, saves the options, deletes the tray icon.
     void Form_Unload();
+    // The options the unload stores, once per run: the unload saves them, and so does the
+    // end of a process that the toolkit ends before the unload (the display went away).
+    void saveUnloadOptions();
     bool isUnloaded() const { return m_unloaded; }
     // Closes without the question (the session ends, or the process is told to end).
     void closeWithoutAsking(CloseReason reason = CloseReason::SessionEnding);
@@ -250,6 +253,7 @@ private:
 
     StatusDisplay* m_statusDisplay = nullptr;
     bool m_unloaded = false;
+    bool m_optionsSaved = false;
     // Whether the tray commands' states leave Minimize to System Tray enabled.
     bool m_minimizeAllowed = true;
     CloseReason m_closeReason = CloseReason::User;

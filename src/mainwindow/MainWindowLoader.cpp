@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <cstdlib>
 
 namespace quavix {
 
@@ -34,6 +35,31 @@ Form1* loadedForm1()
 {
     Form1* form = made().data();
     return form && mainWindowIfLoaded() == form ? form : nullptr;
+}
+
+namespace {
+bool g_saveAtExit = false;
+} // namespace
+
+void armSaveAtExit()
+{
+    static const bool registered = [] {
+        std::atexit([] {
+            if (!g_saveAtExit)
+                return;
+            g_saveAtExit = false;
+            if (Form1* form = loadedForm1())
+                form->saveUnloadOptions();
+        });
+        return true;
+    }();
+    (void)registered;
+    g_saveAtExit = true;
+}
+
+void disarmSaveAtExit()
+{
+    g_saveAtExit = false;
 }
 
 void closeMainWindowWithoutAsking()

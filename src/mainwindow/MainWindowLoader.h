@@ -15,4 +15,11 @@ Form1* loadedForm1();
 // Without a loaded window there is nothing to save: the program ends at once.
 void closeMainWindowWithoutAsking();
 
+// The toolkit ends the process with exit() when the connection to the display is lost (an X
+// server that dies, a logout without a session manager), unloading nothing. Armed, the
+// main window's options are saved at that exit all the same, unless its unload saved them.
+// Disarm before the services the window uses go out of scope.
+void armSaveAtExit();
+void disarmSaveAtExit();
+
 } // namespace quavix

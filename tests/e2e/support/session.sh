@@ -1,7 +1,8 @@
 # Shared by the end-to-end tests: a private X session (Xvfb + openbox) and sandboxed
 # XDG folders, torn down when the script exits. Source it, then call start_session.
 #
-#   start_session            sets DISPLAY, E2E_DIR and XDG_{CONFIG,DATA,STATE,RUNTIME,CACHE}_HOME
+#   start_session            sets DISPLAY, E2E_DIR, E2E_XVFB_PID and
+#                            XDG_{CONFIG,DATA,STATE,RUNTIME,CACHE}_HOME
 #   wait_for_window NAME [S] prints the id of a mapped window whose name is NAME (regex)
 #   wait_for PID_OR_CMD [S]  waits until the command succeeds (deadline in seconds)
 #   fail MESSAGE             prints the message and exits 1 (the trap cleans up)
@@ -60,6 +61,7 @@ start_session() {
     else
         Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp 9>"$fdfile" 2>"$E2E_DIR/xvfb.log" &
     fi
+    E2E_XVFB_PID=$!
     own_pid $!
     wait_for "[ -s '$fdfile' ]" 10 || fail "Xvfb did not start: $(cat "$E2E_DIR/xvfb.log")"
     export DISPLAY=":$(cat "$fdfile")"
