@@ -13,10 +13,12 @@ std::function<std::unique_ptr<RenameDialogPort>()>& loader()
     return l;
 }
 
+// Never destroyed at exit: when the toolkit ends the process (its display went away), a
+// window destroyed among the static objects would talk to a toolkit that is half gone.
 std::unique_ptr<RenameDialogPort>& instance()
 {
-    static std::unique_ptr<RenameDialogPort> loaded;
-    return loaded;
+    static auto* loaded = new std::unique_ptr<RenameDialogPort>;
+    return *loaded;
 }
 
 } // namespace
