@@ -208,8 +208,10 @@ run_row() {
         { [ -n "$copy" ] && cmp -s "$copy" "$R/orig"; } ||
             cmp -s "$R/config/quavix/options.ini" "$R/orig" ||
             why="${why:+$why; }the damaged options are lost" ;;
-    listed) # the play list holds the name exactly, as one line
-        [ "$(cat "$R/list.m3u" 2>/dev/null)" = "${argv[0]}"$'\r' ] ||
+    listed) # the play list holds the name exactly (a relative one from the row's folder)
+        local expected=${argv[0]}
+        [[ $expected == ./* ]] && expected=$R/${expected#./}
+        [ "$(cat "$R/list.m3u" 2>/dev/null)" = "$expected"$'\r' ] ||
             why="${why:+$why; }the play list does not hold the name: $(cat -A "$R/list.m3u" 2>&1)" ;;
     *) (cd "$R" && eval "$CHECK") || why="${why:+$why; }check failed: $CHECK" ;;
     esac

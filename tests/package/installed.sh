@@ -134,7 +134,7 @@ check_running() {
     wid=$(wait_for_window '^Quavix$' 20) || fail "no strip window: $(cat "$E2E_DIR/quavix.log")"
     wait_for "python3 -c 'import sys, wave; sys.exit(wave.open(sys.argv[1]).getnframes() == 0)' \
         '$wav'" 20 || fail "the song named --help was not played: $(cat "$E2E_DIR/quavix.log")"
-    [ "$(tr -d '\r' <"$playlist")" = "./--help" ] || fail "play list holds: $(cat "$playlist")"
+    [ "$(tr -d '\r' <"$playlist")" = "$songs/--help" ] || fail "play list holds: $(cat "$playlist")"
     # The window icon is drawn from the built-in pictures: the image plugins were found.
     xprop -id "$wid" _NET_WM_ICON | grep -q 'Icon (' ||
         fail "the strip has no window icon"
@@ -142,7 +142,7 @@ check_running() {
     local out
     out=$("$root/bin/quavix" --version) || fail "--version failed beside the running program"
     [ "$out" = "Quavix $version" ] || fail "--version beside the running program: '$out'"
-    [ "$(tr -d '\r' <"$playlist")" = "./--help" ] ||
+    [ "$(tr -d '\r' <"$playlist")" = "$songs/--help" ] ||
         fail "--version reached the running program: $(cat "$playlist")"
 
     # Help > On-line Help from the icon's menu.
