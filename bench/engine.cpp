@@ -91,7 +91,7 @@ private:
 class BenchProcess : public QtProcess {
 public:
     BenchProcess() : QtProcess({}, nullptr) {}
-    [[noreturn]] void endProgram() override { throw Ended{}; }
+    [[noreturn]] void endProgram(int = 0) override { throw Ended{}; }
 };
 
 std::string songName(int folder, int i)

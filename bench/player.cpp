@@ -125,7 +125,7 @@ public:
             quavix::PlayListPlayer::stop();
     }
     void sleep(int ms) override { QThread::msleep(static_cast<unsigned long>(ms)); }
-    void endProgram() override { std::exit(0); }
+    void endProgram(int status = 0) override { std::exit(status); }
 };
 
 std::vector<std::string> songs(const std::filesystem::path& dir)

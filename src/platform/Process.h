@@ -11,8 +11,9 @@
 //   activate its main window; true once it acknowledged (within 1 s), false otherwise.
 // - processEvents(): runs pending window events once (handlers may run nested here).
 // - sleep(ms): blocks the thread; no events run meanwhile.
-// - endProgram(): ends the process at once; stores are consistent on disk because every
-//   write is atomic. The real one never returns; a test double may throw.
+// - endProgram(status): ends the process at once with that exit status (0 unless something
+//   the user asked for failed); stores are consistent on disk because every write is
+//   atomic. The real one never returns; a test double may throw.
 #include <string>
 #include <vector>
 
@@ -29,7 +30,7 @@ public:
     virtual bool activateWindow(const std::string& title) = 0;
     virtual void processEvents() = 0;
     virtual void sleep(int milliseconds) = 0;
-    virtual void endProgram() = 0;
+    virtual void endProgram(int status = 0) = 0;
 };
 
 } // namespace quavix

@@ -27,7 +27,8 @@ void Main(const MainHooks& hooks)
             const std::string* refused = entryWithLineBreak(entries);
             reportHandOff(r, g.gPlayListFile, refused ? *refused : g.gCommandLine, error,
                           *s.dialogs);
-            s.process->endProgram();
+            // A file that did not reach the running instance is a failed command.
+            s.process->endProgram(r == HandOffResult::HandedOver ? 0 : 1);
             return;
         }
         if (const std::string* refused = entryWithLineBreak(entries)) {

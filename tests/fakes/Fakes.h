@@ -128,9 +128,11 @@ public:
     // False: endProgram only records the end (for an end reached from inside a Qt event,
     // which an exception must not cross).
     bool endThrows = true;
-    void endProgram() override
+    int endStatus = -1;
+    void endProgram(int status = 0) override
     {
         ended = true;
+        endStatus = status;
         if (endThrows)
             throw ProgramEnded{};
     }

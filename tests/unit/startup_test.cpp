@@ -207,6 +207,7 @@ TEST_F(StartupTest, MainHandsOffToTheRunningInstance)
     EXPECT_FALSE(engine);
     EXPECT_FALSE(globals().gCommandLineFile);
     EXPECT_TRUE(rig.dialogs.boxes.empty());
+    EXPECT_EQ(rig.process.endStatus, 0);
 }
 
 // Several files on the command line are several entries, in order, on both paths; the
@@ -242,6 +243,7 @@ TEST_F(StartupTest, MainReportsAPlayListItCannotWrite)
     EXPECT_TRUE(rig.process.activated.empty());
     EXPECT_EQ(rig.process.appTitle, "Quavix");
     EXPECT_EQ(loads, 0);
+    EXPECT_EQ(rig.process.endStatus, 1); // a failed command, for the shell
 
     // Alone: the box, then a normal start that does not claim a command-line file.
     rig.process.previous = false;

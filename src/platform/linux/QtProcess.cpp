@@ -32,12 +32,12 @@ void QtProcess::sleep(int milliseconds)
         QThread::msleep(static_cast<unsigned long>(milliseconds));
 }
 
-void QtProcess::endProgram()
+void QtProcess::endProgram(int status)
 {
     // Every store write is already on disk (each is an atomic replace); ending without
     // destructors keeps the media framework and the windows from running late handlers.
     std::fflush(nullptr);
-    ::_exit(0);
+    ::_exit(status);
 }
 
 } // namespace quavix

@@ -14,7 +14,7 @@ public:
     bool previousInstance() override;
     void processEvents() override;
     void sleep(int milliseconds) override;
-    [[noreturn]] void endProgram() override;
+    [[noreturn]] void endProgram(int status = 0) override;
 
 private:
     const InstanceServer* m_server;

@@ -97,10 +97,10 @@ void PosixProcess::sleep(int milliseconds)
     }
 }
 
-void PosixProcess::endProgram()
+void PosixProcess::endProgram(int status)
 {
     std::fflush(nullptr);
-    ::_exit(0);
+    ::_exit(status);
 }
 
 } // namespace quavix

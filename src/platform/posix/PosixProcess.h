@@ -33,7 +33,7 @@ public:
     void processEvents() override {}
     void sleep(int milliseconds) override;
     // Flushes stdio and leaves with status 0 (no destructors run; stores are atomic).
-    [[noreturn]] void endProgram() override;
+    [[noreturn]] void endProgram(int status = 0) override;
 
 protected:
     std::vector<std::string> m_arguments;
