@@ -104,6 +104,17 @@ TEST_F(HandOffTest, LauncherHandsTheFileToTheRunningInstance)
     EXPECT_EQ(guiStarted(), "<not started>");
 }
 
+// A name longer than a socket name can be still makes one instance of each start.
+TEST_F(HandOffTest, AnOverlongInstanceNameStillFindsTheInstance)
+{
+    ::setenv("QUAVIX_INSTANCE_NAME", (name + std::string(300, 'x')).c_str(), 1);
+    InstanceServer server([] {});
+    ASSERT_TRUE(server.listen());
+    EXPECT_EQ(runLauncher({"/e.mp3"}), 0);
+    EXPECT_EQ(readText(list), "first.mp3\r\n/e.mp3\r\n");
+    EXPECT_EQ(guiStarted(), "<not started>");
+}
+
 TEST_F(HandOffTest, LauncherBecomesTheFullProgramOtherwise)
 {
     // No instance: the full program starts with the same arguments; nothing is written.

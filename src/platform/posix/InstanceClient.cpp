@@ -17,10 +17,30 @@ namespace quavix {
 
 namespace instance {
 
+namespace {
+
+// An abstract socket name holds at most 107 bytes; a longer one would fail to bind and to
+// connect alike, and every start would take itself for the only instance. A long name keeps
+// its start, followed by a digest of the whole.
+std::string fittingName(std::string name)
+{
+    constexpr std::size_t Longest = 100;
+    if (name.size() <= Longest)
+        return name;
+    std::uint64_t hash = 14695981039346656037ull; // FNV-1a, 64 bits
+    for (unsigned char c : name)
+        hash = (hash ^ c) * 1099511628211ull;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return name.substr(0, Longest - 17) + "-" + hex;
+}
+
+} // namespace
+
 std::string socketName()
 {
     if (const char* name = std::getenv("QUAVIX_INSTANCE_NAME"); name && *name)
-        return name;
+        return fittingName(name);
     std::string name = "quavix-" + std::to_string(::getuid());
     // A sandbox (tests, the demo) sets its own runtime folder; give it its own instance
     // so that it never hands files to the user's Quavix or to another sandbox.
