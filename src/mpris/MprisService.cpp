@@ -244,12 +244,13 @@ void MprisService::setPosition(const QString& trackId, qlonglong positionUs)
 
 void MprisService::openUri(const QString& uri)
 {
-    const QUrl url(uri);
+    // Escapes decode to the file's own bytes: a name that is not UTF-8 is still found.
+    const std::string text = uri.toStdString();
     std::string name;
-    if (url.isLocalFile())
-        name = url.toLocalFile().toStdString();
-    else if (isStreamAddress(uri.toStdString()) || uri.startsWith(QLatin1Char('/')))
-        name = uri.toStdString();
+    if (auto file = localFileOfUri(text))
+        name = *file;
+    else if (isStreamAddress(text) || uri.startsWith(QLatin1Char('/')))
+        name = text;
     if (name.empty() || !m_commands.open)
         return;
     m_commands.open({name});

@@ -3,10 +3,18 @@
 //
 // Only the schemes the player knows count as addresses (http, https, mms, mmsh, rtsp,
 // file; case-insensitive, followed by "://"): "a:b.mp3" or "C:\x.mp3" stay file names.
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace quavix {
 
 bool isStreamAddress(const std::string& text);
+
+// The local file a "file:" URI names (file:/p, file:///p, file://localhost/p), as the bytes
+// the file system knows it by: percent escapes decode to bytes, whatever their encoding, as
+// a command line keeps them. A query or fragment is not part of the name. nullopt for other
+// schemes, other hosts, relative paths and names holding a NUL.
+std::optional<std::string> localFileOfUri(std::string_view uri);
 
 } // namespace quavix

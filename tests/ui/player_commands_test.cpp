@@ -1,6 +1,7 @@
 // The player's commands on the real main window: files dropped on the icon, the transport
 // buttons and menu items while a list plays (the real timerPlay re-armed inside its own run),
 // the slider held by the user, Play File and Play Location from the menu.
+#include "mpris/MprisService.h"
 #include "openlocation/frmOpenLocation.h"
 #include "support/FormRig.h"
 
@@ -217,4 +218,16 @@ TEST_F(PlayerCommands, PlayLocationHoldsTimer1UntilTheDialogPlays)
     QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
     EXPECT_TRUE(form->Timer1->isActive());
     EXPECT_EQ(h.media.opened, std::vector<std::string>{"http://radio.example.net/live"});
+}
+
+// The desktop's media controls open a file by its URI: escapes decode to the name's bytes.
+TEST(MprisOpen, AFileUriReachesTheOpenCommandAsItsBytes)
+{
+    Rig rig;
+    std::vector<std::string> opened;
+    MprisCommands commands;
+    commands.open = [&](const std::vector<std::string>& files) { opened = files; };
+    MprisService service(commands, QDBusConnection(QStringLiteral("none")));
+    service.openUri(QStringLiteral("file:///music/Caf%E9%FF.mp3"));
+    EXPECT_EQ(opened, Strings{"/music/Caf\xe9\xff.mp3"});
 }

@@ -79,3 +79,16 @@ TEST(StreamAddress, OnlyKnownSchemesAreAddresses)
         EXPECT_EQ(isStreamAddress(c.text), c.address);
     }
 }
+
+// The bytes of a name come back as they were escaped: a Latin-1 "é" (%E9) or a stray %FF
+// must reach the file system as that byte, not as a replacement character.
+TEST(FileUri, DecodesToTheFileSystemsOwnBytes)
+{
+    using quavix::localFileOfUri;
+    EXPECT_EQ(localFileOfUri("file:///music/Caf%E9%20%FF.mp3"), "/music/Caf\xe9 \xff.mp3");
+    EXPECT_EQ(localFileOfUri("FILE://localhost/a%2Fb?x#y"), "/a/b");
+    EXPECT_EQ(localFileOfUri("file:/a%zz%4"), "/a%zz%4"); // broken escapes stay as typed
+    for (const char* refused : {"file://host/a.mp3", "file:a.mp3", "http://a/b.mp3",
+                                "file:///a%00b.mp3", "file://localhostx/a"})
+        EXPECT_EQ(localFileOfUri(refused), std::nullopt) << refused;
+}
