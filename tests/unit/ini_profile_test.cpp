@@ -77,6 +77,12 @@ TEST(IniProfile, ReadsFilesAndFallsBackToTheDefault)
     std::string fifo = box.path("pipe");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_EQ(profile.read("Play Status", "Continue", "No", fifo), "No");
+
+    // Keys after a megabyte of comments are keys all the same.
+    std::string big = box.write("big.ini", "[File Locations]\n" +
+                                               std::string(3 << 20, ';').replace(100, 1, "\n") +
+                                               "\nFileList=/list.m3u\n");
+    EXPECT_EQ(profile.read("File Locations", "FileList", "", big), "/list.m3u");
 }
 
 // Start-up reads several keys in a row and the engine asks for "Continue" before every

@@ -3,6 +3,8 @@
 #include "XdgPaths.h"
 #include "platform/TextFiles.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -30,9 +32,11 @@ std::string cutValue(std::string_view v)
     return std::string(v.substr(0, i));
 }
 
-// Profiles are small; anything bigger is not a profile (a sound file named on the command
-// line, say), and reading only its head keeps a per-song check cheap.
-constexpr std::size_t MaxProfileBytes = 1 << 20;
+// Real profiles are small, but a key must not go missing because many others come before
+// it: the whole file is read up to a cap far above any profile (it spares the memory when
+// the name is a sound file's, say). Only small texts are kept between reads.
+constexpr std::size_t MaxProfileBytes = std::size_t(64) << 20;
+constexpr std::size_t MaxKeptBytes = std::size_t(1) << 20;
 
 // File systems with the coarsest time stamps count in steps of two seconds.
 constexpr long UnsettledSeconds = 2;
@@ -64,16 +68,24 @@ const std::string& IniProfile::readHead(const std::string& path)
         char buf[65536];
         std::string& text = m_cached.text;
         while (text.size() < MaxProfileBytes) {
-            ssize_t n = ::read(fd, buf, sizeof buf);
+            ssize_t n = ::read(fd, buf, std::min(sizeof buf, MaxProfileBytes - text.size()));
             if (n <= 0)
                 break;
             text.append(buf, static_cast<std::size_t>(n));
+        }
+        if (text.size() >= MaxProfileBytes && m_warnedPath != path) {
+            m_warnedPath = path; // once, not at every song of the station
+            std::fprintf(stderr,
+                         "quavix: the profile \"%s\" is larger than %zu MiB; only its first "
+                         "%zu MiB are read\n",
+                         path.c_str(), MaxProfileBytes >> 20, MaxProfileBytes >> 20);
         }
         // A file changed in the tick it was read in could change again with the same size
         // and time stamp: only text older than any time stamp granularity is kept.
         timespec now{};
         ::clock_gettime(CLOCK_REALTIME, &now);
-        m_cached.valid = now.tv_sec - st.st_mtim.tv_sec > UnsettledSeconds;
+        m_cached.valid =
+            now.tv_sec - st.st_mtim.tv_sec > UnsettledSeconds && text.size() <= MaxKeptBytes;
         m_cached.dev = st.st_dev;
         m_cached.ino = st.st_ino;
         m_cached.size = st.st_size;

@@ -28,7 +28,7 @@ public:
                               const std::string& key);
 
 private:
-    // The text of the file last read (at most its first MiB), reused while the file's
+    // The text of the file last read (up to a cap far above any profile), reused while the file's
     // identity, size and modification time stay the same and it was not modified in the
     // last seconds before the read: start-up and the engine read several keys in a row.
     struct Cached {
@@ -44,6 +44,7 @@ private:
 
     std::string m_defaultFile;
     Cached m_cached;
+    std::string m_warnedPath; // the last profile said to be over the cap
 };
 
 } // namespace quavix
