@@ -73,6 +73,7 @@ int main(int argc, char** argv)
         ::setenv("QUAVIX_HANDOFF_UNANSWERED", playList.c_str(), 1);
         becomeGui(argv);
     case quavix::HandOffResult::NameRefused:
+    case quavix::HandOffResult::ListItself:
     case quavix::HandOffResult::PlayListNotWritten:
         // The full program tries again and tells the user what went wrong.
         becomeGui(argv);

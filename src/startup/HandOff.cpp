@@ -50,6 +50,28 @@ const std::string* entryWithLineBreak(const std::vector<std::string>& entries)
     return nullptr;
 }
 
+const std::string* entryNamingPlayList(const std::vector<std::string>& entries,
+                                       const std::string& playListFile)
+{
+    struct stat list {};
+    if (playListFile.empty() || ::stat(playListFile.c_str(), &list) != 0)
+        return nullptr;
+    for (const std::string& entry : entries) {
+        struct stat st {};
+        if (::stat(entry.c_str(), &st) == 0 && st.st_dev == list.st_dev && st.st_ino == list.st_ino)
+            return &entry;
+    }
+    return nullptr;
+}
+
+void reportPlayListItself(const std::string& playListFile, Dialogs& dialogs)
+{
+    dialogs.messageBox(ProgramTitle,
+                       "\"" + playListFile + "\" is the default play list itself: a play list " +
+                           "cannot hold itself." + para() + "Nothing was added to the play list.",
+                       MsgIcon::Exclamation, MsgButtons::Ok);
+}
+
 std::string playListLines(const std::vector<std::string>& entries)
 {
     std::string text;
@@ -108,6 +130,8 @@ HandOffResult handOffToRunningInstance(const std::string& playListFile,
 {
     if (entryWithLineBreak(entries))
         return HandOffResult::NameRefused;
+    if (entryNamingPlayList(entries, playListFile))
+        return HandOffResult::ListItself;
     if (!writePlayListLine(playListFile, playListLines(entries), true, error))
         return HandOffResult::PlayListNotWritten;
     const std::string remembered = process.title();
@@ -122,6 +146,8 @@ void reportHandOff(HandOffResult result, const std::string& playListFile,
     const std::string title = ProgramTitle;
     if (result == HandOffResult::NameRefused)
         reportLineBreakName(commandLine, dialogs);
+    if (result == HandOffResult::ListItself)
+        reportPlayListItself(playListFile, dialogs);
     if (result == HandOffResult::PlayListNotWritten) {
         dialogs.messageBox(title,
                            "The play list file \"" + playListFile + "\" could not be written" +

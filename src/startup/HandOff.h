@@ -16,6 +16,7 @@ enum class HandOffResult {
     PlayListNotWritten, // nothing handed over; the title is unchanged
     NotAcknowledged,    // line appended, but the running instance did not answer
     NameRefused,        // the command line holds a line break: nothing written or handed over
+    ListItself,         // an entry names the play list file itself: nothing written
 };
 
 // True when the text holds a CR or LF: it cannot be one line of a play list.
@@ -23,6 +24,14 @@ bool holdsLineBreak(const std::string& text);
 
 // The first entry that holds a line break, or nullptr when every one is a line.
 const std::string* entryWithLineBreak(const std::vector<std::string>& entries);
+
+// The first entry that names the play list file itself (the same file, by any name), or
+// nullptr: a list holding itself would only end the play list player.
+const std::string* entryNamingPlayList(const std::vector<std::string>& entries,
+                                       const std::string& playListFile);
+
+// The box that refuses such an entry.
+void reportPlayListItself(const std::string& playListFile, Dialogs& dialogs);
 
 // The entries as play-list text: one line each, joined by CR LF (no line end after the last).
 std::string playListLines(const std::vector<std::string>& entries);

@@ -33,6 +33,8 @@ void Main(const MainHooks& hooks)
         }
         if (const std::string* refused = entryWithLineBreak(entries)) {
             reportLineBreakName(*refused, *s.dialogs);
+        } else if (entryNamingPlayList(entries, g.gPlayListFile)) {
+            reportPlayListItself(g.gPlayListFile, *s.dialogs);
         } else if (writePlayListLine(g.gPlayListFile, playListLines(entries), false, error)) {
             g.gCommandLineFile = true;
         } else {

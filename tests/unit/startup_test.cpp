@@ -255,6 +255,25 @@ TEST_F(StartupTest, MainReportsAPlayListItCannotWrite)
     EXPECT_FALSE(fs::exists(list));
 }
 
+// The list named as a file to play would replace itself with one line naming itself.
+TEST_F(StartupTest, TheDefaultPlayListItselfIsRefusedInBothPaths)
+{
+    std::string list = listInProfile("keep.mp3\r\n");
+    rig.process.commandLineText = "x";
+    rig.process.entries = {"/a.mp3",
+                           rig.box.path(".") + "/./" + fs::path(list).filename().string()};
+    for (bool previous : {true, false}) {
+        rig.dialogs.boxes.clear();
+        rig.process.previous = previous;
+        EXPECT_EQ(runMain(), previous);
+        ASSERT_EQ(rig.dialogs.boxes.size(), 1u) << previous;
+        EXPECT_NE(rig.dialogs.boxes[0].text.find("\"" + list + "\" is the default play list"),
+                  std::string::npos);
+        EXPECT_EQ(readText(list), "keep.mp3\r\n") << previous;
+        EXPECT_FALSE(globals().gCommandLineFile);
+    }
+}
+
 TEST_F(StartupTest, ACommandLineWithALineBreakIsRefusedInBothPaths)
 {
     std::string list = listInProfile("keep.mp3\r\n");
