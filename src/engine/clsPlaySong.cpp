@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdio>
 
 namespace quavix {
 
@@ -25,11 +26,16 @@ void clsPlaySong::fPlaySong()
 {
     Globals& g = globals();
     Services& s = services();
-    if (g.gLogActivity)
-        clsActivityLog().fAppendActivity();
-
     MediaPlayer& player = *s.media;
     player.setFileName(g.gCurrentFileName);
+    // The log says what went on the air: a song that would not open (gone, unreadable, not
+    // a song at all) did not, and nobody is there to read a box about it.
+    if (player.errorCode() != 0) {
+        std::fprintf(stderr, "quavix: \"%s\" could not be played: %s\n", g.gCurrentFileName.c_str(),
+                     player.errorDescription().c_str());
+    } else if (g.gLogActivity) {
+        clsActivityLog().fAppendActivity();
+    }
     MainWindowPort* form = mainWindow();
     if (form)
         form->setSliderMin(0);

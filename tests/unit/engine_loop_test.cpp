@@ -169,3 +169,18 @@ TEST(Engine, NewDayRebuildsTheListAndStartsANewLogOnSameDayRestartKeepsIt)
     EXPECT_EQ(readText(box.logFile("20261207")).substr(0, Header.size()), Header);
     EXPECT_EQ(globals().gLogDate, "20261207");
 }
+
+// The log claims only what went on the air: a song listed but gone or unplayable by the
+// time its turn comes has no row.
+TEST(Engine, ASongThatWouldNotOpenIsNotLogged)
+{
+    Rig box;
+    std::string rock = box.addFolder("Rock");
+    std::string a = box.addSong(rock, "A - B - C - D - 0_01.mp3", 1);
+    writeText(rock + "B - B - C - D - 0_01.mp3", ""); // the player cannot open it
+    globals().gLogActivity = true;
+    EXPECT_EQ(runEngine(), Outcome::Ended);
+    EXPECT_EQ(box.media.opened.size(), 2u);
+    EXPECT_EQ(readText(box.logFile("20261206")),
+              Header + "\"12/06/26 16:30:00\",\"A\",\"B\",\"C\",\"D\",\"1\",\"" + a + "\"\r\n");
+}
