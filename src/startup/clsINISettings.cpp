@@ -29,11 +29,6 @@ std::string readProfile(const char* section, const std::string& key, const std::
     return services().profile->read(section, key, def, "");
 }
 
-void save(const char* section, const std::string& key, const std::string& value)
-{
-    services().options->save(ProgramTitle, section, key, value);
-}
-
 } // namespace
 
 bool isBlankText(const std::string& text)
@@ -132,21 +127,33 @@ void clsINISettings::firstRunSetUp()
             return;
         }
     }
-    save(FileLocations, "FileList", g.gPlayListFile);
-
+    // The first run's settings are stored as one: all of them, or none and a clear word.
     const std::string example = "mms://media.example.net/RockMusic";
-    save("Locations", "LastLocation", example);
-    save("Locations", "LocationHistory0", example);
-    save("Locations", "LocationHistory1", "Last Item");
+    std::vector<OptionValue> settings = {{FileLocations, "FileList", g.gPlayListFile},
+                                         {"Locations", "LastLocation", example},
+                                         {"Locations", "LocationHistory0", example},
+                                         {"Locations", "LocationHistory1", "Last Item"}};
+    for (const char* ext : {".MP3", ".WAV", ".ASF", ".ASX", ".RA", ".RAM", ".RM", ".RMM", ".MID",
+                            ".RMI", ".AU", ".SND"})
+        settings.push_back({"OriginalAssociations", ext, "<none>"});
+    settings.push_back({"Options", "PlayListInSequentialOrder", "True"});
+    if (!s.options->saveAll(title, settings)) {
+        const std::string where = s.options->location();
+        s.dialogs->messageBox(title,
+                              "The settings could not be stored" +
+                                  (where.empty() ? std::string() : " in \"" + where + "\"") + "." +
+                                  para() + "Check that its folder can be written." + para() +
+                                  "Nothing was stored; " + title + " asks again at its next start.",
+                              MsgIcon::Exclamation, MsgButtons::Ok);
+        if (MainWindowPort* w = mainWindowIfLoaded())
+            w->disableTimers();
+        s.process->endProgram(1);
+        return;
+    }
 
     s.classes->setValue(title, title);
     s.classes->setValue(title + "\\shell\\open\\command",
                         command::openCommand(command::launcherPath()));
-
-    for (const char* ext : {".MP3", ".WAV", ".ASF", ".ASX", ".RA", ".RAM", ".RM", ".RMM", ".MID",
-                            ".RMI", ".AU", ".SND"})
-        save("OriginalAssociations", ext, "<none>");
-    save("Options", "PlayListInSequentialOrder", "True");
 
     s.dialogs->messageBox(
         "Setup Complete",

@@ -140,6 +140,16 @@ TEST_F(StartupTest, FirstRunWithAPlayListThatCannotBeCreatedStoresNothing)
     EXPECT_NE(rig.dialogs.boxes[1].text.find("\"" + chosen + "\""), std::string::npos);
     EXPECT_EQ(stored("File Locations", "FileList"), "<missing>") << "the next start asks again";
     EXPECT_FALSE(fs::exists(chosen));
+
+    // Settings that cannot be stored are no finished set-up: the box says where it failed.
+    rig.dialogs.boxes.clear();
+    rig.options.failSaves = true;
+    rig.dialogs.fileAnswers.push_back(rig.box.path("Quavix.m3u"));
+    EXPECT_THROW(clsINISettings().fGetINISettings(), fakes::ProgramEnded);
+    ASSERT_EQ(rig.dialogs.titles(), (Strings{"Missing Information", "Quavix"}));
+    EXPECT_NE(rig.dialogs.boxes[1].text.find("could not be stored in \"/options/store.ini\""),
+              std::string::npos);
+    EXPECT_EQ(rig.process.endStatus, 1);
 }
 
 TEST_F(StartupTest, CancelledFirstRunShowsTwoBoxesStoresNothingAndEnds)
