@@ -70,16 +70,17 @@ AssociationOutcome FileAssociations::change(int i, const std::string& remember,
     const std::string extension = fileTypes().at(static_cast<std::size_t>(i)).extension;
     Row& r = m_rows[static_cast<std::size_t>(i)];
     const std::string remembered = r.original;
+    // A type handed to a class that does not exist opens with nothing: the class key comes
+    // back first (the first start made it; it may have been removed since), and where it
+    // cannot be written nothing else changes.
+    if (owner == ProgramTitle && !m_registry.queryValue(ProgramTitle)) {
+        const std::string command = std::string(ProgramTitle) + "\\shell\\open\\command";
+        if (!m_registry.setValue(ProgramTitle, ProgramTitle) ||
+            !m_registry.setValue(command, command::openCommand(command::launcherPath())))
+            return {false, m_registry.location(ProgramTitle)};
+    }
     if (!m_store.save(ProgramTitle, Section, extension, remember))
         return {false, m_store.location()};
-    // A type handed to a class that does not exist opens with nothing: the class key comes
-    // back first (the first start made it; it may have been removed since).
-    const bool classMissing = owner == ProgramTitle && !m_registry.queryValue(ProgramTitle);
-    if (classMissing) {
-        m_registry.setValue(ProgramTitle, ProgramTitle);
-        m_registry.setValue(std::string(ProgramTitle) + "\\shell\\open\\command",
-                            command::openCommand(command::launcherPath()));
-    }
     if (!m_registry.setValue(extension, owner)) {
         // The owner did not change, so neither may the memory of the previous one.
         m_store.save(ProgramTitle, Section, extension, remembered);

@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -168,10 +169,11 @@ class MemoryClassesRegistry : public ClassesRegistry {
 public:
     std::map<std::string, std::string> values; // keys exactly as given
     bool failWrites = false;                   // every setValue fails, nothing changes
+    std::set<std::string> failingKeys;         // setValue of these fails
     std::optional<std::string> queryValue(const std::string& key) override;
     bool setValue(const std::string& key, const std::string& value) override
     {
-        if (failWrites)
+        if (failWrites || failingKeys.count(key))
             return false;
         values[key] = value;
         return true;

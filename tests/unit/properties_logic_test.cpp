@@ -110,7 +110,7 @@ TEST(FileAssociations, AFailedWriteChangesNothingAndNamesTheFile)
     AssociationOutcome out = r.rows.fSetAssociation(0);
     EXPECT_FALSE(out.ok);
     EXPECT_EQ(out.file, "/registry/classes");
-    EXPECT_EQ(r.store.value("OriginalAssociations", ".MP3"), "<none>");
+    EXPECT_EQ(r.store.value("OriginalAssociations", ".MP3"), "<missing>"); // nothing written
     EXPECT_EQ(r.rows.row(0).current, "vlc.desktop");
     EXPECT_EQ(r.rows.row(0).original, "<none>");
 
@@ -121,6 +121,16 @@ TEST(FileAssociations, AFailedWriteChangesNothingAndNamesTheFile)
     EXPECT_EQ(out.file, "/options/store.ini");
     EXPECT_EQ(r.registry.values[".MP3"], "vlc.desktop");
     EXPECT_TRUE(r.rows.setUsable(0));
+
+    // Our own entry is written first: where it cannot be, the type is not pointed at it.
+    r.store.failSaves = false;
+    r.registry.values.erase("Quavix");
+    r.registry.failingKeys = {"Quavix"};
+    out = r.rows.fSetAssociation(0);
+    EXPECT_FALSE(out.ok);
+    EXPECT_EQ(r.registry.values[".MP3"], "vlc.desktop");
+    EXPECT_EQ(r.store.value("OriginalAssociations", ".MP3"), "<missing>");
+    EXPECT_EQ(r.rows.row(0).current, "vlc.desktop");
 }
 
 TEST(FileAssociations, SharedTypesChangeTogetherAndShowApplicationNames)
