@@ -80,7 +80,12 @@ bool replaceFile(const std::string& path, std::string_view data, std::string& er
     std::string temp = target + ".XXXXXX";
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
-        error = std::strerror(errno);
+        // The file itself was not touched: say what failed, or the reason reads as if the
+        // file were missing.
+        const int failure = errno;
+        const std::string folder = std::filesystem::path(target).parent_path().string();
+        error = "no temporary file can be made in \"" + (folder.empty() ? "." : folder) +
+                "\": " + std::strerror(failure);
         return false;
     }
     mode_t mode = newMode & 07777;

@@ -11,7 +11,8 @@ namespace quavix {
 // target. The target is the end of the chain of symbolic links at path, so a link stays a
 // link. An existing file keeps its permission bits (and its owner and group where the
 // system lets us); a new one gets newMode less the umask. On failure returns false with
-// the system's reason in error and leaves the file as it was (the temporary is removed).
+// the reason in error (the system's, and which step failed where that is not the file
+// itself) and leaves the file as it was (the temporary is removed).
 bool replaceFile(const std::string& path, std::string_view data, std::string& error,
                  mode_t newMode = 0666);
 

@@ -84,6 +84,10 @@ TEST(PlayListFile, ReplacesSafely)
         EXPECT_FALSE(writePlayListEntries(target, {"x"}, error)) << target;
         EXPECT_FALSE(error.empty()) << target;
     }
+    // A file that is there in a folder that takes no new files: the reason names the folder,
+    // not the file, which is not missing at all.
+    EXPECT_FALSE(writePlayListEntries("/proc/self/mem", {"x"}, error));
+    EXPECT_EQ(error, "no temporary file can be made in \"/proc/self\": No such file or directory");
     Strings left;
     for (const auto& e : fs::recursive_directory_iterator(box.root()))
         left.push_back(e.path().filename().string());
