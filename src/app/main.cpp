@@ -33,6 +33,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -75,6 +76,31 @@ quavix::MprisCommands mprisCommands()
     return commands;
 }
 
+// Without a display the toolkit gives up with a fatal message about its plugins and an abort.
+// Said instead in words a user can act on, as a failed command (status 1). Only while the
+// application object is made; every other message goes where it went.
+QtMessageHandler g_toolkitMessages = nullptr;
+
+void displayMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    const bool aboutPlugins = message.contains(QLatin1String("Qt platform plugin")) ||
+                              message.contains(QLatin1String("could not connect to display"));
+    if (type == QtFatalMsg && aboutPlugins) {
+        const char* display = std::getenv("DISPLAY");
+        if (display && *display)
+            std::fprintf(stderr, "Quavix needs a graphical display: cannot open display '%s'\n",
+                         display);
+        else
+            std::fprintf(stderr, "Quavix needs a graphical display: DISPLAY is not set\n");
+        std::fflush(stderr);
+        ::_exit(1);
+    }
+    if (aboutPlugins)
+        return; // the line above says it all
+    if (g_toolkitMessages)
+        g_toolkitMessages(type, context, message);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -106,7 +132,9 @@ int main(int argc, char** argv)
             profile.read("File Locations", "FileList", "", "");
             options.get(quavix::ProgramTitle, "Options", "Volume", "");
         });
+    g_toolkitMessages = qInstallMessageHandler(displayMessages);
     QApplication app(argc, argv);
+    qInstallMessageHandler(g_toolkitMessages);
     if (early.joinable())
         early.join();
     QApplication::setApplicationName(quavix::ProgramTitle);
