@@ -94,6 +94,38 @@ void benchNextEntry(const std::filesystem::path& dir)
     std::printf("RESULT player_random_entry_100k_lines %.2f ms\n", bench::median(atRandom));
 }
 
+// A list of nothing but missing files, walked in order as the player passes over each
+// entry it cannot play: one step is the next entry after the one that just failed.
+void benchSkipMissing(const std::filesystem::path& dir)
+{
+    const std::string list = (dir / "gone.m3u").string();
+    {
+        std::ofstream out(list, std::ios::binary);
+        for (int i = 0; i < Lines; ++i)
+            out << lineFor(i) << "\r\n";
+    }
+    // The list was written a moment ago; the player meets lists written long before.
+    std::filesystem::last_write_time(list, std::filesystem::file_time_type::clock::now() -
+                                               std::chrono::minutes(1));
+    SeededRandom random;
+    long steps = 0;
+    const double total = millis([&] {
+        std::optional<quavix::PlayListEntry> e = quavix::PlayListEntry{lineFor(0), 0};
+        while (e) {
+            std::error_code ec;
+            if (std::filesystem::exists(e->name, ec)) // the player's test before it plays
+                break;
+            e = quavix::chooseNextEntry(list, e->name, e->index, true, random);
+            ++steps;
+        }
+    });
+    if (steps != Lines) {
+        std::fprintf(stderr, "skipped %ld entries of %d\n", steps, Lines);
+        std::exit(1);
+    }
+    std::printf("RESULT player_skip_100k_missing_entries %.0f ms\n", total);
+}
+
 using Clock = std::chrono::steady_clock;
 
 // The media player, noting when an item starts playing.
@@ -223,6 +255,7 @@ int main(int argc, char** argv)
                ("quavix-bench-player-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     benchNextEntry(dir);
+    benchSkipMissing(dir);
 
     gst_init(nullptr, nullptr);
     for (const auto& f : songs(dir))

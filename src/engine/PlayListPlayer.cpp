@@ -99,6 +99,13 @@ void letArmedStartRun()
     }
 }
 
+// One index for the program's play list: the player's steps read a line or two of it.
+PlayListIndex& listIndex()
+{
+    static PlayListIndex index;
+    return index;
+}
+
 bool hasEntries(const std::string& path)
 {
     LineReader reader(path);
@@ -120,22 +127,29 @@ std::optional<PlayListEntry> chooseNextEntry(const std::string& playListFile,
                                              const std::string& current, long currentIndex,
                                              bool sequential, Random& random)
 {
-    EntryScan scan = scanPlayList(playListFile, current, currentIndex);
+    PlayListIndex& list = listIndex();
+    if (!list.refresh(playListFile))
+        return std::nullopt;
+    // The occurrence that played: the one at the index it played from while it still holds
+    // that name (a list may name an entry twice), else the first.
+    const long at = currentIndex >= 0 && list.entryAt(currentIndex) == current ? currentIndex
+                                                                               : list.find(current);
     if (sequential) {
-        if (scan.index < 0 || !scan.after)
+        auto after = at >= 0 ? list.entryAt(at + 1) : std::nullopt;
+        if (!after)
             return std::nullopt;
-        return PlayListEntry{std::move(*scan.after), scan.index + 1};
+        return PlayListEntry{std::move(*after), at + 1};
     }
     // Every other entry with equal chance; the one that just played is left out.
-    long others = scan.count - (scan.index >= 0 ? 1 : 0);
+    long others = list.count() - (at >= 0 ? 1 : 0);
     if (others <= 0)
         return std::nullopt;
     double r = random.next();
     long pick = static_cast<long>(std::floor(r * static_cast<double>(others)));
     pick = std::clamp(pick, 0L, others - 1);
-    if (scan.index >= 0 && pick >= scan.index)
+    if (at >= 0 && pick >= at)
         ++pick;
-    auto name = playListEntryAt(playListFile, pick);
+    auto name = list.entryAt(pick);
     if (!name)
         return std::nullopt;
     return PlayListEntry{std::move(*name), pick};
@@ -189,7 +203,8 @@ void PlayListPlayer::run()
             unplayed = 0;
         } else {
             s.process->processEvents();
-            if (++unplayed >= std::max(1L, scanPlayList(g.gPlayListFile, {}).count))
+            listIndex().refresh(g.gPlayListFile);
+            if (++unplayed >= std::max(1L, listIndex().count()))
                 break;
         }
     }

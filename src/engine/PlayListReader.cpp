@@ -1,8 +1,11 @@
 #include "PlayListReader.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace quavix {
@@ -17,6 +20,15 @@ std::string_view withoutCr(std::string_view line)
     return line;
 }
 } // namespace
+
+FileStamp fileStamp(const std::string& path)
+{
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return {};
+    return {st.st_dev, st.st_ino, st.st_size,
+            static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
+}
 
 LineReader::LineReader(const std::string& path)
 {
@@ -46,6 +58,7 @@ bool LineReader::fill()
 {
     if (m_eof || !m_file)
         return false;
+    m_bufferStart += static_cast<off_t>(m_end);
     m_begin = 0;
     m_end = std::fread(m_buffer.data(), 1, m_buffer.size(), m_file);
     if (m_end == 0)
@@ -59,6 +72,12 @@ bool LineReader::next(std::string_view& line)
         return false;
     m_carry.clear();
     bool carrying = false;
+    m_lineStart = m_bufferStart + static_cast<off_t>(m_begin);
+    // Only the first MaxEntryBytes of a line are kept; the rest is passed over.
+    auto carry = [this](const char* from, std::size_t length) {
+        if (m_carry.size() < MaxEntryBytes)
+            m_carry.append(from, std::min(length, MaxEntryBytes - m_carry.size()));
+    };
     for (;;) {
         if (m_begin >= m_end && !fill()) {
             if (!carrying)
@@ -71,18 +90,28 @@ bool LineReader::next(std::string_view& line)
         if (nl) {
             auto length = static_cast<std::size_t>(nl - start);
             m_begin += length + 1;
-            if (!carrying) {
+            if (!carrying && length <= MaxEntryBytes) {
                 line = withoutCr(std::string_view(start, length));
                 return true;
             }
-            m_carry.append(start, length);
+            carry(start, length);
             line = withoutCr(m_carry);
             return true;
         }
-        m_carry.append(start, m_end - m_begin);
+        carry(start, m_end - m_begin);
         carrying = true;
         m_begin = m_end;
     }
+}
+
+bool LineReader::seek(off_t offset)
+{
+    if (!m_file || offset < 0 || ::fseeko(m_file, offset, SEEK_SET) != 0)
+        return false;
+    m_bufferStart = offset;
+    m_begin = m_end = 0;
+    m_eof = false;
+    return true;
 }
 
 bool LineReader::nextEntry(std::string_view& entry)
@@ -149,6 +178,79 @@ std::optional<std::string> playListEntryAt(const std::string& path, long index)
             return std::string(entry);
     }
     return std::nullopt;
+}
+
+PlayListIndex::~PlayListIndex()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool PlayListIndex::refresh(const std::string& path)
+{
+    const FileStamp stamp = fileStamp(path);
+    if (m_settled && path == m_path && stamp == m_stamp && stamp.size >= 0)
+        return true;
+    m_path = path;
+    m_stamp = stamp;
+    m_starts.clear();
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    LineReader reader(path);
+    if (!reader.isOpen())
+        return m_settled = false;
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    std::string_view entry;
+    while (reader.nextEntry(entry))
+        m_starts.push_back(reader.lineStart());
+    // File systems with the coarsest time stamps count in steps of two seconds.
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    m_settled = now.tv_sec - stamp.mtimeNs / 1000000000LL > 2;
+    return true;
+}
+
+std::optional<std::string> PlayListIndex::entryAt(long index) const
+{
+    if (index < 0 || index >= count() || m_fd < 0)
+        return std::nullopt;
+    // Only the entry's own bytes are read: up to the next entry's start, the line end
+    // (and blank lines after it) left off, and never more than an entry can hold.
+    const auto i = static_cast<std::size_t>(index);
+    const off_t start = m_starts[i];
+    const off_t end = i + 1 < m_starts.size() ? m_starts[i + 1] : m_stamp.size;
+    const auto wanted = static_cast<std::size_t>(
+        std::clamp<off_t>(end - start, 0, static_cast<off_t>(MaxEntryBytes + 2)));
+    std::string entry(wanted, '\0');
+    std::size_t got = 0;
+    while (got < wanted) {
+        const ssize_t n =
+            ::pread(m_fd, entry.data() + got, wanted - got, start + static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    entry.resize(std::min(got, entry.find('\n')));
+    if (entry.size() > MaxEntryBytes)
+        entry.resize(MaxEntryBytes);
+    else if (!entry.empty() && entry.back() == '\r')
+        entry.pop_back();
+    if (entry.empty())
+        return std::nullopt; // the file changed under the index
+    return entry;
+}
+
+long PlayListIndex::find(std::string_view name) const
+{
+    LineReader reader(m_path);
+    std::string_view entry;
+    for (long i = 0; reader.nextEntry(entry); ++i)
+        if (entry == name)
+            return i;
+    return -1;
 }
 
 } // namespace quavix
