@@ -30,7 +30,7 @@ FileStamp fileStamp(const std::string& path)
             static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
 }
 
-LineReader::LineReader(const std::string& path)
+LineReader::LineReader(const std::string& path, std::size_t maxLine) : m_maxLine(maxLine)
 {
     if (path.empty())
         return;
@@ -73,10 +73,10 @@ bool LineReader::next(std::string_view& line)
     m_carry.clear();
     bool carrying = false;
     m_lineStart = m_bufferStart + static_cast<off_t>(m_begin);
-    // Only the first MaxEntryBytes of a line are kept; the rest is passed over.
+    // Only the first m_maxLine bytes of a line are kept; the rest is passed over.
     auto carry = [this](const char* from, std::size_t length) {
-        if (m_carry.size() < MaxEntryBytes)
-            m_carry.append(from, std::min(length, MaxEntryBytes - m_carry.size()));
+        if (m_carry.size() < m_maxLine)
+            m_carry.append(from, std::min(length, m_maxLine - m_carry.size()));
     };
     for (;;) {
         if (m_begin >= m_end && !fill()) {
@@ -90,7 +90,7 @@ bool LineReader::next(std::string_view& line)
         if (nl) {
             auto length = static_cast<std::size_t>(nl - start);
             m_begin += length + 1;
-            if (!carrying && length <= MaxEntryBytes) {
+            if (!carrying && length <= m_maxLine) {
                 line = withoutCr(std::string_view(start, length));
                 return true;
             }

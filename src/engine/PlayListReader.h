@@ -35,7 +35,10 @@ FileStamp fileStamp(const std::string& path);
 // following call; no allocation happens per line.
 class LineReader {
 public:
-    explicit LineReader(const std::string& path);
+    // Lines longer than maxLine give only their first maxLine bytes; the editor, which
+    // writes every line back as it was, asks for WholeLines.
+    static constexpr std::size_t WholeLines = std::size_t(-1);
+    explicit LineReader(const std::string& path, std::size_t maxLine = MaxEntryBytes);
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
@@ -59,6 +62,7 @@ private:
     off_t m_lineStart = 0;
     std::string m_carry; // a line that spans two reads
     bool m_eof = false;
+    std::size_t m_maxLine;
 };
 
 // Where an entry stands in the file, found in one pass.

@@ -25,7 +25,7 @@ bool fitsOnOneLine(const std::string& name)
 
 bool readPlayListEntries(const std::string& path, std::vector<std::string>& out)
 {
-    LineReader reader(path);
+    LineReader reader(path, LineReader::WholeLines);
     if (!reader.isOpen())
         return false;
     std::string_view line;
@@ -38,7 +38,7 @@ bool readPlayListEntries(const std::string& path, std::vector<std::string>& out)
 
 bool appendPlayListLines(const std::string& path, std::vector<std::string>& out)
 {
-    LineReader reader(path);
+    LineReader reader(path, LineReader::WholeLines);
     if (!reader.isOpen())
         return false;
     std::string_view line;

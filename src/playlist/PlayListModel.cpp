@@ -1,5 +1,6 @@
 #include "PlayListModel.h"
 
+#include "engine/PlayListReader.h"
 #include "playlist/EntryText.h"
 #include "playlist/PlayListOrder.h"
 
@@ -85,8 +86,14 @@ QVariant PlayListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= count() || index.column() != 0)
         return {};
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return entryText(entry(index.row()));
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+        // No name is that long: a line past the cap is garbage, kept as it is for the file
+        // but never laid out whole (a line of a gigabyte would take the text layout down).
+        const std::string_view text = entry(index.row());
+        if (text.size() > MaxEntryBytes)
+            return entryText(text.substr(0, MaxEntryBytes)) + QStringLiteral(" …");
+        return entryText(text);
+    }
     return {};
 }
 

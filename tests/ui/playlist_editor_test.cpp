@@ -138,6 +138,21 @@ TEST_F(Editor, OkWritesTheListBackAndHandsOver)
     EXPECT_FALSE(globals().gPlayingPlayList || h.window.timer1);
 }
 
+// A line far longer than any name (a damaged list) is shown cut, and OK keeps it byte for
+// byte: the editor neither lays it out whole nor loses it.
+TEST_F(Editor, AnOverlongLineIsShownCutAndKeptWhole)
+{
+    const std::string huge(3 << 20, 'x');
+    h.writeList({"a.mp3", huge, "b.mp3"});
+    auto* f = open();
+    ASSERT_EQ(f->model->count(), 3);
+    const QString shown = f->model->data(f->model->index(1), Qt::DisplayRole).toString();
+    EXPECT_LE(shown.size(), 64 * 1024 + 2);
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("…")));
+    f->cmdOK_Click();
+    EXPECT_EQ(h.readList(), "a.mp3\r\n" + huge + "\r\nb.mp3\r\n");
+}
+
 TEST_F(Editor, CancelAndCloseWriteNothing)
 {
     h.writeList({"b.mp3", "a.mp3"});
