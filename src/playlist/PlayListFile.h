@@ -7,6 +7,7 @@
 // empty file. Writes never leave a half list behind: the list goes to a temporary file in
 // the target's folder that is renamed over the target. A symbolic link keeps pointing where
 // it did (its target is replaced) and the file keeps its permissions.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,18 @@ bool appendPlayListLines(const std::string& path, std::vector<std::string>& out)
 // (the system's text) and leaves the file as it was.
 bool writePlayListEntries(const std::string& path, const std::vector<std::string>& entries,
                           std::string& error);
+
+// What a file held when it was read, to tell what was added to it since: the running
+// program appends the files handed to it while the editor has the list open.
+struct ReadMark {
+    long long size = -1; // -1: nothing was read
+    std::uint64_t hash = 0;
+};
+ReadMark markOf(const std::string& path);
+// The entries of the lines appended to the file since it held what `mark` describes (it
+// still begins with those bytes and has more); nothing when it was rewritten, cut or left
+// as it was. Lines of nothing but spaces are no entries.
+std::vector<std::string> entriesAddedSince(const std::string& path, const ReadMark& mark);
 
 // Whether a name can be an entry at all: a line break would split it into two.
 bool fitsOnOneLine(const std::string& name);

@@ -224,6 +224,7 @@ void frmPlayList::Form_Load()
     // A list that does not exist yet (or cannot be read) opens as an empty one.
     std::vector<std::string> entries;
     readPlayListEntries(g.gPlayListFile, entries);
+    m_loaded = markOf(g.gPlayListFile);
 
     int playing = -1;
     const std::string name = services().media->fileName();
@@ -282,6 +283,12 @@ void frmPlayList::closeEvent(QCloseEvent* event)
 void frmPlayList::cmdOK_Click()
 {
     auto& g = globals();
+    // Files handed to the program while the list was open went to the end of the file:
+    // they follow the edited entries instead of being written away.
+    if (auto added = entriesAddedSince(g.gPlayListFile, m_loaded); !added.empty()) {
+        model->appendEntries(std::move(added));
+        m_loaded = markOf(g.gPlayListFile);
+    }
     if (!writeOrTell(g.gPlayListFile))
         return;
     // The file was rewritten: where the player stood in the old one means nothing now.

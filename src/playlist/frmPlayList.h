@@ -9,6 +9,7 @@
 // Geometry is in twips as designed (client area 7020 x 5175 below the menu bar), applied in
 // logical pixels with services().windows' twips-per-pixel factors (15 without them).
 // Every menu item is one QAction named as the item; triggering it runs its handler.
+#include "playlist/PlayListFile.h"
 #include "playlist/PlayListModel.h"
 #include "playlist/PlayListView.h"
 
@@ -120,6 +121,7 @@ private:
 
     QWidget* m_client = nullptr;
     bool m_quiet = false;
+    ReadMark m_loaded; // the default list as it was read, to find what was appended since
     bool m_unloaded = false;
 };
 

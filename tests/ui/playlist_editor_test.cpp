@@ -3,6 +3,7 @@
 // ordering, the clipboard, sizing, and the main window's command that opens it.
 #include "engine/PlayCommands.h"
 #include "playlist/frmPlayList.h"
+#include "startup/HandOff.h"
 #include "support/FormRig.h"
 
 #include <QApplication>
@@ -151,6 +152,26 @@ TEST_F(Editor, AnOverlongLineIsShownCutAndKeptWhole)
     EXPECT_TRUE(shown.endsWith(QStringLiteral("…")));
     f->cmdOK_Click();
     EXPECT_EQ(h.readList(), "a.mp3\r\n" + huge + "\r\nb.mp3\r\n");
+}
+
+// A file handed to the running program while the editor is open goes to the end of the
+// file; OK keeps it after the edited entries.
+TEST_F(Editor, OkKeepsWhatWasHandedOverMeanwhile)
+{
+    h.writeList({"a.mp3", "b.mp3"});
+    auto* f = open();
+    f->mnuEditRemoveAll->trigger();
+    f->model->appendEntries({"c.mp3"});
+    std::string error;
+    ASSERT_TRUE(writePlayListLine(h.playList, "/handed.mp3", true, error));
+    f->cmdOK_Click();
+    EXPECT_EQ(h.readList(), "c.mp3\r\n/handed.mp3\r\n");
+
+    // A list rewritten meanwhile (not appended to) is the editor's to replace.
+    f = open();
+    h.writeList({"other.mp3", "x.mp3", "y.mp3"});
+    f->cmdOK_Click();
+    EXPECT_EQ(h.readList(), "c.mp3\r\n/handed.mp3\r\n");
 }
 
 TEST_F(Editor, CancelAndCloseWriteNothing)
