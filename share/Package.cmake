@@ -2,13 +2,14 @@
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quavix)
 set(CPACK_PACKAGE_VENDOR "Quavix developers")
-set(CPACK_PACKAGE_CONTACT "Quavix developers <maintainers@users.noreply.invalid>")
+set(CPACK_PACKAGE_CONTACT "${QUAVIX_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small audio player that rides in the title bar")
 set(CPACK_PACKAGE_DESCRIPTION "Quavix is a small desktop audio player: a 16-pixel strip that\n\
 rides in the title bar of the window in front, with every command in one pop-up\n\
 menu on its icon. It plays files, play lists and network streams and can run as\n\
 an unattended station.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# Stripped binaries; their symbols stay in <build>/debug (see CMAKE_STRIP in the top folder).
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)

@@ -30,6 +30,16 @@ done
 stray=$(dpkg-deb -c "$deb" | awk '{print $6}' | grep -v '^\./usr/' | grep -vx '\./')
 [ -z "$stray" ] || fail "files outside /usr: $stray"
 
+# What Debian would say of it: nothing at any level, but what is overridden with a reason.
+lintian --pedantic --display-info --fail-on error,warning,info,pedantic "$deb" \
+    >"$E2E_DIR/lintian.log" 2>&1 || fail "lintian: $(grep -v '^running with root' "$E2E_DIR/lintian.log")"
+said=$(grep -E '^[EWIPX]: ' "$E2E_DIR/lintian.log")
+[ -z "$said" ] || fail "lintian: $said"
+overrides=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/lintian/overrides/quavix) ||
+    fail "no lintian overrides in the package"
+awk '/^quavix: / && prev !~ /^#/ { print; bad = 1 } { prev = $0 } END { exit bad }' \
+    <<<"$overrides" >"$E2E_DIR/unexplained" || fail "overrides without a reason: $(cat "$E2E_DIR/unexplained")"
+
 root=$E2E_DIR/root
 dpkg -x "$deb" "$root" || fail "dpkg -x failed"
 check_installed "$root/usr" /usr

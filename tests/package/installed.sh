@@ -29,14 +29,17 @@ check_files() {
         [ -x "$root/$f" ] || fail "no executable $f in $root"
     done
     # GStreamer comes with the player's module, opened after the strip shows.
-    [ -s "$root/lib/quavix/libquavix-gstreamer.so" ] || fail "no GStreamer module in $root/lib/quavix"
+    [ -s "$root/lib/quavix/modules/libquavix-gstreamer.so" ] ||
+        fail "no GStreamer module in $root/lib/quavix/modules"
     if readelf -d "$root/bin/quavix-gui" | grep -q 'NEEDED.*libgst'; then
         fail "quavix-gui loads GStreamer at start: $(readelf -d "$root/bin/quavix-gui" | grep NEEDED)"
     fi
     entry=$root/share/applications/quavix.desktop
     for f in "$entry" "$root/share/icons/hicolor/scalable/apps/quavix.svg" \
         "$root/share/metainfo/org.quavix.quavix.metainfo.xml" \
-        "$root/share/man/man1/quavix.1" "$root/share/quavix/help.html"; do
+        "$root/share/man/man1/quavix.1.gz" "$root/share/man/man1/quavix-gui.1.gz" \
+        "$root/share/doc/quavix/copyright" "$root/share/doc/quavix/changelog.gz" \
+        "$root/share/quavix/help.html"; do
         [ -s "$f" ] || fail "$f is missing or empty"
     done
 
@@ -62,13 +65,20 @@ check_files() {
         fail "the metainfo does not launch quavix.desktop"
     grep -q "<release version=\"$version\"" "$meta" || fail "the metainfo lacks release $version"
 
-    local man=$root/share/man/man1/quavix.1 warnings
+    local man=$E2E_DIR/quavix.1 warnings
+    gunzip -c "$root/share/man/man1/quavix.1.gz" >"$man" || fail "the man page is no gzip file"
+    [ "$(gunzip -c "$root/share/man/man1/quavix-gui.1.gz")" = ".so man1/quavix.1" ] ||
+        fail "quavix-gui(1) does not point at quavix(1)"
     warnings=$(groff -man -z -ww "$man" 2>&1) || fail "groff cannot read the man page"
     [ -z "$warnings" ] || fail "man page warnings: $warnings"
     if have lexgrog; then
         lexgrog "$man" | grep -q ': "quavix - ' || fail "no whatis line: $(lexgrog "$man")"
     fi
     grep -q "^\.TH QUAVIX 1 .*\"Quavix $version\"" "$man" || fail "the man page is not of $version"
+    gunzip -c "$root/share/doc/quavix/changelog.gz" | head -n 1 | grep -q "^quavix ($version) " ||
+        fail "the changelog does not begin with $version"
+    grep -q '^License: MIT$' "$root/share/doc/quavix/copyright" || fail "the copyright names no MIT"
+    grep -q '^Keywords=' "$entry" || fail "the entry has no keywords"
 }
 
 # --version and --help need neither a display nor the stores: a fresh sandbox stays empty.

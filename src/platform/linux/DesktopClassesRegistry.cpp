@@ -57,8 +57,9 @@ std::string DesktopClassesRegistry::entryText(const std::string& name,
                 types.push_back(t);
     std::string text = "[Desktop Entry]\nType=Application\n";
     text += "Name=" + DesktopClassesRegistry::escapeString(name) + "\n";
-    text += "Comment=Audio player\nIcon=quavix\nTerminal=false\n";
+    text += "GenericName=Audio Player\nComment=Audio player\nIcon=quavix\nTerminal=false\n";
     text += "Categories=AudioVideo;Audio;Player;\n";
+    text += "Keywords=music;audio;player;playlist;stream;radio;mp3;\n";
     text += "MimeType=";
     for (const auto& t : types)
         text += t + ";";

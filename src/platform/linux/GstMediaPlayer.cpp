@@ -37,7 +37,7 @@ std::string tryOpen(const std::string& path, Factory& create)
 std::string defaultModulePath()
 {
     const std::string own = command::ownFolder();
-    std::string path = own + "/../lib/quavix/" + GstPlayerModule;
+    std::string path = own + "/../lib/quavix/modules/" + GstPlayerModule;
 #ifdef QUAVIX_BUILD_DIR
     std::error_code ec;
     if (!std::filesystem::exists(path, ec) &&

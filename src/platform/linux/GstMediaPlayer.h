@@ -6,7 +6,9 @@
 //   operation that needs it: an open (setFileName) or warmUp(). Constructing the player,
 //   setVolume, setNoticeHandler and the getters of a player that never opened anything
 //   load nothing and cost nothing.
-// - The module is <program folder>/../lib/quavix/libquavix-gstreamer.so, as installed; a
+// - The module is <program folder>/../lib/quavix/modules/libquavix-gstreamer.so, as
+//   installed (a folder of its own: a library directly in /usr/lib/<package> makes the
+//   package run ldconfig, which a private module has no use for); a
 //   program run from the build folder also finds the one built there. When it cannot be
 //   opened, every open fails with ErrorPlayback and a text that names the cause.
 // - Opening is synchronous: setFileName waits until the item plays, fails, or a deadline
