@@ -79,6 +79,11 @@ void frmAbout::cmdOK_Click()
     unload();
 }
 
+void frmAbout::reject()
+{
+    cmdOK_Click();
+}
+
 void frmAbout::closeEvent(QCloseEvent* event)
 {
     event->accept();

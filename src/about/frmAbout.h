@@ -29,6 +29,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Escape closes the box as OK does.
+    void reject() override;
 
 private:
     explicit frmAbout(QWidget* parent = nullptr);

@@ -11,10 +11,12 @@
 #include "startup/Globals.h"
 #include "startup/Services.h"
 #include "startup/widgets/StatusDisplay.h"
+#include "startup/widgets/WidgetAccessibility.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QSessionManager>
 #include <algorithm>
 #include <cmath>
@@ -61,7 +63,15 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     setWindowTitle(QString::fromUtf8(ProgramTitle));
     setAutoFillBackground(true);
 
+    // Screen readers see the painted controls as the buttons and text they show.
+    installWidgetAccessibility();
+    IconImage::installAccessibility();
+    // The strip takes the keyboard when the user gives it (a click, the window switcher),
+    // never by itself: it must not steal it from the window it rides on.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+
     Slider1 = new PositionSlider(this);
+    Slider1->setAccessibleName(QStringLiteral("Position"));
     m_statusDisplay = new StatusDisplay(*services().media, this);
     MediaPlayer1View = m_statusDisplay;
     MMControl1 = new MMControlBar(this);
@@ -212,6 +222,11 @@ void Form1::connectControls()
     connect(Slider1, &PositionSlider::clicked, this, &Form1::Slider1_Click);
 
     connect(Image1, &IconImage::mouseDown, this, &Form1::Image1_MouseDown);
+    connect(Image1, &IconImage::menuRequested, this, &Form1::popUpMenuAtIcon);
+    connect(m_statusDisplay, &StatusDisplay::changed, this, [this] {
+        // The slider's value is seconds; the reader also hears the times as shown.
+        Slider1->setAccessibleDescription(m_statusDisplay->timeText());
+    });
     connect(Image1, &IconImage::filesDropped, this, [this](const QStringList& files) {
         std::vector<std::string> names;
         for (const QString& f : files)
@@ -632,6 +647,23 @@ bool Form1::trayAvailable() const
 }
 
 // ---- mouse and timers --------------------------------------------------------------------
+
+void Form1::popUpMenuAtIcon()
+{
+    Timer1->stop();
+    popUpMenu()->popup(Image1->mapToGlobal(QPoint(0, Image1->height())));
+}
+
+void Form1::keyPressEvent(QKeyEvent* event)
+{
+    // The keyboard's way to the menu: the Menu key, or Shift+F10.
+    if (event->key() == Qt::Key_Menu ||
+        (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        popUpMenuAtIcon();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
 
 void Form1::Image1_MouseDown(Qt::MouseButton button, QPoint globalPos)
 {

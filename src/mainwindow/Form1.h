@@ -212,10 +212,14 @@ public:
     void applyPlacement() override;
     void setUpIconTimer() override;
 
+    // The pop-up menu opened from the keyboard or a screen reader, under the icon.
+    void popUpMenuAtIcon();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // The load handler's steps, in the order it takes them.

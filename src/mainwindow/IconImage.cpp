@@ -1,7 +1,9 @@
 #include "IconImage.h"
 
+#include <QAccessibleWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QUrl>
@@ -21,10 +23,64 @@ QStringList localFiles(const QMimeData* data)
 }
 } // namespace
 
+namespace {
+
+class IconAccessible : public QAccessibleWidget {
+public:
+    explicit IconAccessible(IconImage* icon)
+        : QAccessibleWidget(icon, QAccessible::Button, QStringLiteral("Quavix menu"))
+    {
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Description)
+            return QStringLiteral("Every command of the program");
+        return QAccessibleWidget::text(t);
+    }
+    QStringList actionNames() const override { return {pressAction(), showMenuAction()}; }
+    void doAction(const QString& action) override
+    {
+        if (action == pressAction() || action == showMenuAction())
+            static_cast<IconImage*>(widget())->requestMenu();
+    }
+};
+
+} // namespace
+
+void IconImage::installAccessibility()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory([](const QString& className, QObject* object) {
+            return className == QLatin1String("quavix::IconImage") && object &&
+                           object->isWidgetType()
+                       ? static_cast<QAccessibleInterface*>(
+                             new IconAccessible(static_cast<IconImage*>(object)))
+                       : nullptr;
+        });
+        return true;
+    }();
+    (void)installed;
+}
+
 IconImage::IconImage(QWidget* parent) : QLabel(parent)
 {
     setAcceptDrops(true);
     setAlignment(Qt::AlignCenter);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void IconImage::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (!event->isAutoRepeat())
+            requestMenu();
+        return;
+    default:
+        QLabel::keyPressEvent(event);
+    }
 }
 
 void IconImage::setIcon(const QIcon& icon)

@@ -50,8 +50,10 @@ frmOpenLocation::frmOpenLocation(QWidget* parent) : QDialog(parent)
     Label1->setWordWrap(true);
     txtLocation = new QLineEdit(this);
     txtLocation->setObjectName("txtLocation");
+    txtLocation->setAccessibleName(QStringLiteral("Location"));
     lstLocationHistory = new QListWidget(this);
     lstLocationHistory->setObjectName("lstLocationHistory");
+    lstLocationHistory->setAccessibleName(QStringLiteral("Earlier locations"));
     lstLocationHistory->setSelectionMode(QAbstractItemView::SingleSelection);
     lstLocationHistory->viewport()->installEventFilter(this);
     cmdOK = new QPushButton("OK", this);

@@ -21,6 +21,7 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QShortcut>
 #include <algorithm>
 #include <cmath>
 #include <fstream>
@@ -91,6 +92,10 @@ frmPlayList::frmPlayList(QWidget* parent) : QMainWindow(parent)
     model = new PlayListModel(this);
     lstCurrentPlayList = new PlayListView(m_client);
     lstCurrentPlayList->setObjectName("lstCurrentPlayList");
+    lstCurrentPlayList->setAccessibleName(QStringLiteral("Play list entries"));
+    // Escape leaves as Cancel does: the file stays as it was, so nothing needs asking.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, [this] { cmdCancel_Click(); });
     // Every row is one line of text: the view need not measure 100,000 of them.
     lstCurrentPlayList->setUniformItemSizes(true);
     lstCurrentPlayList->setSelectionMode(QAbstractItemView::ExtendedSelection);

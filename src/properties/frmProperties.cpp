@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 namespace quavix {
 
@@ -240,6 +241,13 @@ QWidget* frmProperties::buildPlacementPage()
         slider(Qt::Horizontal, placement::FineLimit, "sliderProgramPlacementHorz", Frame4);
     txtProgramPlacementHorzCoarse = valueBox("txtProgramPlacementHorzCoarse", Frame4);
     txtProgramPlacementHorz = valueBox("txtProgramPlacementHorz", Frame4);
+    // Named for a screen reader by what they move; each box reads out its slider.
+    sliderProgramPlacementHorzCoarse->setAccessibleName(QStringLiteral("Coarse left/right"));
+    sliderProgramPlacementHorz->setAccessibleName(QStringLiteral("Fine left/right"));
+    txtProgramPlacementHorzCoarse->setAccessibleName(QStringLiteral("Coarse left/right value"));
+    txtProgramPlacementHorz->setAccessibleName(QStringLiteral("Fine left/right value"));
+    Label18->setBuddy(sliderProgramPlacementHorzCoarse);
+    Label19->setBuddy(sliderProgramPlacementHorz);
     auto* horizontal = new QGridLayout(Frame4);
     horizontal->addWidget(Label18, 0, 0);
     horizontal->addWidget(sliderProgramPlacementHorzCoarse, 0, 1);
@@ -256,6 +264,8 @@ QWidget* frmProperties::buildPlacementPage()
     sliderProgramPlacementVert->setInvertedAppearance(true);
     sliderProgramPlacementVert->setMinimumHeight(120);
     txtProgramPlacementVert = valueBox("txtProgramPlacementVert", Frame2);
+    sliderProgramPlacementVert->setAccessibleName(QStringLiteral("Up/down"));
+    txtProgramPlacementVert->setAccessibleName(QStringLiteral("Up/down value"));
     auto* vertical = new QHBoxLayout(Frame2);
     vertical->addWidget(sliderProgramPlacementVert);
     vertical->addWidget(txtProgramPlacementVert);
@@ -321,6 +331,8 @@ QWidget* frmProperties::buildFileTypesPage()
         cmdSet[k]->setObjectName("cmd" + name + "Set");
         cmdReset[k] = new QPushButton("Reset", page);
         cmdReset[k]->setObjectName("cmd" + name + "Reset");
+        cmdSet[k]->setAccessibleName(QStringLiteral("Set ") + type.caption);
+        cmdReset[k]->setAccessibleName(QStringLiteral("Reset ") + type.caption);
         for (QPushButton* b : {cmdSet[k], cmdReset[k]}) {
             b->setFixedWidth(b->fontMetrics().horizontalAdvance(QStringLiteral("Reset")) + 16);
             b->setToolTip(tip);
@@ -403,8 +415,11 @@ void frmProperties::Form_Load()
     chkChangeIconAfterFile->setChecked(optionChecked(Options, "ChangeIconAfterFile"));
     chkRandomChangeWhileRunning_Click();
 
-    for (int i = 0; i < ImageCount; ++i)
+    for (int i = 0; i < ImageCount; ++i) {
         optImageToUse[static_cast<std::size_t>(i)]->setIcon(IconSet::chosenIcon(i, store));
+        const std::string own = store.get(ProgramTitle, "Icons", std::to_string(i), NoAssociation);
+        nameChoice(i, own != NoAssociation && std::filesystem::exists(own));
+    }
 
     m_associations = std::make_unique<FileAssociations>(*services().classes, store);
     m_associations->load();
@@ -472,9 +487,11 @@ void frmProperties::mnuChangeImage_Click()
     QIcon chosen = path ? IconSet::loadPicture(qs(*path)) : QIcon();
     if (!IconSet::usableAsWindowIcon(chosen)) {
         choice->setIcon(builtIn);
+        nameChoice(i, false);
         return;
     }
     choice->setIcon(chosen);
+    nameChoice(i, true);
     QPointer<frmProperties> self(this);
     processEventsOnce();
     if (!self)
@@ -489,7 +506,17 @@ void frmProperties::mnuResetToDefault_Click()
         return;
     optImageToUse[static_cast<std::size_t>(i)]->setIcon(
         optImageToUseDefault[static_cast<std::size_t>(i)]->icon());
+    nameChoice(i, false);
     saveOption("Icons", std::to_string(i), NoAssociation);
+}
+
+void frmProperties::nameChoice(int i, bool ownPicture)
+{
+    // The pictures have no words: a screen reader hears the choice's number.
+    QString name = QStringLiteral("Icon %1").arg(i + 1);
+    if (ownPicture)
+        name += QStringLiteral(", own picture");
+    optImageToUse[static_cast<std::size_t>(i)]->setAccessibleName(name);
 }
 
 void frmProperties::chkRandomChangeWhileRunning_Click()

@@ -116,6 +116,7 @@ private:
     QWidget* buildPlacementPage();
     QWidget* buildFileTypesPage();
     void layOut(); // the tab strip, pages, bar and buttons, in twips as designed
+    void nameChoice(int i, bool ownPicture);
     void selectedChoiceToMember();
     void showRows();
     void showOutcome(int row, const AssociationOutcome& outcome);

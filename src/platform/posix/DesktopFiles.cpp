@@ -140,6 +140,7 @@ std::optional<std::string> defaultApplication(const std::string& mimeType)
 {
     const std::vector<std::string> mimeApps = xdg::mimeAppsFiles();
     std::vector<std::vector<std::string>> mimeAppsLines;
+    mimeAppsLines.reserve(mimeApps.size());
     for (const auto& file : mimeApps)
         mimeAppsLines.push_back(linesOf(file));
 

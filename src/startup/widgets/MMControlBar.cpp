@@ -1,13 +1,45 @@
 #include "MMControlBar.h"
 
+#include <QAccessible>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
+#include <QToolTip>
 
 namespace quavix {
 
+QString buttonName(Button b)
+{
+    switch (b) {
+    case Button::Prev:
+        return QStringLiteral("Previous");
+    case Button::Next:
+        return QStringLiteral("Next");
+    case Button::Play:
+        return QStringLiteral("Play");
+    case Button::Pause:
+        return QStringLiteral("Pause");
+    case Button::Back:
+        return QStringLiteral("Back");
+    case Button::Step:
+        return QStringLiteral("Step");
+    case Button::Stop:
+        return QStringLiteral("Stop");
+    case Button::Record:
+        return QStringLiteral("Record");
+    case Button::Eject:
+        return QStringLiteral("Eject");
+    }
+    return {};
+}
+
 MMControlBar::MMControlBar(QWidget* parent) : QWidget(parent)
 {
+    setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
 }
@@ -112,6 +144,86 @@ void MMControlBar::mouseReleaseEvent(QMouseEvent* event)
     update();
     if (buttonAt(event->position().toPoint()) == pressed)
         click(static_cast<Button>(pressed)); // re-checks: a handler may have disabled it
+}
+
+bool MMControlBar::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const int i = buttonAt(help->pos());
+        if (i >= 0)
+            QToolTip::showText(help->globalPos(), buttonName(static_cast<Button>(i)), this,
+                               buttonRect(static_cast<Button>(i)));
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+int MMControlBar::enabledFrom(int from, int step) const
+{
+    for (int i = from + step; i >= 0 && i < ButtonCount; i += step)
+        if (buttonEnabled(static_cast<Button>(i)))
+            return i;
+    return -1;
+}
+
+void MMControlBar::focusButton(int i)
+{
+    m_focused = i;
+    update();
+    if (i >= 0 && hasFocus()) {
+        QAccessibleEvent focus(this, QAccessible::Focus);
+        focus.setChild(i);
+        QAccessible::updateAccessibility(&focus);
+    }
+}
+
+void MMControlBar::focusInEvent(QFocusEvent* event)
+{
+    const bool backwards = event->reason() == Qt::BacktabFocusReason;
+    if (m_focused < 0 || !buttonEnabled(static_cast<Button>(m_focused)))
+        focusButton(backwards ? enabledFrom(ButtonCount, -1) : enabledFrom(-1, 1));
+    else
+        focusButton(m_focused);
+    QWidget::focusInEvent(event);
+}
+
+void MMControlBar::focusOutEvent(QFocusEvent* event)
+{
+    update();
+    QWidget::focusOutEvent(event);
+}
+
+bool MMControlBar::focusNextPrevChild(bool next)
+{
+    // Tab goes from button to button before it leaves the bar.
+    const int i = hasFocus() ? enabledFrom(m_focused, next ? 1 : -1) : -1;
+    if (i >= 0) {
+        focusButton(i);
+        return true;
+    }
+    return QWidget::focusNextPrevChild(next);
+}
+
+void MMControlBar::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        if (int i = enabledFrom(m_focused, event->key() == Qt::Key_Right ? 1 : -1); i >= 0)
+            focusButton(i);
+        return;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (m_focused >= 0 && !event->isAutoRepeat())
+            click(static_cast<Button>(m_focused));
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 void MMControlBar::changeEvent(QEvent* event)
@@ -229,6 +341,13 @@ void MMControlBar::paintEvent(QPaintEvent*)
             drawGlyph(p, b, centre, glyph);
         }
         p.setRenderHint(QPainter::Antialiasing, false);
+    }
+    if (hasFocus() && m_focused >= 0) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect =
+            buttonRect(static_cast<Button>(m_focused)).intersected(band).adjusted(2, 1, -1, -1);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
     }
     // Outline of the visible part.
     p.setPen(QColor(0x90, 0x90, 0x90));

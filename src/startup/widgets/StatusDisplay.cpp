@@ -2,6 +2,7 @@
 
 #include "platform/MediaAddress.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <cmath>
 
@@ -81,6 +82,12 @@ void StatusDisplay::refresh()
     m_name = name;
     m_time = time;
     update();
+    emit changed();
+    // A screen reader speaks the new text (its name, see WidgetAccessibility).
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void StatusDisplay::paintEvent(QPaintEvent*)

@@ -32,6 +32,10 @@ public:
     QString nameText() const { return m_name; }
     QString timeText() const { return m_time; }
 
+signals:
+    // The text changed (state, item or time).
+    void changed();
+
 public slots:
     void refresh();
 
