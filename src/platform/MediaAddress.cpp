@@ -1,5 +1,7 @@
 #include "MediaAddress.h"
 
+#include "TextFiles.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -19,34 +21,9 @@ bool isStreamAddress(const std::string& text)
     return std::find(schemes.begin(), schemes.end(), scheme) != schemes.end();
 }
 
-namespace {
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-bool startsWithNoCase(std::string_view s, std::string_view prefix)
-{
-    if (s.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(s[i])) != prefix[i])
-            return false;
-    return true;
-}
-
-} // namespace
-
 std::optional<std::string> localFileOfUri(std::string_view uri)
 {
-    if (!startsWithNoCase(uri, "file:"))
+    if (!text::sameName(uri.substr(0, 5), "file:"))
         return std::nullopt;
     std::string_view rest = uri.substr(5);
     if (rest.substr(0, 2) == "//") {
@@ -55,7 +32,7 @@ std::optional<std::string> localFileOfUri(std::string_view uri)
         if (slash == std::string_view::npos)
             return std::nullopt;
         std::string_view host = rest.substr(0, slash);
-        if (!host.empty() && !(host.size() == 9 && startsWithNoCase(host, "localhost")))
+        if (!host.empty() && !text::sameName(host, "localhost"))
             return std::nullopt; // a file on another machine is no local file
         rest.remove_prefix(slash);
     }
@@ -67,8 +44,8 @@ std::optional<std::string> localFileOfUri(std::string_view uri)
     path.reserve(rest.size());
     for (std::size_t i = 0; i < rest.size(); ++i) {
         int high = -1, low = -1;
-        if (rest[i] == '%' && i + 2 < rest.size() && (high = hexValue(rest[i + 1])) >= 0 &&
-            (low = hexValue(rest[i + 2])) >= 0) {
+        if (rest[i] == '%' && i + 2 < rest.size() && (high = text::hexDigit(rest[i + 1])) >= 0 &&
+            (low = text::hexDigit(rest[i + 2])) >= 0) {
             path += static_cast<char>(high * 16 + low);
             i += 2;
         } else {

@@ -14,6 +14,18 @@ inline bool isBlank(char c)
 }
 
 // Without blanks and tabs at either end.
+// The value of a hexadecimal digit, -1 for any other character.
+inline int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 inline std::string_view trim(std::string_view s)
 {
     while (!s.empty() && isBlank(s.front()))

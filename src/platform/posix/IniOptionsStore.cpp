@@ -16,6 +16,7 @@ namespace quavix {
 
 namespace {
 
+using text::hexDigit;
 using text::sameName;
 using text::trim;
 using text::writeAll;
@@ -46,17 +47,6 @@ std::string escape(std::string_view s, bool name)
         }
     }
     return out;
-}
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 bool unescape(std::string_view s, std::string& out)
