@@ -1,5 +1,5 @@
-// The play-list readers on any file: the streamed reader the player uses and the editor's
-// readers agree, and what the editor reads it writes back unchanged.
+// The play-list readers on any file: the streamed reader the player uses, its index and
+// the editor's readers agree, and what the editor reads it writes back unchanged.
 #include "FuzzInput.h"
 #include "engine/PlayListReader.h"
 #include "playlist/PlayListFile.h"
@@ -53,6 +53,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::broken("the entry found is not at its index");
     if (playListEntryAt(path, scan.count))
         fuzz::broken("an entry past the end");
+    // The player's index reads what the scan reads.
+    {
+        PlayListIndex index;
+        if (!index.refresh(path) || index.count() != scan.count)
+            fuzz::broken("the index counts other entries than the scan");
+        for (long i = 0; i < scan.count && i < 8; ++i)
+            if (index.entryAt(i) != playListEntryAt(path, i))
+                fuzz::broken("the index reads another entry than the scan");
+    }
     ::close(fd);
 
     for (const auto& e : lines)
