@@ -106,13 +106,6 @@ PlayListIndex& listIndex()
     return index;
 }
 
-bool hasEntries(const std::string& path)
-{
-    LineReader reader(path);
-    std::string_view entry;
-    return reader.nextEntry(entry);
-}
-
 } // namespace
 
 int toSliderSeconds(double seconds)
@@ -159,7 +152,8 @@ void PlayListPlayer::run()
 {
     auto& g = globals();
     auto& s = services();
-    if (!hasEntries(g.gPlayListFile))
+    // The index is made in the one pass over the file this activation needs.
+    if (!listIndex().refresh(g.gPlayListFile) || listIndex().count() == 0)
         return;
     bool seeded = false;
     long unplayed = 0;

@@ -11,7 +11,7 @@
 namespace quavix {
 
 namespace {
-constexpr std::size_t ReadSize = std::size_t{64} * 1024;
+constexpr std::size_t ReadSize = std::size_t{1} << 20;
 
 std::string_view withoutCr(std::string_view line)
 {
@@ -44,8 +44,11 @@ LineReader::LineReader(const std::string& path, std::size_t maxLine) : m_maxLine
     }
     if (fd >= 0 && !(m_file = ::fdopen(fd, "rb")))
         ::close(fd);
+    // Large reads pass over a long list (or a damaged one, a line of gigabytes) quickly; a
+    // small list needs no more than its size.
     if (m_file)
-        m_buffer.resize(ReadSize);
+        m_buffer.resize(
+            std::clamp<std::size_t>(static_cast<std::size_t>(st.st_size) + 1, 4096, ReadSize));
 }
 
 LineReader::~LineReader()
