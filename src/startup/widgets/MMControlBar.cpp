@@ -14,27 +14,9 @@ namespace quavix {
 
 QString buttonName(Button b)
 {
-    switch (b) {
-    case Button::Prev:
-        return QStringLiteral("Previous");
-    case Button::Next:
-        return QStringLiteral("Next");
-    case Button::Play:
-        return QStringLiteral("Play");
-    case Button::Pause:
-        return QStringLiteral("Pause");
-    case Button::Back:
-        return QStringLiteral("Back");
-    case Button::Step:
-        return QStringLiteral("Step");
-    case Button::Stop:
-        return QStringLiteral("Stop");
-    case Button::Record:
-        return QStringLiteral("Record");
-    case Button::Eject:
-        return QStringLiteral("Eject");
-    }
-    return {};
+    static constexpr const char* Names[ButtonCount] = {
+        "Previous", "Next", "Play", "Pause", "Back", "Step", "Stop", "Record", "Eject"};
+    return QString::fromLatin1(Names[static_cast<int>(b)]);
 }
 
 MMControlBar::MMControlBar(QWidget* parent) : QWidget(parent)
