@@ -78,15 +78,25 @@ quavix::MprisCommands mprisCommands()
 
 // Without a display the toolkit gives up with a fatal message about its plugins and an abort.
 // Said instead in words a user can act on, as a failed command (status 1). Only while the
-// application object is made; every other message goes where it went.
+// application object is made; every other message goes where it went, and a plugin that
+// fails for another reason (a library missing) keeps the toolkit's own words.
 QtMessageHandler g_toolkitMessages = nullptr;
+bool g_displayRefused = false;
 
 void displayMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    const bool aboutPlugins = message.contains(QLatin1String("Qt platform plugin")) ||
-                              message.contains(QLatin1String("could not connect to display"));
-    if (type == QtFatalMsg && aboutPlugins) {
-        const char* display = std::getenv("DISPLAY");
+    if (message.contains(QLatin1String("could not connect to display"))) {
+        g_displayRefused = true;
+        return; // said below, in our words
+    }
+    // The plugin failed because the display did: that is the whole story.
+    if (g_displayRefused &&
+        message.contains(QLatin1String("Could not load the Qt platform plugin")))
+        return;
+    const char* display = std::getenv("DISPLAY");
+    const bool noDisplay = g_displayRefused || !display || !*display;
+    if (type == QtFatalMsg && noDisplay &&
+        message.contains(QLatin1String("no Qt platform plugin could be initialized"))) {
         if (display && *display)
             std::fprintf(stderr, "Quavix needs a graphical display: cannot open display '%s'\n",
                          display);
@@ -95,8 +105,6 @@ void displayMessages(QtMsgType type, const QMessageLogContext& context, const QS
         std::fflush(stderr);
         ::_exit(1);
     }
-    if (aboutPlugins)
-        return; // the line above says it all
     if (g_toolkitMessages)
         g_toolkitMessages(type, context, message);
 }
