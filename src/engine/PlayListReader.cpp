@@ -21,13 +21,20 @@ std::string_view withoutCr(std::string_view line)
 }
 } // namespace
 
+namespace {
+FileStamp stampOf(const struct stat& st)
+{
+    return {st.st_dev, st.st_ino, st.st_size,
+            static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
+}
+} // namespace
+
 FileStamp fileStamp(const std::string& path)
 {
     struct stat st {};
     if (path.empty() || ::stat(path.c_str(), &st) != 0)
         return {};
-    return {st.st_dev, st.st_ino, st.st_size,
-            static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
+    return stampOf(st);
 }
 
 LineReader::LineReader(const std::string& path, std::size_t maxLine) : m_maxLine(maxLine)
@@ -107,16 +114,6 @@ bool LineReader::next(std::string_view& line)
     }
 }
 
-bool LineReader::seek(off_t offset)
-{
-    if (!m_file || offset < 0 || ::fseeko(m_file, offset, SEEK_SET) != 0)
-        return false;
-    m_bufferStart = offset;
-    m_begin = m_end = 0;
-    m_eof = false;
-    return true;
-}
-
 bool LineReader::nextEntry(std::string_view& entry)
 {
     while (next(entry)) {
@@ -191,11 +188,10 @@ PlayListIndex::~PlayListIndex()
 
 bool PlayListIndex::refresh(const std::string& path)
 {
-    const FileStamp stamp = fileStamp(path);
-    if (m_settled && path == m_path && stamp == m_stamp && stamp.size >= 0)
+    if (m_settled && path == m_path && fileStamp(path) == m_stamp && m_stamp.size >= 0)
         return true;
     m_path = path;
-    m_stamp = stamp;
+    m_stamp = {};
     m_starts.clear();
     if (m_fd >= 0)
         ::close(m_fd);
@@ -203,14 +199,19 @@ bool PlayListIndex::refresh(const std::string& path)
     LineReader reader(path);
     if (!reader.isOpen())
         return m_settled = false;
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    // Entries are read later from the very file indexed, even when the name is given to
+    // another one meanwhile; its stamp is that file's.
+    m_fd = ::fcntl(reader.fd(), F_DUPFD_CLOEXEC, 0);
+    struct stat st {};
+    if (m_fd >= 0 && ::fstat(m_fd, &st) == 0)
+        m_stamp = stampOf(st);
     std::string_view entry;
     while (reader.nextEntry(entry))
         m_starts.push_back(reader.lineStart());
     // File systems with the coarsest time stamps count in steps of two seconds.
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    m_settled = now.tv_sec - stamp.mtimeNs / 1000000000LL > 2;
+    m_settled = m_stamp.size >= 0 && now.tv_sec - m_stamp.mtimeNs / 1000000000LL > 2;
     return true;
 }
 

@@ -50,8 +50,8 @@ public:
     bool nextEntry(std::string_view& entry);
     // The byte offset in the file where the line last returned begins.
     off_t lineStart() const { return m_lineStart; }
-    // Goes on reading at a byte offset (a line start found before); false when it cannot.
-    bool seek(off_t offset);
+    // The open file's descriptor (-1 when it is not open), for reads of its own.
+    int fd() const { return m_file ? ::fileno(m_file) : -1; }
 
 private:
     bool fill();
