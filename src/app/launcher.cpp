@@ -45,7 +45,8 @@ int main(int argc, char** argv)
         return status;
     quavix::PosixProcess process(given.arguments);
     const std::string commandLine = process.commandLine();
-    if (commandLine.empty())
+    const std::vector<std::string> entries = process.playListEntries();
+    if (entries.empty())
         becomeGui(argv);
 
     quavix::IniProfile profile;
@@ -56,8 +57,7 @@ int main(int argc, char** argv)
 
     quavix::SystemClock clock;
     std::string error;
-    switch (quavix::handOffToRunningInstance(playList, process.playListEntries(), process, clock,
-                                             error)) {
+    switch (quavix::handOffToRunningInstance(playList, entries, process, clock, error)) {
     case quavix::HandOffResult::HandedOver:
         process.endProgram();
     case quavix::HandOffResult::NotAcknowledged:

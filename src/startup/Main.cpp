@@ -18,9 +18,11 @@ void Main(const MainHooks& hooks)
     clsINISettings().fGetINISettings();
     g.gCommandLine = s.process->commandLine();
 
-    if (!g.gCommandLine.empty()) {
+    // Words that name nothing (empty ones) are no file to play.
+    const std::vector<std::string> entries =
+        g.gCommandLine.empty() ? std::vector<std::string>{} : s.process->playListEntries();
+    if (!entries.empty()) {
         std::string error;
-        const std::vector<std::string> entries = s.process->playListEntries();
         if (s.process->previousInstance()) {
             HandOffResult r =
                 handOffToRunningInstance(g.gPlayListFile, entries, *s.process, *s.clock, error);

@@ -106,9 +106,10 @@ public:
     std::string commandLine() override { return commandLineText; }
     // The entries as given, or the command line as one entry when none are.
     std::vector<std::string> entries;
+    bool returnNoEntries = false; // as for words that are all empty
     std::vector<std::string> playListEntries() override
     {
-        if (!entries.empty() || commandLineText.empty())
+        if (returnNoEntries || !entries.empty() || commandLineText.empty())
             return entries;
         return {commandLineText};
     }

@@ -231,6 +231,15 @@ TEST_F(StartupTest, SeveralFilesBecomeSeveralEntries)
     EXPECT_EQ(readText(list), "/s/two.mp3\r\n/s/three.mp3\r\n");
     EXPECT_EQ(globals().gCommandLine, "two.mp3 three.mp3");
 
+    // Words that name nothing ("quavix '' ''") leave the list alone.
+    rig.process.commandLineText = " ";
+    rig.process.entries = {};
+    rig.process.returnNoEntries = true;
+    EXPECT_FALSE(runMain());
+    EXPECT_EQ(readText(list), "/s/two.mp3\r\n/s/three.mp3\r\n");
+    rig.process.returnNoEntries = false;
+
+    rig.process.commandLineText = "four five";
     rig.process.previous = true;
     rig.process.entries = {"/s/four.mp3", "/s/five.mp3"};
     EXPECT_TRUE(runMain());
