@@ -1,5 +1,6 @@
 #include "LocationHistory.h"
 
+#include "platform/TextFiles.h"
 #include "startup/Globals.h"
 #include "startup/Services.h"
 #include "startup/Windows.h"
@@ -27,13 +28,8 @@ std::vector<std::string> loadLocationHistory(OptionsStore& store)
     // The section is read once and its keys looked up here: a store asked key by key for a
     // history of many thousand entries would read it as often.
     std::unordered_map<std::string, std::string> byKey;
-    for (auto& [key, value] : store.entries(ProgramTitle, LocationsSection)) {
-        std::string lower = key;
-        for (char& c : lower)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-        byKey.emplace(std::move(lower), std::move(value)); // the first spelling counts
-    }
+    for (auto& [key, value] : store.entries(ProgramTitle, LocationsSection))
+        byKey.emplace(text::asciiLowered(key), std::move(value)); // the first spelling counts
     std::vector<std::string> history;
     for (std::size_t n = 0;; ++n) {
         auto it = byKey.find("locationhistory" + std::to_string(n));

@@ -35,14 +35,28 @@ inline std::string_view trim(std::string_view s)
     return s;
 }
 
+inline char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+// The text with ASCII letters lowered, other bytes as they are: the key under which names
+// that compare as sameName meet.
+inline std::string asciiLowered(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        c = asciiLower(c);
+    return out;
+}
+
 // INI section and key names compare without regard to ASCII case.
 inline bool sameName(std::string_view a, std::string_view b)
 {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i]))
+        if (asciiLower(a[i]) != asciiLower(b[i]))
             return false;
     return true;
 }

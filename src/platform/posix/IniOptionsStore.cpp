@@ -96,15 +96,6 @@ IniOptionsStore::Section* findSection(IniOptionsStore::Contents& c, std::string_
     return nullptr;
 }
 
-std::string lowered(std::string_view name)
-{
-    std::string out(name);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
 // Reads the whole file; false on any error but "missing" (which gives empty text), and for
 // anything that is not a plain file.
 bool readFile(const std::string& path, std::string& text, struct stat* st = nullptr)
@@ -276,13 +267,13 @@ IniOptionsStore::Contents& IniOptionsStore::current()
 
 IniOptionsStore::Entry* IniOptionsStore::Section::find(std::string_view key)
 {
-    auto it = index.find(lowered(key));
+    auto it = index.find(text::asciiLowered(key));
     return it == index.end() ? nullptr : &entries[it->second];
 }
 
 void IniOptionsStore::Section::add(std::string key, std::string value)
 {
-    index.emplace(lowered(key), entries.size());
+    index.emplace(text::asciiLowered(key), entries.size());
     entries.push_back({std::move(key), std::move(value)});
 }
 
