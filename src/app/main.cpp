@@ -1,10 +1,12 @@
 // quavix-gui: the whole program. The only place that builds the real services.
 #include "startup/Main.h"
 
+#include "engine/SongFileName.h"
 #include "engine/clsMainPerformLoop.h"
 #include "mainwindow/Form1.h"
 #include "mainwindow/MainWindowLoader.h"
 #include "mpris/MprisService.h"
+#include "platform/TextFiles.h"
 #include "platform/linux/DesktopClassesRegistry.h"
 #include "platform/linux/GstMediaPlayer.h"
 #include "platform/linux/InstanceServer.h"
@@ -19,6 +21,7 @@
 #include "platform/posix/IniOptionsStore.h"
 #include "platform/posix/IniProfile.h"
 #include "platform/posix/SystemClock.h"
+#include "platform/posix/XdgPaths.h"
 #include "rename/frmResetSongFileName.h"
 #include "startup/AfterFirstPaint.h"
 #include "startup/CommandOptions.h"
@@ -34,6 +37,7 @@
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -109,6 +113,28 @@ void displayMessages(QtMsgType type, const QMessageLogContext& context, const QS
         g_toolkitMessages(type, context, message);
 }
 
+// The default profile's "Broadcast" section, when there is one, sends what plays to a server
+// as well. What is wrong with it goes to standard error: the station may run unattended.
+void configureBroadcast(quavix::Profile& profile, quavix::GstMediaPlayer& media)
+{
+    std::vector<std::string> problems;
+    const auto settings = quavix::readBroadcastSettings(profile, problems);
+    if (settings)
+        if (auto warning = quavix::passwordExposure(*settings, quavix::xdg::defaultProfilePath()))
+            problems.push_back(*warning);
+    for (const std::string& line : problems)
+        std::fprintf(stderr, "%s\n", line.c_str());
+    if (!settings)
+        return;
+    media.setBroadcast(*settings, [](const std::string& item) {
+        const auto parts = quavix::parseSongName(quavix::fileNamePart(item));
+        if (!parts.ok)
+            return std::string();
+        return std::string(quavix::text::trim(parts.group)) + " - " +
+               std::string(quavix::text::trim(parts.title));
+    });
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -164,6 +190,7 @@ int main(int argc, char** argv)
         quavix::services().dialogs->messageBox(
             quavix::ProgramTitle, text, quavix::MsgIcon::Exclamation, quavix::MsgButtons::Ok);
     });
+    configureBroadcast(profile, media);
     quavix::DesktopClassesRegistry classes;
     quavix::QtTray tray;
     // Other programs' windows are known only on X11; elsewhere the strip stays put.

@@ -3,6 +3,7 @@
 // whatever QUAVIX_AUDIO_SINK says (CTest: a fakesink that keeps real time).
 #include "fakes/Fakes.h"
 #include "platform/linux/GstMediaPlayer.h"
+#include "support/IcecastServer.h"
 #include "support/LocalHttpServer.h"
 #include "support/Rig.h"
 
@@ -124,6 +125,20 @@ struct GstDriver {
     }
 };
 
+// The GStreamer player with everything it plays also going to a server: a real one when
+// icecast2 is installed, else an address where nobody answers (the output then retries).
+// Neither may change what the player's callers see.
+struct BroadcastingGstDriver : GstDriver {
+    BroadcastingGstDriver()
+    {
+        static quavix::testing::IcecastServer server;
+        if (!server.port() && (!quavix::testing::IcecastServer::installed() || !server.start()))
+            ADD_FAILURE() << "no icecast2 server: the contract runs against nobody";
+        player.setBroadcast(server.settings("/contract.mp3"),
+                            [](const std::string&) { return std::string(); });
+    }
+};
+
 template <class Driver> class MediaContract : public testing::Test {
 protected:
     void SetUp() override
@@ -151,7 +166,7 @@ protected:
     std::vector<std::thread::id> threads;
 };
 
-using Players = testing::Types<FakeDriver, GstDriver>;
+using Players = testing::Types<FakeDriver, GstDriver, BroadcastingGstDriver>;
 TYPED_TEST_SUITE(MediaContract, Players);
 
 TYPED_TEST(MediaContract, OpensWithItsLengthAndRunsToItsEnd)

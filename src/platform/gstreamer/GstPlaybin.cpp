@@ -1,3 +1,4 @@
+#include "GstBroadcast.h"
 #include "GstPlayer.h"
 #include "platform/MediaAddress.h"
 #include "platform/MediaVolume.h"
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -79,6 +81,8 @@ public:
     void warmUp() override;
     bool durationIsEstimate() override;
     bool canSeek() override;
+    void setBroadcast(const BroadcastSettings& settings,
+                      std::function<std::string(const std::string&)> conventionTitle) override;
 
 private:
     struct Impl;
@@ -111,6 +115,11 @@ struct GstPlaybin::Impl {
     bool seekable = true;
     std::optional<bool> serverRanges; // from the http response, when there was one
 
+    std::optional<BroadcastSettings> broadcastSettings;
+    std::function<std::string(const std::string&)> conventionTitle;
+    std::unique_ptr<GstBroadcast> broadcast; // when broadcasting
+    std::string tagArtist, tagTitle;         // the current item's own tags
+
     std::deque<PlayStateEvent> pending;
     bool deliveryPosted = false;
 
@@ -127,6 +136,10 @@ struct GstPlaybin::Impl {
     void updatePosition();
     void checkSilentOutput();
     void noteHttpHeaders(const GstStructure* s);
+    GstElement* makeLocalSink();
+    void startBroadcast();
+    void noteTags(GstMessage* msg);
+    void updateStreamTitle();
 
     // The steps of an open. What playbin is given for a name (its URI, and the file when
     // it is local); nothing, after fail(), when it cannot be played.
@@ -209,6 +222,24 @@ bool GstPlaybin::Impl::ensurePipeline()
     g_object_set(playbin, "flags", PlayFlagAudio | PlayFlagSoftVolume, "volume",
                  linearVolume(volume), nullptr);
 
+    GstElement* sink = makeLocalSink();
+    startBroadcast();
+    if (broadcast)
+        sink = broadcast->makeItemSink(sink);
+    if (sink)
+        g_object_set(playbin, "audio-sink", sink, nullptr); // playbin takes the floating ref
+
+    bus = gst_element_get_bus(playbin);
+    GPollFD pfd{};
+    gst_bus_get_pollfd(bus, &pfd);
+    notifier = new QSocketNotifier(pfd.fd, QSocketNotifier::Read, &context);
+    QObject::connect(notifier, &QSocketNotifier::activated, &context, [this] { pump(); });
+    return true;
+}
+
+// The sound card, or what QUAVIX_AUDIO_SINK names instead.
+GstElement* GstPlaybin::Impl::makeLocalSink()
+{
     GstElement* sink = nullptr;
     if (const char* desc = std::getenv("QUAVIX_AUDIO_SINK"); desc && *desc) {
         GError* err = nullptr;
@@ -226,15 +257,44 @@ bool GstPlaybin::Impl::ensurePipeline()
         sink = gst_element_factory_make("autoaudiosink", nullptr);
         autoSink = sink;
     }
-    if (sink)
-        g_object_set(playbin, "audio-sink", sink, nullptr); // playbin takes the floating ref
+    return sink;
+}
 
-    bus = gst_element_get_bus(playbin);
-    GPollFD pfd{};
-    gst_bus_get_pollfd(bus, &pfd);
-    notifier = new QSocketNotifier(pfd.fd, QSocketNotifier::Read, &context);
-    QObject::connect(notifier, &QSocketNotifier::activated, &context, [this] { pump(); });
-    return true;
+void GstPlaybin::Impl::startBroadcast()
+{
+    if (!broadcastSettings || broadcast)
+        return;
+    auto output = std::make_unique<GstBroadcast>(*broadcastSettings);
+    std::string problem;
+    if (!output->start(problem)) {
+        // Nobody may be there to answer a box: the station plays on without the server.
+        std::fprintf(stderr, "broadcast: cannot broadcast: %s\n", problem.c_str());
+        return;
+    }
+    broadcast = std::move(output);
+}
+
+void GstPlaybin::Impl::noteTags(GstMessage* msg)
+{
+    GstTagList* tags = nullptr;
+    gst_message_parse_tag(msg, &tags);
+    for (auto [tag, field] : {std::pair{GST_TAG_ARTIST, &tagArtist}, {GST_TAG_TITLE, &tagTitle}}) {
+        gchar* value = nullptr;
+        if (gst_tag_list_get_string(tags, tag, &value) && value && *value)
+            *field = value;
+        g_free(value);
+    }
+    gst_tag_list_unref(tags);
+    if (state == Playing || state == Paused)
+        updateStreamTitle(); // a stream tells its titles as it plays
+}
+
+void GstPlaybin::Impl::updateStreamTitle()
+{
+    if (!broadcast)
+        return;
+    const std::string rule = conventionTitle ? conventionTitle(name) : std::string();
+    broadcast->setTitle(streamTitle(rule, tagArtist, tagTitle, name));
 }
 
 void GstPlaybin::Impl::pump()
@@ -253,6 +313,9 @@ void GstPlaybin::Impl::handle(GstMessage* msg)
     case GST_MESSAGE_EOS:
         if (state == Playing || state == Paused)
             ended();
+        break;
+    case GST_MESSAGE_TAG:
+        noteTags(msg);
         break;
     case GST_MESSAGE_ERROR:
         // A failure while playing (server gone, broken data) ends the item where it was.
@@ -608,6 +671,8 @@ void GstPlaybin::setFileName(const std::string& name)
     d->durationExact = true;
     d->seekable = true;
     d->serverRanges.reset();
+    d->tagArtist.clear();
+    d->tagTitle.clear();
     if (name.empty())
         return;
 
@@ -625,6 +690,7 @@ void GstPlaybin::setFileName(const std::string& name)
     }
 
     d->readOpenedItem(item->localFile);
+    d->updateStreamTitle();
     d->state = Stopped;
     d->changeState(Playing);
     if (endedEarly)
@@ -755,6 +821,15 @@ bool GstPlaybin::durationIsEstimate()
     d->pump();
     d->refreshDuration();
     return !d->durationExact;
+}
+
+void GstPlaybin::setBroadcast(const BroadcastSettings& settings,
+                              std::function<std::string(const std::string&)> conventionTitle)
+{
+    if (d->playbin)
+        return; // the output is part of the pipeline, which exists already
+    d->broadcastSettings = settings;
+    d->conventionTitle = std::move(conventionTitle);
 }
 
 bool GstPlaybin::canSeek()

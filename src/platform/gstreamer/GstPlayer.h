@@ -7,6 +7,7 @@
 // Contract of the module: one C entry point, quavix_new_gst_player, returns a new player
 // that the caller owns and deletes before the program ends. The module is never unloaded
 // (GStreamer's types cannot be unregistered). Everything runs on the UI thread.
+#include "platform/Broadcast.h"
 #include "platform/MediaPlayer.h"
 
 #include <functional>
@@ -34,6 +35,12 @@ public:
     virtual void warmUp() = 0;
     // Whether the current item's duration is still estimated from its size and bit rate.
     virtual bool durationIsEstimate() = 0;
+    // From the first open on, everything this player plays also goes to the server the
+    // settings name (see GstBroadcast). conventionTitle gives an item's "Group - Title" from
+    // its name, "" when the name does not follow the song-name convention. Takes effect
+    // only before the first open or warm-up.
+    virtual void setBroadcast(const BroadcastSettings& settings,
+                              std::function<std::string(const std::string&)> conventionTitle) = 0;
 };
 
 } // namespace quavix

@@ -85,6 +85,8 @@ GstPlayer* GstMediaPlayer::player()
     });
     m_player->setNoticeHandler(m_noticeHandler);
     m_player->setVolume(m_volume);
+    if (m_broadcast)
+        m_player->setBroadcast(*m_broadcast, m_conventionTitle);
     return m_player.get();
 }
 
@@ -93,6 +95,15 @@ void GstMediaPlayer::setNoticeHandler(std::function<void(const std::string&)> ha
     m_noticeHandler = std::move(handler);
     if (m_player)
         m_player->setNoticeHandler(m_noticeHandler);
+}
+
+void GstMediaPlayer::setBroadcast(const BroadcastSettings& settings,
+                                  std::function<std::string(const std::string&)> conventionTitle)
+{
+    m_broadcast = settings;
+    m_conventionTitle = std::move(conventionTitle);
+    if (m_player)
+        m_player->setBroadcast(*m_broadcast, m_conventionTitle);
 }
 
 void GstMediaPlayer::setFileName(const std::string& name)

@@ -20,6 +20,9 @@
 //   events are delivered from the event loop, never from inside a getter.
 // - QUAVIX_AUDIO_SINK, when set, replaces the audio output with a bin described in
 //   gst-launch syntax ("fakesink sync=true", "wavenc ! filesink location=out.wav").
+// - With setBroadcast, everything it plays also goes to an Icecast server through one
+//   output that outlives the items (see platform/gstreamer/GstBroadcast.h); the contract
+//   above does not change.
 // - When the automatic audio output finds no device and plays into nothing, the notice
 //   handler is told once per player with a text for the user.
 // - Needs a QCoreApplication.
@@ -27,6 +30,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace quavix {
@@ -61,6 +65,8 @@ public:
     void warmUp() override;
 
     bool durationIsEstimate() override;
+    void setBroadcast(const BroadcastSettings& settings,
+                      std::function<std::string(const std::string&)> conventionTitle) override;
     // Also false for a network item whose server cannot serve byte ranges: seeking would
     // end it.
     bool canSeek() override;
@@ -76,6 +82,8 @@ private:
     std::string m_name;      // what an open asked for while there is no player
     int m_volume = 0;
     std::function<void(const std::string&)> m_noticeHandler;
+    std::optional<BroadcastSettings> m_broadcast;
+    std::function<std::string(const std::string&)> m_conventionTitle;
 };
 
 } // namespace quavix

@@ -1,0 +1,58 @@
+#pragma once
+// The broadcast output of the GStreamer player: one pipeline that lives as long as the
+// player and sends whatever plays to an Icecast server.
+//
+//   item playbin ... ! S16 44.1 kHz stereo ! [tee ! local output] ! fakesink   (per item)
+//                                                                      | puts
+//                                                                 sound queue
+//                                                                      | takes
+//   live silence (20 ms buffers) ! audioconvert ! encoder ! shout2send  (the broadcast)
+//
+// The broadcast runs on its own clock and takes from the queue what is there; between
+// items and while nothing plays it sends silence, so the server keeps the source and its
+// listeners. The item side writes `Latency` ahead of its clock, so when an item ends that
+// much of it is still queued and goes out while the next one opens: no gap when the next
+// item opens within Latency of the end.
+//
+// States, told on standard error, one line per change ("broadcast: connected to ...",
+// "broadcast: lost ..., retrying in 8 s"): connecting, connected, waiting to retry. A
+// failure (server unreachable, refused login, mount in use, connection lost) never reaches
+// the player: the output retries after broadcastRetryPause(failures). The password never
+// appears in a line.
+//
+// Titles go to the server's admin interface (with the source's credentials) from a worker
+// thread, the newest only, again after every (re)connection. Everything else runs on the
+// UI thread; needs a QCoreApplication and an initialized GStreamer.
+#include "platform/Broadcast.h"
+
+#include <gst/gst.h>
+#include <memory>
+#include <string>
+
+namespace quavix {
+
+class GstBroadcast {
+public:
+    static constexpr GstClockTime Latency = 200 * GST_MSECOND;
+
+    explicit GstBroadcast(BroadcastSettings settings);
+    ~GstBroadcast();
+    GstBroadcast(const GstBroadcast&) = delete;
+    GstBroadcast& operator=(const GstBroadcast&) = delete;
+
+    // Builds the pipeline and starts connecting. False, with the reason in `problem`, when
+    // an element it needs is not installed.
+    bool start(std::string& problem);
+    // The sink for the player's playbin: the broadcast, and localSink too when the
+    // settings ask for local output (taken; may be nullptr otherwise). Floating.
+    GstElement* makeItemSink(GstElement* localSink);
+    void setTitle(const std::string& title);
+    bool connected() const;
+    const BroadcastSettings& settings() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace quavix
