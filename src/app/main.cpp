@@ -14,8 +14,10 @@
 #include "platform/linux/QtProcess.h"
 #include "platform/linux/QtTray.h"
 #include "platform/linux/QtWindowSystem.h"
+#include "platform/linux/SwayWindowSystem.h"
 #include "platform/linux/TerminationSignals.h"
 #include "platform/linux/ToolkitPreload.h"
+#include "platform/linux/WindowMechanism.h"
 #include "platform/linux/X11WindowSystem.h"
 #include "platform/linux/XdgBrowser.h"
 #include "platform/posix/IniOptionsStore.h"
@@ -135,6 +137,59 @@ void configureBroadcast(quavix::Profile& profile, quavix::GstMediaPlayer& media)
     });
 }
 
+// Decided before the toolkit picks its platform: sway's strip, and the strip of a desktop
+// that tells nobody which window is in front, run through Xwayland when there is one.
+quavix::MechanismChoice chooseMechanism()
+{
+    quavix::MechanismChoice choice = quavix::chooseWindowMechanism(quavix::liveSessionProbe());
+    if (!choice.badOverride.empty())
+        std::fprintf(stderr,
+                     "quavix: QUAVIX_WINDOW_SYSTEM=%s names no window system (x11, sway, kwin, "
+                     "gnome, none); choosing by the session\n",
+                     choice.badOverride.c_str());
+    const bool xwayland = std::getenv("DISPLAY") && *std::getenv("DISPLAY");
+    if ((choice.mechanism == quavix::WindowMechanism::Sway ||
+         choice.mechanism == quavix::WindowMechanism::None) &&
+        xwayland)
+        ::setenv("QT_QPA_PLATFORM", "xcb", 0); // a platform the user chose stays theirs
+    return choice;
+}
+
+std::unique_ptr<quavix::QtWindowSystem> makeWindowSystem(const quavix::MechanismChoice& choice)
+{
+    using quavix::WindowMechanism;
+    if (choice.mechanism == WindowMechanism::Sway && quavix::X11WindowSystem::usable())
+        return std::make_unique<quavix::SwayWindowSystem>(std::getenv("SWAYSOCK"));
+    if (quavix::X11WindowSystem::usable())
+        return std::make_unique<quavix::X11WindowSystem>(choice.mechanism == WindowMechanism::None);
+    return std::make_unique<quavix::QtWindowSystem>();
+}
+
+// Where the strip cannot follow, the user hears why once in a box, and on every start on
+// standard error.
+void tellWhyTheStripStays(const quavix::MechanismChoice& choice, quavix::OptionsStore& options)
+{
+    if (choice.mechanism != quavix::WindowMechanism::None || choice.advice.empty())
+        return;
+    std::fprintf(stderr,
+                 "quavix: this Wayland desktop does not tell which window is in front, so the "
+                 "strip stays at the top edge and follows only X11 windows; to make it follow, "
+                 "%s\n",
+                 choice.advice.c_str());
+    if (options.get(quavix::ProgramTitle, "Options", "WaylandNoticeShown", "") == "Yes")
+        return;
+    options.save(quavix::ProgramTitle, "Options", "WaylandNoticeShown", "Yes");
+    quavix::afterFirstPaint([advice = choice.advice] {
+        quavix::services().dialogs->messageBox(
+            quavix::ProgramTitle,
+            "This Wayland desktop does not tell other programs which window is in front, so "
+            "the Quavix strip cannot ride on it: it stays at the top edge of the screen and "
+            "follows only X11 windows.\r\n\r\nTo make it follow, " +
+                advice + ".",
+            quavix::MsgIcon::Information, quavix::MsgButtons::Ok);
+    });
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -166,6 +221,7 @@ int main(int argc, char** argv)
             profile.read("File Locations", "FileList", "", "");
             options.get(quavix::ProgramTitle, "Options", "Volume", "");
         });
+    const quavix::MechanismChoice mechanism = chooseMechanism();
     g_toolkitMessages = qInstallMessageHandler(displayMessages);
     QApplication app(argc, argv);
     qInstallMessageHandler(g_toolkitMessages);
@@ -193,12 +249,7 @@ int main(int argc, char** argv)
     configureBroadcast(profile, media);
     quavix::DesktopClassesRegistry classes;
     quavix::QtTray tray;
-    // Other programs' windows are known only on X11; elsewhere the strip stays put.
-    std::unique_ptr<quavix::QtWindowSystem> windows;
-    if (quavix::X11WindowSystem::usable())
-        windows = std::make_unique<quavix::X11WindowSystem>();
-    else
-        windows = std::make_unique<quavix::QtWindowSystem>();
+    std::unique_ptr<quavix::QtWindowSystem> windows = makeWindowSystem(mechanism);
     quavix::QtProcess process(arguments, &server);
     quavix::SystemClock clock;
     quavix::MtRandom random;
@@ -223,6 +274,7 @@ int main(int argc, char** argv)
     // it, nor for the media framework (the first MP3 then opens in a fraction of the time).
     quavix::afterFirstPaint([] { quavix::serveMpris(mprisCommands()); });
     quavix::afterFirstPaint([&media] { media.warmUp(); });
+    tellWhyTheStripStays(mechanism, options);
     quavix::installMainWindow();
     quavix::installResetSongFileName();
     quavix::TerminationSignals termination([](int) { quavix::closeMainWindowWithoutAsking(); });

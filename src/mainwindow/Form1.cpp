@@ -56,7 +56,10 @@ private:
 
 Form1::Form1(QWidget* parent) : QWidget(parent)
 {
-    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool);
+    Qt::WindowFlags flags = Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool;
+    if (services().windows && services().windows->bypassWindowManager())
+        flags |= Qt::X11BypassWindowManagerHint;
+    setWindowFlags(flags);
     // Qt leaves tool windows out of "the last window closed ends the program"; the strip is
     // the program's main window, so its close counts.
     setAttribute(Qt::WA_QuitOnClose, true);
@@ -575,7 +578,11 @@ void Form1::moveStripTwips(float left, float top)
 {
     twipsForm.left = left;
     twipsForm.top = top;
-    move(twipsToPixels(left, twipsPerPixelX()), twipsToPixels(top, twipsPerPixelY()));
+    const int x = twipsToPixels(left, twipsPerPixelX()), y = twipsToPixels(top, twipsPerPixelY());
+    // Where only the compositor moves windows, it is asked; elsewhere the strip moves itself.
+    if (!services().windows ||
+        !services().windows->placeStrip(static_cast<WindowSystem::Handle>(winId()), x, y))
+        move(x, y);
 }
 
 void Form1::applyGeometry()

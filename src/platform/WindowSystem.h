@@ -3,12 +3,23 @@
 //
 // Window handles are opaque non-zero numbers; 0 means none. Rectangles are in screen
 // pixels (logical pixels, i.e. divided by the device pixel ratio).
-// - foregroundWindow(): the window in front, 0 when there is none or it cannot be known
-//   (no window manager, Wayland). Our own windows are never reported.
-// - isVisible / windowRect: false / nullopt for a window that has gone.
-// - makeTopmost(window, on): keeps one of our windows above the others.
-// - desktopRect(): the whole screen; twipsPerPixelX/Y: 1440 / logical DPI (15 at 96 DPI).
+//
+// Two halves, which differ by desktop (an X11 window manager answers both; on Wayland the
+// compositor's own interface, a script in it, or nothing):
+// - ForegroundSource, which window is in front and its outer rectangle:
+//   foregroundWindow() is the window in front, 0 when there is none or it cannot be known.
+//   Our own windows are never reported. isVisible / windowRect: false / nullopt for a
+//   window that has gone. A source that is told of changes (rather than asked) calls the
+//   change handler on the UI thread when the window in front or its rectangle changed.
+// - StripPlacer, putting our strip there and keeping it above:
+//   placeStrip(own, left, top) moves our window to that spot (pixels) when only the
+//   compositor can move it, and returns true; false means the window moves itself (Qt).
+//   makeTopmost(window, on) keeps one of our windows above the others.
+//   bypassWindowManager(): the strip must be a window the manager leaves alone (it would
+//   otherwise centre it, as sway does with utility windows).
+// desktopRect(): the whole screen; twipsPerPixelX/Y: 1440 / logical DPI (15 at 96 DPI).
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace quavix {
@@ -19,14 +30,38 @@ struct PixelRect {
     int height() const { return bottom - top; }
 };
 
-class WindowSystem {
+using WindowHandle = std::uintptr_t;
+
+class ForegroundSource {
 public:
-    using Handle = std::uintptr_t;
-    virtual ~WindowSystem() = default;
-    virtual Handle foregroundWindow() = 0;
-    virtual bool isVisible(Handle window) = 0;
-    virtual std::optional<PixelRect> windowRect(Handle window) = 0;
-    virtual void makeTopmost(Handle window, bool on) = 0;
+    virtual ~ForegroundSource() = default;
+    virtual WindowHandle foregroundWindow() = 0;
+    virtual bool isVisible(WindowHandle window) = 0;
+    virtual std::optional<PixelRect> windowRect(WindowHandle window) = 0;
+    void setChangeHandler(std::function<void()> handler) { m_changed = std::move(handler); }
+
+protected:
+    void changed()
+    {
+        if (m_changed)
+            m_changed();
+    }
+
+private:
+    std::function<void()> m_changed;
+};
+
+class StripPlacer {
+public:
+    virtual ~StripPlacer() = default;
+    virtual bool placeStrip(WindowHandle /*own*/, int /*left*/, int /*top*/) { return false; }
+    virtual void makeTopmost(WindowHandle window, bool on) = 0;
+    virtual bool bypassWindowManager() const { return false; }
+};
+
+class WindowSystem : public ForegroundSource, public StripPlacer {
+public:
+    using Handle = WindowHandle;
     virtual PixelRect desktopRect() = 0;
     virtual double twipsPerPixelX() = 0;
     virtual double twipsPerPixelY() = 0;

@@ -161,7 +161,8 @@ bool X11WindowSystem::usable()
     return connection() != nullptr;
 }
 
-X11WindowSystem::X11WindowSystem() : m(std::make_unique<State>())
+X11WindowSystem::X11WindowSystem(bool bypassManager)
+    : m(std::make_unique<State>()), m_bypass(bypassManager)
 {
     m->c = connection();
     if (!m->c)

@@ -22,7 +22,9 @@ namespace quavix {
 
 class X11WindowSystem : public QtWindowSystem {
 public:
-    X11WindowSystem();
+    // bypassManager: the strip is left alone by the window manager and places itself (on a
+    // Wayland desktop's Xwayland, whose manager may place windows as it likes).
+    explicit X11WindowSystem(bool bypassManager = false);
     ~X11WindowSystem() override;
     // Whether the running Qt platform is xcb with a display (else nothing here works).
     static bool usable();
@@ -31,6 +33,7 @@ public:
     bool isVisible(Handle window) override;
     std::optional<PixelRect> windowRect(Handle window) override;
     void makeTopmost(Handle window, bool on) override;
+    bool bypassWindowManager() const override { return m_bypass; }
 
     // How many times the answers were fetched from the server (for measurements).
     std::uint64_t refreshCount() const;
@@ -38,6 +41,7 @@ public:
 private:
     struct State;
     std::unique_ptr<State> m;
+    bool m_bypass;
 };
 
 } // namespace quavix
