@@ -10,6 +10,7 @@
 #include "platform/linux/DesktopClassesRegistry.h"
 #include "platform/linux/GstMediaPlayer.h"
 #include "platform/linux/InstanceServer.h"
+#include "platform/linux/KWinWindowSystem.h"
 #include "platform/linux/QtDialogs.h"
 #include "platform/linux/QtProcess.h"
 #include "platform/linux/QtTray.h"
@@ -155,11 +156,20 @@ quavix::MechanismChoice chooseMechanism()
     return choice;
 }
 
-std::unique_ptr<quavix::QtWindowSystem> makeWindowSystem(const quavix::MechanismChoice& choice)
+std::unique_ptr<quavix::QtWindowSystem> makeWindowSystem(quavix::MechanismChoice& choice)
 {
     using quavix::WindowMechanism;
     if (choice.mechanism == WindowMechanism::Sway && quavix::X11WindowSystem::usable())
         return std::make_unique<quavix::SwayWindowSystem>(std::getenv("SWAYSOCK"));
+    if (choice.mechanism == WindowMechanism::KWin) {
+        auto kwin = std::make_unique<quavix::KWinWindowSystem>();
+        std::string problem;
+        if (kwin->start(problem))
+            return kwin;
+        std::fprintf(stderr, "quavix: %s\n", problem.c_str());
+        choice.mechanism = WindowMechanism::None;
+        choice.advice = "make sure KWin runs scripts (its Scripting interface on the session bus)";
+    }
     if (quavix::X11WindowSystem::usable())
         return std::make_unique<quavix::X11WindowSystem>(choice.mechanism == WindowMechanism::None);
     return std::make_unique<quavix::QtWindowSystem>();
@@ -221,7 +231,7 @@ int main(int argc, char** argv)
             profile.read("File Locations", "FileList", "", "");
             options.get(quavix::ProgramTitle, "Options", "Volume", "");
         });
-    const quavix::MechanismChoice mechanism = chooseMechanism();
+    quavix::MechanismChoice mechanism = chooseMechanism();
     g_toolkitMessages = qInstallMessageHandler(displayMessages);
     QApplication app(argc, argv);
     qInstallMessageHandler(g_toolkitMessages);

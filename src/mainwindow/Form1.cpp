@@ -82,6 +82,13 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
+    // A compositor that tells of changes gets the strip there at once, not at the next tick;
+    // but only while the tick itself would place it.
+    if (WindowSystem* windows = services().windows)
+        windows->setChangeHandler([this] {
+            if (Timer1->isActive())
+                placeInCaptionArea();
+        });
     timerPlay = new QTimer(this);
     timerPlay->setSingleShot(true);
     timerPlay->setInterval(0);
@@ -98,6 +105,8 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
 
 Form1::~Form1()
 {
+    if (WindowSystem* windows = services().windows)
+        windows->setChangeHandler(nullptr);
     services().tray->setCallback(nullptr);
     PlayListPlayer::setIconChangeAfterFile(nullptr);
     if (!m_unloaded)
@@ -578,11 +587,7 @@ void Form1::moveStripTwips(float left, float top)
 {
     twipsForm.left = left;
     twipsForm.top = top;
-    const int x = twipsToPixels(left, twipsPerPixelX()), y = twipsToPixels(top, twipsPerPixelY());
-    // Where only the compositor moves windows, it is asked; elsewhere the strip moves itself.
-    if (!services().windows ||
-        !services().windows->placeStrip(static_cast<WindowSystem::Handle>(winId()), x, y))
-        move(x, y);
+    move(twipsToPixels(left, twipsPerPixelX()), twipsToPixels(top, twipsPerPixelY()));
 }
 
 void Form1::applyGeometry()

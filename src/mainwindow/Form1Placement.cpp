@@ -1,5 +1,6 @@
 // Form1's placement tick: the strip rides in the caption area of the window in front.
 #include "Form1.h"
+#include "mainwindow/Layout.h"
 #include "mainwindow/Placement.h"
 #include "mainwindow/ScreenSize.h"
 #include "startup/Globals.h"
@@ -22,9 +23,16 @@ void Form1::placeInCaptionArea()
     const std::optional<StripSpot> spot = captionSpot(in);
     if (!spot)
         return;
-    // Moving to where the strip already is would only make it flicker.
-    if (spot->left != twipsForm.left || spot->top != twipsForm.top)
+    // Where only the compositor moves windows, it is told every time (it may have moved the
+    // strip itself); elsewhere moving to where the strip already is would only make it
+    // flicker.
+    if (windows->placeStrip(own, twipsToPixels(spot->left, in.tppX),
+                            twipsToPixels(spot->top, in.tppY))) {
+        twipsForm.left = spot->left;
+        twipsForm.top = spot->top;
+    } else if (spot->left != twipsForm.left || spot->top != twipsForm.top) {
         moveStripTwips(spot->left, spot->top);
+    }
     if (spot->topmost)
         windows->makeTopmost(own, true);
 }

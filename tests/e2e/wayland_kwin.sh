@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# On KDE Plasma (KWin) the strip rides the active window, native Wayland and X11 alike: our
+# script in KWin puts it at the placement rule's spot within 1.5 s of an activation or a
+# move, kept above, as KWin itself reads it back. With Always On Top off it stays.
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/support/wayland.sh"
+app=${1:?usage: wayland_kwin.sh <folder of quavix-gui>}
+gui=$app/quavix-gui
+testwin=$app/../../tests/quavix-test-window
+[ -x "$gui" ] && [ -x "$testwin" ] || fail "$gui or $testwin is not built"
+for tool in kwin_wayland Xwayland gdbus xprop; do
+    command -v $tool >/dev/null || skip "$tool is not installed (scripts/install-deps)"
+done
+enter_namespace "$@"
+start_wayland_dirs root
+
+# KWin carries a file capability a container may not grant; a copy (still named
+# kwin_wayland, which its platform plugin insists on) runs without it.
+mkdir -p "$E2E_DIR/bin"
+cp "$(command -v kwin_wayland)" "$E2E_DIR/bin/kwin_wayland"
+QT_LOGGING_RULES="kwin_scripting=true" "$E2E_DIR/bin/kwin_wayland" --virtual --xwayland \
+    --width 1280 --height 800 --socket wayland-kwin --no-lockscreen --no-global-shortcuts \
+    --no-kactivities >"$E2E_DIR/kwin.log" 2>&1 &
+own_pid $!
+wait_for "gdbus call --session -d org.kde.KWin -o /KWin -m org.kde.KWin.currentDesktop" 20 ||
+    skip "KWin cannot start here: $(tail -3 "$E2E_DIR/kwin.log")"
+export DISPLAY=:0 WAYLAND_DISPLAY=wayland-kwin XDG_CURRENT_DESKTOP=KDE
+wait_for "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" 20 ||
+    fail "KWin's Xwayland did not come up: $(tail -3 "$E2E_DIR/kwin.log")"
+
+# Runs JavaScript in KWin once; its print() lines tagged $1 come back on standard output.
+n=0
+kwin_eval() {
+    local tag=$1 body=$2 file
+    n=$((n + 1))
+    file=$E2E_DIR/eval$n.js
+    printf '%s\n' "$body" >"$file"
+    gdbus call --session -d org.kde.KWin -o /Scripting -m org.kde.kwin.Scripting.loadScript \
+        "$file" "eval$n" >/dev/null
+    gdbus call --session -d org.kde.KWin -o /Scripting -m org.kde.kwin.Scripting.start >/dev/null
+    sleep 0.2
+    gdbus call --session -d org.kde.KWin -o /Scripting -m org.kde.kwin.Scripting.unloadScript \
+        "eval$n" >/dev/null
+    grep -a "js: $tag$n " "$E2E_DIR/kwin.log" | tail -n 1 | sed "s/.*js: $tag$n //"
+}
+js_find='function find(test) { var l = workspace.clientList();
+  for (var i = 0; i < l.length; ++i) if (test(l[i])) return l[i]; return null; }'
+activate() {
+    kwin_eval act "$js_find var w = find(function (c) { return c.caption == \"$1\"; });
+        if (w) workspace.activeClient = w; print(\"act$((n + 1)) \" + (w != null));" >/dev/null
+}
+# "frame x y w h strip x y w h keepAbove" of the active window and the strip, as KWin has them.
+readback() {
+    kwin_eval rb "$js_find var a = workspace.activeClient;
+        var s = find(function (c) { return String(c.caption) == \"Quavix\" && !c.dialog && !c.modal; });
+        var f = a.frameGeometry, g = s ? s.frameGeometry : {x: -1, y: -1, width: 0, height: 0};
+        print(\"rb$((n + 1)) \" + [f.x, f.y, f.width, f.height, g.x, g.y, g.width, g.height,
+            s ? s.keepAbove : false].join(\" \"));"
+}
+follows() { # title
+    local fx fy fw fh sx sy sw sh above
+    activate "$1"
+    for _ in $(seq 15); do
+        read -r fx fy fw fh sx sy sw sh above < <(readback)
+        [ "$sx $sy $above" = "$((fx + fw - 57 - sw)) $((fy + 5)) true" ] && return 0
+        sleep 0.1
+    done
+    echo "over $1 ($fx,$fy ${fw}x$fh) the strip is at $sx,$sy (${sw}x$sh), above: $above" >&2
+    return 1
+}
+
+QT_QPA_PLATFORM=wayland "$testwin" NativeA 640 400 "#3060c0" >"$E2E_DIR/a.log" 2>&1 &
+own_pid $!
+QT_QPA_PLATFORM=xcb "$testwin" X11B 500 300 "#30a030" >"$E2E_DIR/b.log" 2>&1 &
+own_pid $!
+sleep 1
+
+start_strip() {
+    "$gui" >"$E2E_DIR/gui-$1.log" 2>&1 &
+    pid=$!
+    own_pid $pid
+    wait_for "[ \"\$(readback | cut -d' ' -f7)\" -gt 0 ]" 20 ||
+        fail "the strip did not map: $(cat "$E2E_DIR/gui-$1.log")"
+}
+
+printf '[Options]\nStatusAreaVisible=True\nControlsVisible=True\n' >>"$XDG_CONFIG_HOME/quavix/options.ini"
+start_strip one
+follows NativeA || fail "the strip did not follow the native Wayland window: $(cat "$E2E_DIR/gui-one.log")"
+follows X11B || fail "the strip did not follow the X11 window"
+kwin_eval mv "$js_find var w = find(function (c) { return c.caption == \"X11B\"; });
+    w.frameGeometry = {x: 300, y: 250, width: 500, height: 300};" >/dev/null
+follows X11B || fail "the strip did not follow the moved window"
+
+kill "$pid"
+wait "$pid" 2>/dev/null
+options=$XDG_CONFIG_HOME/quavix/options.ini
+if grep -q '^AlwaysOnTop=' "$options"; then
+    sed -i 's/^AlwaysOnTop=.*/AlwaysOnTop=False/' "$options"
+else
+    printf '[Options]\nAlwaysOnTop=False\n' >>"$options"
+fi
+start_strip two
+activate NativeA
+sleep 1.5
+before=$(readback | cut -d' ' -f5,6)
+activate X11B
+sleep 1.5
+after=$(readback | cut -d' ' -f5,6)
+[ "$before" = "$after" ] || fail "with Always On Top off the strip still moved: $before -> $after"
+echo "PASS: on KWin the strip follows native and X11 windows, kept above, and stays put when asked"
