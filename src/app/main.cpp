@@ -8,9 +8,9 @@
 #include "mpris/MprisService.h"
 #include "platform/TextFiles.h"
 #include "platform/linux/DesktopClassesRegistry.h"
+#include "platform/linux/FollowerWindowSystem.h"
 #include "platform/linux/GstMediaPlayer.h"
 #include "platform/linux/InstanceServer.h"
-#include "platform/linux/KWinWindowSystem.h"
 #include "platform/linux/QtDialogs.h"
 #include "platform/linux/QtProcess.h"
 #include "platform/linux/QtTray.h"
@@ -161,14 +161,19 @@ std::unique_ptr<quavix::QtWindowSystem> makeWindowSystem(quavix::MechanismChoice
     using quavix::WindowMechanism;
     if (choice.mechanism == WindowMechanism::Sway && quavix::X11WindowSystem::usable())
         return std::make_unique<quavix::SwayWindowSystem>(std::getenv("SWAYSOCK"));
-    if (choice.mechanism == WindowMechanism::KWin) {
-        auto kwin = std::make_unique<quavix::KWinWindowSystem>();
+    if (choice.mechanism == WindowMechanism::KWin || choice.mechanism == WindowMechanism::Gnome) {
+        using Host = quavix::FollowerWindowSystem::Host;
+        const bool kwin = choice.mechanism == WindowMechanism::KWin;
+        auto follower =
+            std::make_unique<quavix::FollowerWindowSystem>(kwin ? Host::KWin : Host::GnomeShell);
         std::string problem;
-        if (kwin->start(problem))
-            return kwin;
+        if (follower->start(problem))
+            return follower;
         std::fprintf(stderr, "quavix: %s\n", problem.c_str());
         choice.mechanism = WindowMechanism::None;
-        choice.advice = "make sure KWin runs scripts (its Scripting interface on the session bus)";
+        choice.advice = kwin ? "make sure KWin runs scripts (its Scripting interface on the "
+                               "session bus)"
+                             : "make sure Quavix can use the session bus";
     }
     if (quavix::X11WindowSystem::usable())
         return std::make_unique<quavix::X11WindowSystem>(choice.mechanism == WindowMechanism::None);

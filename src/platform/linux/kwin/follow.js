@@ -1,8 +1,8 @@
 // Quavix's KWin script: tells Quavix the frame of the active window whenever it changes or
 // moves, and puts Quavix's strip where Quavix answers, above the other windows.
-// Loaded and unloaded by Quavix over D-Bus; @SERVICE@ and @PID@ are filled in then.
+// Loaded and unloaded by Quavix over D-Bus; @PID@ (Quavix's process) is filled in then.
 // Works with the Plasma 5 names (client...) and the Plasma 6 ones (window...).
-var service = "@SERVICE@", path = "/org/quavix/Follower", iface = "org.quavix.Follower";
+var service = "org.quavix.Follower", path = "/org/quavix/Follower", iface = "org.quavix.Follower";
 var ownPid = @PID@;
 var tracked = null;
 

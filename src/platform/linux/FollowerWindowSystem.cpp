@@ -1,4 +1,4 @@
-#include "KWinWindowSystem.h"
+#include "FollowerWindowSystem.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -29,14 +29,14 @@ QDBusMessage scripting(const char* method, const QVariantList& args)
 
 } // namespace
 
-KWinWindowSystem::KWinWindowSystem()
+FollowerWindowSystem::FollowerWindowSystem(Host host)
+    : m_host(host),
+      m_scriptName(QStringLiteral("quavix-follow-") +
+                   QString::number(QCoreApplication::applicationPid()))
 {
-    const QString pid = QString::number(QCoreApplication::applicationPid());
-    m_service = QStringLiteral("org.quavix.Follower.pid") + pid;
-    m_scriptName = QStringLiteral("quavix-follow-") + pid;
 }
 
-KWinWindowSystem::~KWinWindowSystem()
+FollowerWindowSystem::~FollowerWindowSystem()
 {
     if (m_loaded)
         scripting("unloadScript", {m_scriptName});
@@ -44,19 +44,18 @@ KWinWindowSystem::~KWinWindowSystem()
         QFile::remove(m_scriptFile);
 }
 
-QString KWinWindowSystem::scriptText(const QString& service, qint64 pid)
+QString FollowerWindowSystem::kwinScript(qint64 pid)
 {
     initKWinResources();
     QFile file(QStringLiteral(":/quavix/kwin/follow.js"));
     if (!file.open(QIODevice::ReadOnly))
         return {};
     QString text = QString::fromUtf8(file.readAll());
-    text.replace(QLatin1String("@SERVICE@"), service);
     text.replace(QLatin1String("@PID@"), QString::number(pid));
     return text;
 }
 
-bool KWinWindowSystem::start(std::string& problem)
+bool FollowerWindowSystem::start(std::string& problem)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
@@ -65,16 +64,18 @@ bool KWinWindowSystem::start(std::string& problem)
     }
     if (!bus.registerObject(QStringLiteral("/org/quavix/Follower"), this,
                             QDBusConnection::ExportScriptableSlots) ||
-        !bus.registerService(m_service)) {
+        !bus.registerService(QString::fromLatin1(Service))) {
         problem = "the session bus refused our service: " + bus.lastError().message().toStdString();
         return false;
     }
+    if (m_host != Host::KWin)
+        return true;
     // KWin reads the script from a file; ours is private to this process and user.
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     m_scriptFile = folder + QStringLiteral("/") + m_scriptName + QStringLiteral(".js");
     QFile file(m_scriptFile);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(scriptText(m_service, QCoreApplication::applicationPid()).toUtf8()) < 0) {
+        file.write(kwinScript(QCoreApplication::applicationPid()).toUtf8()) < 0) {
         problem = "cannot write " + m_scriptFile.toStdString();
         return false;
     }
@@ -93,8 +94,8 @@ bool KWinWindowSystem::start(std::string& problem)
     return true;
 }
 
-bool KWinWindowSystem::Frame(const QString& caption, const QString& numbers, int& stripX,
-                             int& stripY)
+bool FollowerWindowSystem::Frame(const QString& caption, const QString& numbers, int& stripX,
+                                 int& stripY)
 {
     const QStringList fields = numbers.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (fields.size() != 5)
@@ -130,30 +131,30 @@ bool KWinWindowSystem::Frame(const QString& caption, const QString& numbers, int
     return true;
 }
 
-WindowSystem::Handle KWinWindowSystem::foregroundWindow()
+WindowSystem::Handle FollowerWindowSystem::foregroundWindow()
 {
     return m_window;
 }
 
-bool KWinWindowSystem::isVisible(Handle window)
+bool FollowerWindowSystem::isVisible(Handle window)
 {
     return (window != 0 && window == m_window) || QtWindowSystem::isVisible(window);
 }
 
-std::optional<PixelRect> KWinWindowSystem::windowRect(Handle window)
+std::optional<PixelRect> FollowerWindowSystem::windowRect(Handle window)
 {
     if (window != 0 && window == m_window)
         return m_frame;
     return QtWindowSystem::windowRect(window);
 }
 
-bool KWinWindowSystem::placeStrip(Handle, int left, int top)
+bool FollowerWindowSystem::placeStrip(Handle, int left, int top)
 {
     m_answer = std::make_pair(left, top);
     return true;
 }
 
-void KWinWindowSystem::makeTopmost(Handle, bool)
+void FollowerWindowSystem::makeTopmost(Handle, bool)
 {
     // The script keeps the strip above whenever it places it.
 }
