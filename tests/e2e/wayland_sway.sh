@@ -114,6 +114,20 @@ if any(p == green for p in covered):
 PY
 as_owner grim "$E2E_DIR/sway-strip.png" 2>/dev/null && [ -n "${E2E_SHOTS:-}" ] && cp "$E2E_DIR/sway-strip.png" "$E2E_SHOTS/"
 
+# The pop-up menu opens whole on the screen (sway's output is 1280 x 800).
+strip_id=$(as_owner xdotool search --onlyvisible --name '^Quavix$' | head -n 1)
+menu() { as_owner xdotool search --onlyvisible --classname quavix-gui 2>/dev/null | grep -v "^$strip_id$" | head -n 1; }
+for _ in 1 2 3; do
+    as_owner xdotool mousemove $((sx + sw - 8)) $((sy + 8)) sleep 0.2 click 3
+    wait_for '[ -n "$(menu)" ]' 2 && break
+done
+[ -n "$(menu)" ] || fail "no menu opened on a right click on the icon"
+read -r mx my mw mh < <(as_owner xwininfo -id "$(menu)" | awk '/Absolute upper-left X/ {x=$NF}
+    /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}')
+[ "$mx" -ge 0 ] && [ "$my" -ge 0 ] && [ $((mx + mw)) -le 1280 ] && [ $((my + mh)) -le 800 ] ||
+    fail "the menu at $mx,$my (${mw}x$mh) does not fit on the screen"
+as_owner xdotool key Escape
+
 # Always On Top off: the strip stays where it is.
 kill "$pid"
 wait "$pid" 2>/dev/null
