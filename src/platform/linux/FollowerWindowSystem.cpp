@@ -30,9 +30,8 @@ QDBusMessage scripting(const char* method, const QVariantList& args)
 } // namespace
 
 FollowerWindowSystem::FollowerWindowSystem(Host host)
-    : m_host(host),
-      m_scriptName(QStringLiteral("quavix-follow-") +
-                   QString::number(QCoreApplication::applicationPid()))
+    : m_host(host), m_scriptName(QStringLiteral("quavix-follow-") +
+                                 QString::number(QCoreApplication::applicationPid()))
 {
 }
 
