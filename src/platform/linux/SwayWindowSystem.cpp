@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <poll.h>
+#include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -115,14 +116,13 @@ QByteArray SwayWindowSystem::tree()
                 return {};
             }
         }
-        char header[HeaderSize];
-        std::memcpy(header, Magic, MagicSize);
-        const std::uint32_t length = 0, type = GetTree;
-        std::memcpy(header + MagicSize, &length, 4);
-        std::memcpy(header + MagicSize + 4, &type, 4);
+        // "i3-ipc", the payload's length (none) and the message type, in native order.
+        const std::uint32_t fields[2] = {0, GetTree};
+        std::string header(Magic, MagicSize);
+        header.append(reinterpret_cast<const char*>(fields), sizeof fields);
         char reply[HeaderSize];
         std::uint32_t size = 0;
-        if (writeAll(m_fd, header, sizeof header) && readAll(m_fd, reply, sizeof reply) &&
+        if (writeAll(m_fd, header.data(), header.size()) && readAll(m_fd, reply, sizeof reply) &&
             std::memcmp(reply, Magic, MagicSize) == 0) {
             std::memcpy(&size, reply + MagicSize, 4);
             QByteArray body(static_cast<qsizetype>(size), Qt::Uninitialized);
