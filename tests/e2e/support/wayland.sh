@@ -21,7 +21,23 @@ enter_namespace() {
         exec unshare -m -n env QUAVIX_IN_NAMESPACE=1 bash "$0" "$@"
     fi
     mount --make-rprivate /
+    # The tests and the build may live under /tmp themselves (a CI checkout): their top
+    # folders come back into the private /tmp.
+    local keep=() path top
+    for path in "$here_wl" "$@"; do
+        path=$(realpath -m "$path")
+        [[ $path == /tmp/?* ]] || continue
+        top=${path#/tmp/}
+        keep+=("${top%%/*}")
+    done
+    mkdir -p /mnt
+    mount --bind /tmp /mnt
     mount -t tmpfs -o mode=1777 none /tmp
+    for top in "${keep[@]}"; do
+        [ -d "/tmp/$top" ] && continue
+        mkdir -p "/tmp/$top"
+        mount --bind "/mnt/$top" "/tmp/$top"
+    done
     mkdir -p /tmp/.X11-unix /tmp/.ICE-unix
     chmod 1777 /tmp/.X11-unix /tmp/.ICE-unix
     ip link set lo up
