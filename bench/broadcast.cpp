@@ -56,7 +56,7 @@ quavix::BroadcastSettings settingsFor(int port, bool localOutput)
     return s;
 }
 
-void wait(int ms)
+void waitMs(int ms)
 {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
@@ -95,9 +95,9 @@ int childPlay(int argc, char** argv)
         std::fprintf(stderr, "open failed: %s\n", player.errorDescription().c_str());
         return 1;
     }
-    wait(1000); // connected and steady
+    waitMs(1000); // connected and steady
     const double cpu0 = cpuSeconds();
-    wait(PlaySeconds * 1000);
+    waitMs(PlaySeconds * 1000);
     std::printf("CPU %.4f\n", cpuSeconds() - cpu0);
     return 0;
 }
@@ -108,7 +108,7 @@ int childItems(int argc, char** argv)
     quavix::GstMediaPlayer player;
     player.setBroadcast(settingsFor(std::atoi(argv[2]), true), {});
     player.warmUp();
-    wait(1500); // the listener tunes in meanwhile
+    waitMs(1500); // the listener tunes in meanwhile
     for (int i = 3; i < argc; ++i) {
         player.setFileName(argv[i]);
         // As the play engine waits for a song: it looks every 100 ms.
@@ -117,7 +117,7 @@ int childItems(int argc, char** argv)
             QCoreApplication::processEvents();
         }
     }
-    wait(1000);
+    waitMs(1000);
     return 0;
 }
 

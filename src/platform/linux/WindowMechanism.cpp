@@ -32,12 +32,20 @@ bool mentions(const std::string& desktops, const char* name)
     return false;
 }
 
-// One connection for the probes of one start, closed when the probe is done with it.
-QDBusConnection probeBus()
-{
-    static const QString name = QStringLiteral("quavix-session-probe");
-    return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
-}
+// A connection of its own for each question, closed with it: the program's own use of the
+// bus starts later and must not inherit it.
+class ProbeBus {
+public:
+    ProbeBus() : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, name())) {}
+    ~ProbeBus() { QDBusConnection::disconnectFromBus(name()); }
+    ProbeBus(const ProbeBus&) = delete;
+    ProbeBus& operator=(const ProbeBus&) = delete;
+    QDBusConnection& operator*() { return m_bus; }
+
+private:
+    static QString name() { return QStringLiteral("quavix-session-probe"); }
+    QDBusConnection m_bus;
+};
 
 } // namespace
 
@@ -105,7 +113,8 @@ SessionProbe liveSessionProbe()
         return ok;
     };
     probe.onSessionBus = [](const char* name) {
-        QDBusConnection bus = probeBus();
+        ProbeBus probeBus;
+        QDBusConnection& bus = *probeBus;
         if (!bus.isConnected() || !bus.interface())
             return false;
         const QDBusReply<bool> reply =
@@ -113,7 +122,8 @@ SessionProbe liveSessionProbe()
         return reply.isValid() && reply.value();
     };
     probe.gnomeExtensionEnabled = [] {
-        QDBusConnection bus = probeBus();
+        ProbeBus probeBus;
+        QDBusConnection& bus = *probeBus;
         QDBusMessage call = QDBusMessage::createMethodCall(
             QStringLiteral("org.gnome.Shell"), QStringLiteral("/org/gnome/Shell"),
             QStringLiteral("org.gnome.Shell.Extensions"), QStringLiteral("GetExtensionInfo"));
