@@ -19,14 +19,8 @@ wait_for "[ -S '$XDG_RUNTIME_DIR/wayland-w' ]" 10 || skip "weston cannot start h
 export WAYLAND_DISPLAY=wayland-w DISPLAY=:0
 unset XDG_CURRENT_DESKTOP SWAYSOCK QT_QPA_PLATFORM
 
-start_strip() {
-    "$gui" >"$E2E_DIR/gui-$1.log" 2>&1 &
-    pid=$!
-    own_pid $pid
-    wait_for strip_geometry 20 || fail "the strip did not map: $(cat "$E2E_DIR/gui-$1.log")"
-}
 
-start_strip one
+start_strip one strip_geometry
 wait_for "[ \$(xdotool search --onlyvisible --pid $pid 2>/dev/null | wc -l) -ge 2 ]" 10 ||
     fail "no box told why the strip stays"
 grep -q "does not tell which window is in front" "$E2E_DIR/gui-one.log" ||
@@ -43,7 +37,7 @@ wait_for "[ \$(xdotool search --onlyvisible --pid $pid 2>/dev/null | wc -l) -le 
 kill "$pid"
 wait "$pid" 2>/dev/null
 
-start_strip two
+start_strip two strip_geometry
 sleep 2
 [ "$(xdotool search --onlyvisible --pid $pid 2>/dev/null | wc -l)" -le 1 ] ||
     fail "the box came again on the second start"

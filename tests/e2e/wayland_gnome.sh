@@ -67,16 +67,10 @@ follows() { # title
     return 1
 }
 
-start_strip() {
-    "$gui" >"$E2E_DIR/gui-$1.log" 2>&1 &
-    pid=$!
-    own_pid $pid
-    wait_for "[ \"\$(strip | cut -d' ' -f3)\" -gt 0 ]" 20 ||
-        fail "the strip did not map: $(cat "$E2E_DIR/gui-$1.log")"
-}
 
-printf '[Options]\nStatusAreaVisible=True\nControlsVisible=True\n' >>"$XDG_CONFIG_HOME/quavix/options.ini"
-start_strip one
+strip_option StatusAreaVisible True
+strip_option ControlsVisible True
+start_strip one "[ \"\$(strip | cut -d' ' -f3)\" -gt 0 ]"
 # New windows take the focus.
 QT_QPA_PLATFORM=wayland "$testwin" NativeA 640 400 "#3060c0" >"$E2E_DIR/a.log" 2>&1 &
 own_pid $!
@@ -93,13 +87,8 @@ follows X11B || fail "the strip did not follow the moved window"
 
 kill "$pid"
 wait "$pid" 2>/dev/null
-options=$XDG_CONFIG_HOME/quavix/options.ini
-if grep -q '^AlwaysOnTop=' "$options"; then
-    sed -i 's/^AlwaysOnTop=.*/AlwaysOnTop=False/' "$options"
-else
-    printf '[Options]\nAlwaysOnTop=False\n' >>"$options"
-fi
-start_strip two
+strip_option AlwaysOnTop False
+start_strip two "[ \"\$(strip | cut -d' ' -f3)\" -gt 0 ]"
 sleep 1.5
 before=$(strip)
 QT_QPA_PLATFORM=wayland "$testwin" NativeC 300 200 "#c03060" >"$E2E_DIR/c.log" 2>&1 &

@@ -75,16 +75,10 @@ QT_QPA_PLATFORM=xcb "$testwin" X11B 500 300 "#30a030" >"$E2E_DIR/b.log" 2>&1 &
 own_pid $!
 sleep 1
 
-start_strip() {
-    "$gui" >"$E2E_DIR/gui-$1.log" 2>&1 &
-    pid=$!
-    own_pid $pid
-    wait_for "[ \"\$(readback | cut -d' ' -f7)\" -gt 0 ]" 20 ||
-        fail "the strip did not map: $(cat "$E2E_DIR/gui-$1.log")"
-}
 
-printf '[Options]\nStatusAreaVisible=True\nControlsVisible=True\n' >>"$XDG_CONFIG_HOME/quavix/options.ini"
-start_strip one
+strip_option StatusAreaVisible True
+strip_option ControlsVisible True
+start_strip one "[ \"\$(readback | cut -d' ' -f7)\" -gt 0 ]"
 follows NativeA || fail "the strip did not follow the native Wayland window: $(cat "$E2E_DIR/gui-one.log")"
 follows X11B || fail "the strip did not follow the X11 window"
 kwin_eval mv "$js_find var w = find(function (c) { return c.caption == \"X11B\"; });
@@ -93,13 +87,8 @@ follows X11B || fail "the strip did not follow the moved window"
 
 kill "$pid"
 wait "$pid" 2>/dev/null
-options=$XDG_CONFIG_HOME/quavix/options.ini
-if grep -q '^AlwaysOnTop=' "$options"; then
-    sed -i 's/^AlwaysOnTop=.*/AlwaysOnTop=False/' "$options"
-else
-    printf '[Options]\nAlwaysOnTop=False\n' >>"$options"
-fi
-start_strip two
+strip_option AlwaysOnTop False
+start_strip two "[ \"\$(readback | cut -d' ' -f7)\" -gt 0 ]"
 activate NativeA
 sleep 1.5
 before=$(readback | cut -d' ' -f5,6)

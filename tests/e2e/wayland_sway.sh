@@ -54,13 +54,6 @@ own_pid $!
 wait_for "[ -n \"\$(frame_of NativeA)\" ] && [ -n \"\$(frame_of X11B)\" ]" 15 ||
     fail "the test windows did not map: $(cat "$E2E_DIR"/a.log "$E2E_DIR"/b.log)"
 
-start_strip() {
-    unset QT_QPA_PLATFORM
-    as_owner "$gui" >"$E2E_DIR/gui-$1.log" 2>&1 &
-    pid=$!
-    own_pid $pid
-    wait_for strip_geometry 20 || fail "the strip did not map: $(cat "$E2E_DIR/gui-$1.log")"
-}
 
 # Waits until the strip sits at the rule's spot over the window titled $1.
 follows() {
@@ -79,8 +72,9 @@ follows() {
 }
 
 # The whole strip: status, buttons and icon.
-printf '[Options]\nStatusAreaVisible=True\nControlsVisible=True\n' >>"$XDG_CONFIG_HOME/quavix/options.ini"
-start_strip one
+strip_option StatusAreaVisible True
+strip_option ControlsVisible True
+start_strip one strip_geometry
 grep -q "does not tell" "$E2E_DIR/gui-one.log" && fail "sway was not recognised: $(cat "$E2E_DIR/gui-one.log")"
 sm '[title="^NativeA$"] focus' >/dev/null
 follows NativeA || fail "the strip did not follow the native Wayland window"
@@ -131,18 +125,13 @@ as_owner xdotool key Escape
 # Always On Top off: the strip stays where it is.
 kill "$pid"
 wait "$pid" 2>/dev/null
-options=$XDG_CONFIG_HOME/quavix/options.ini
-if grep -q '^AlwaysOnTop=' "$options"; then
-    sed -i 's/^AlwaysOnTop=.*/AlwaysOnTop=False/' "$options"
-else
-    printf '[Options]\nAlwaysOnTop=False\n' >>"$options"
-fi
-start_strip two
+strip_option AlwaysOnTop False
+start_strip two strip_geometry
 sm '[title="^NativeA$"] focus' >/dev/null
 sleep 2
 read -r before < <(strip_geometry)
 sm '[title="^X11B$"] focus' >/dev/null
 sleep 2
 after=$(strip_geometry)
-[ "$after" = "$before" ] || fail "with Always On Top off the strip still moved: $before -> $after; $(cat "$options")"
+[ "$after" = "$before" ] || fail "with Always On Top off the strip still moved: $before -> $after"
 echo "PASS: on sway the strip follows native and X11 windows, stays on top, and stays put when asked"

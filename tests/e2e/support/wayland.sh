@@ -1,12 +1,16 @@
-# Shared by the Wayland tests: each runs in a private mount and network namespace (its own
-# /tmp, so a compositor's Xwayland display, lock files and sockets never meet the host's),
-# with its own runtime folder and session bus. Source it first thing:
+# Shared by the Wayland tests: each runs in a private mount, network and process namespace
+# (its own /tmp, so a compositor's Xwayland display, lock files and sockets never meet the
+# host's; and every process started inside ends with the test, whoever started it), with
+# its own runtime folder and session bus. Source it first thing:
 #
 #   enter_namespace "$@"   re-runs the script inside the namespace (root only; others skip)
 #   start_wayland_dirs     sets E2E_DIR, the XDG_* folders and a session bus
 #   strip_geometry         prints "X Y W H" of the strip on the Xwayland display
-#   check_spot X Y W       fails unless the strip is at the placement rule's spot over a
-#                          window whose outer right edge is X and top edge Y
+#   start_strip NAME CHECK starts $gui as the desktop's user (log gui-NAME.log), waits
+#                          until CHECK succeeds; sets pid
+#   strip_option KEY VALUE sets one of the strip's options for its next start
+#   expected_spot R T W    the placement rule's spot for a strip W wide over a window
+#                          whose outer right edge is R and top edge T
 here_wl=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here_wl/session.sh"
 
@@ -18,7 +22,7 @@ skip() {
 enter_namespace() {
     if [ -z "${QUAVIX_IN_NAMESPACE:-}" ]; then
         [ "$(id -u)" = 0 ] || skip "a private mount namespace needs root"
-        exec unshare -m -n env QUAVIX_IN_NAMESPACE=1 bash "$0" "$@"
+        exec unshare -m -n -p -f --mount-proc env QUAVIX_IN_NAMESPACE=1 bash "$0" "$@"
     fi
     mount --make-rprivate /
     # The tests and the build may live under /tmp themselves (a CI checkout): their top
@@ -88,4 +92,29 @@ strip_geometry() {
 # twips (5 px) below the outer top.
 expected_spot() { # right top width
     echo "$(($1 - 57 - $3)) $(($2 + 5))"
+}
+
+start_strip() {
+    local name=$1 check=$2
+    # Started directly, not through a function: $! must be the program itself.
+    if [ -n "${WL_USER:-}" ] && [ "$WL_USER" != root ]; then
+        setpriv --reuid="$WL_USER" --regid="$(id -g "$WL_USER")" --clear-groups "$gui" \
+            >"$E2E_DIR/gui-$name.log" 2>&1 &
+    else
+        "$gui" >"$E2E_DIR/gui-$name.log" 2>&1 &
+    fi
+    pid=$!
+    own_pid $pid
+    wait_for "$check" 20 || fail "the strip did not map: $(cat "$E2E_DIR/gui-$name.log")"
+}
+
+strip_option() {
+    local options=$XDG_CONFIG_HOME/quavix/options.ini
+    if grep -q "^$1=" "$options"; then
+        sed -i "s/^$1=.*/$1=$2/" "$options"
+    elif grep -q '^\[Options\]' "$options"; then
+        sed -i "0,/^\[Options\]/s//[Options]\n$1=$2/" "$options"
+    else
+        printf '[Options]\n%s=%s\n' "$1" "$2" >>"$options"
+    fi
 }
