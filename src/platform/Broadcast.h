@@ -39,7 +39,6 @@ struct BroadcastSettings {
 
     // The server's address for messages: never the password or a user name.
     std::string address() const;
-    bool operator==(const BroadcastSettings&) const = default;
 };
 
 std::optional<BroadcastSettings> readBroadcastSettings(Profile& profile,

@@ -12,7 +12,6 @@
 #include <mutex>
 #include <optional>
 #include <thread>
-#include <unistd.h>
 // GIO names a struct member "signals", which the toolkit defines as a keyword.
 #pragma push_macro("signals")
 #undef signals
@@ -438,16 +437,6 @@ void GstBroadcast::setTitle(const std::string& title)
     d->title = title;
     if (d->state == Impl::State::Connected)
         d->titles.send(title);
-}
-
-bool GstBroadcast::connected() const
-{
-    return d->state == Impl::State::Connected;
-}
-
-const BroadcastSettings& GstBroadcast::settings() const
-{
-    return d->settings;
 }
 
 } // namespace quavix

@@ -47,8 +47,6 @@ public:
     // settings ask for local output (taken; may be nullptr otherwise). Floating.
     GstElement* makeItemSink(GstElement* localSink);
     void setTitle(const std::string& title);
-    bool connected() const;
-    const BroadcastSettings& settings() const;
 
 private:
     struct Impl;
