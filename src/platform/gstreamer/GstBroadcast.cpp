@@ -286,10 +286,10 @@ bool GstBroadcast::Impl::build(std::string& problem)
     gst_pad_add_probe(
         pad, GST_PAD_PROBE_TYPE_BUFFER,
         [](GstPad*, GstPadProbeInfo*, gpointer self) {
-            auto* d = static_cast<Impl*>(self);
-            if (d->sent.fetch_add(1) == 1)
+            auto* output = static_cast<Impl*>(self);
+            if (output->sent.fetch_add(1) == 1)
                 QMetaObject::invokeMethod(
-                    &d->context, [d] { d->nowConnected(); }, Qt::QueuedConnection);
+                    &output->context, [output] { output->nowConnected(); }, Qt::QueuedConnection);
             return GST_PAD_PROBE_OK;
         },
         this, nullptr);
