@@ -21,6 +21,7 @@
 #include "platform/linux/WindowMechanism.h"
 #include "platform/linux/X11WindowSystem.h"
 #include "platform/linux/XdgBrowser.h"
+#include "platform/posix/BusProbe.h"
 #include "platform/posix/IniOptionsStore.h"
 #include "platform/posix/IniProfile.h"
 #include "platform/posix/SystemClock.h"
@@ -34,6 +35,7 @@
 #include "startup/Windows.h"
 
 #include <QApplication>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -148,6 +150,8 @@ quavix::MechanismChoice chooseMechanism()
                      "quavix: QUAVIX_WINDOW_SYSTEM=%s names no window system (x11, sway, kwin, "
                      "gnome, none); choosing by the session\n",
                      choice.badOverride.c_str());
+    if (!choice.note.empty())
+        std::fprintf(stderr, "quavix: %s\n", choice.note.c_str());
     const bool xwayland = std::getenv("DISPLAY") && *std::getenv("DISPLAY");
     if ((choice.mechanism == quavix::WindowMechanism::Sway ||
          choice.mechanism == quavix::WindowMechanism::None) &&
@@ -159,8 +163,10 @@ quavix::MechanismChoice chooseMechanism()
 std::unique_ptr<quavix::QtWindowSystem> makeWindowSystem(quavix::MechanismChoice& choice)
 {
     using quavix::WindowMechanism;
-    if (choice.mechanism == WindowMechanism::Sway && quavix::X11WindowSystem::usable())
-        return std::make_unique<quavix::SwayWindowSystem>(std::getenv("SWAYSOCK"));
+    const char* swaySocket = std::getenv("SWAYSOCK");
+    if (choice.mechanism == WindowMechanism::Sway && swaySocket &&
+        quavix::X11WindowSystem::usable())
+        return std::make_unique<quavix::SwayWindowSystem>(swaySocket);
     if (choice.mechanism == WindowMechanism::KWin || choice.mechanism == WindowMechanism::Gnome) {
         using Host = quavix::FollowerWindowSystem::Host;
         const bool kwin = choice.mechanism == WindowMechanism::KWin;
@@ -171,6 +177,8 @@ std::unique_ptr<quavix::QtWindowSystem> makeWindowSystem(quavix::MechanismChoice
             return follower;
         std::fprintf(stderr, "quavix: %s\n", problem.c_str());
         choice.mechanism = WindowMechanism::None;
+        choice.found = kwin ? "KWin did not take the script that reports the active window"
+                            : "GNOME Shell's Quavix extension does not answer";
         choice.advice = kwin ? "make sure KWin runs scripts (its Scripting interface on the "
                                "session bus)"
                              : "make sure Quavix can use the session bus";
@@ -187,19 +195,20 @@ void tellWhyTheStripStays(const quavix::MechanismChoice& choice, quavix::Options
     if (choice.mechanism != quavix::WindowMechanism::None || choice.advice.empty())
         return;
     std::fprintf(stderr,
-                 "quavix: this Wayland desktop does not tell which window is in front, so the "
-                 "strip stays at the top edge and follows only X11 windows; to make it follow, "
-                 "%s\n",
-                 choice.advice.c_str());
+                 "quavix: %s, so the strip stays at the top edge and follows only X11 windows; "
+                 "to make it follow, %s\n",
+                 choice.found.c_str(), choice.advice.c_str());
     if (options.get(quavix::ProgramTitle, "Options", "WaylandNoticeShown", "") == "Yes")
         return;
     options.save(quavix::ProgramTitle, "Options", "WaylandNoticeShown", "Yes");
-    quavix::afterFirstPaint([advice = choice.advice] {
+    std::string found = choice.found;
+    found[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(found[0])));
+    quavix::afterFirstPaint([found, advice = choice.advice] {
         quavix::services().dialogs->messageBox(
             quavix::ProgramTitle,
-            "This Wayland desktop does not tell other programs which window is in front, so "
-            "the Quavix strip cannot ride on it: it stays at the top edge of the screen and "
-            "follows only X11 windows.\r\n\r\nTo make it follow, " +
+            found +
+                ", so the Quavix strip cannot ride on the window in front: it stays at the top "
+                "edge of the screen and follows only X11 windows.\r\n\r\nTo make it follow, " +
                 advice + ".",
             quavix::MsgIcon::Information, quavix::MsgButtons::Ok);
     });
@@ -236,6 +245,9 @@ int main(int argc, char** argv)
             profile.read("File Locations", "FileList", "", "");
             options.get(quavix::ProgramTitle, "Options", "Volume", "");
         });
+    // Before anything asks a bus: the toolkit's own questions cannot be given up.
+    for (const std::string& line : quavix::bus::settleBeforeToolkit(std::chrono::seconds(1)))
+        std::fprintf(stderr, "%s\n", line.c_str());
     quavix::MechanismChoice mechanism = chooseMechanism();
     g_toolkitMessages = qInstallMessageHandler(displayMessages);
     QApplication app(argc, argv);
