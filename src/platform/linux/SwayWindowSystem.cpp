@@ -3,6 +3,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <poll.h>
@@ -18,7 +20,14 @@ namespace {
 constexpr char Magic[] = "i3-ipc";
 constexpr std::size_t MagicSize = 6, HeaderSize = MagicSize + 8;
 constexpr std::uint32_t GetTree = 4;
-constexpr int TimeoutMs = 200;
+// The strip asks once a second on its only thread: the whole exchange gets a fraction of
+// that, and a tree of thousands of windows is still far below the cap.
+constexpr auto Deadline = std::chrono::milliseconds(150);
+constexpr std::uint32_t MaxTree = 8u << 20;
+// After an answer that missed them, that many ticks pass unasked, doubling up to a minute.
+constexpr int MaxRest = 64;
+
+using Clock = std::chrono::steady_clock;
 
 const QJsonObject* findFocused(const QJsonObject& node, std::vector<QJsonObject>& keep)
 {
@@ -47,11 +56,14 @@ bool writeAll(int fd, const char* data, std::size_t size)
     return true;
 }
 
-bool readAll(int fd, char* data, std::size_t size)
+bool readAll(int fd, char* data, std::size_t size, Clock::time_point deadline)
 {
     while (size > 0) {
+        // Rounded up: a poll that times out has reached the deadline.
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, TimeoutMs) <= 0)
+        if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0)
             return false;
         const ssize_t n = ::read(fd, data, size);
         if (n <= 0)
@@ -101,6 +113,24 @@ SwayWindowSystem::~SwayWindowSystem()
 
 QByteArray SwayWindowSystem::tree()
 {
+    if (m_rest > 0) {
+        --m_rest;
+        return {};
+    }
+    QByteArray body = ask();
+    if (m_missed) {
+        m_pause = std::min(m_pause == 0 ? 1 : m_pause * 2, MaxRest);
+        m_rest = m_pause;
+    } else {
+        m_pause = 0;
+    }
+    return body;
+}
+
+QByteArray SwayWindowSystem::ask()
+{
+    const auto deadline = Clock::now() + Deadline;
+    m_missed = false;
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (m_fd < 0) {
             sockaddr_un a{};
@@ -122,16 +152,25 @@ QByteArray SwayWindowSystem::tree()
         header.append(reinterpret_cast<const char*>(fields), sizeof fields);
         char reply[HeaderSize];
         std::uint32_t size = 0;
-        if (writeAll(m_fd, header.data(), header.size()) && readAll(m_fd, reply, sizeof reply) &&
+        if (writeAll(m_fd, header.data(), header.size()) &&
+            readAll(m_fd, reply, sizeof reply, deadline) &&
             std::memcmp(reply, Magic, MagicSize) == 0) {
             std::memcpy(&size, reply + MagicSize, 4);
-            QByteArray body(static_cast<qsizetype>(size), Qt::Uninitialized);
-            if (size < (64u << 20) && readAll(m_fd, body.data(), size))
-                return body;
+            if (size > MaxTree) {
+                m_missed = true;
+            } else {
+                QByteArray body(static_cast<qsizetype>(size), Qt::Uninitialized);
+                if (readAll(m_fd, body.data(), size, deadline))
+                    return body;
+            }
         }
+        if (Clock::now() >= deadline)
+            m_missed = true;
         // A compositor that restarted, or an answer out of step: start afresh.
         ::close(m_fd);
         m_fd = -1;
+        if (m_missed)
+            break;
     }
     return {};
 }

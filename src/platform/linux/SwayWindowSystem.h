@@ -6,8 +6,10 @@
 // managed one and let focused floating windows cover it).
 //
 // Handles are sway's container ids. The outer rectangle includes the title bar (the tree's
-// deco_rect above rect). A tree that cannot be read (socket gone, no answer within 200 ms)
-// gives no window in front; the next question connects again.
+// deco_rect above rect). A tree that cannot be read (socket gone, no whole answer within
+// 150 ms, an answer over 8 MB) gives no window in front; the next question connects again.
+// A compositor that missed the deadline or the cap is left unasked for the next 1, 2, 4 ...
+// up to 64 questions, so a slow one costs the strip a moment now and then, not every tick.
 #include "platform/linux/QtWindowSystem.h"
 
 #include <QByteArray>
@@ -36,12 +38,16 @@ public:
     std::optional<PixelRect> windowRect(Handle window) override;
     bool bypassWindowManager() const override { return true; }
 
-    // The raw GET_TREE answer, empty when the compositor did not give one.
+    // The raw GET_TREE answer, empty when the compositor did not give one (or is resting).
     QByteArray tree();
 
 private:
+    QByteArray ask();
     std::string m_path;
     int m_fd = -1;
+    bool m_missed = false;            // the last question ran out of time or room
+    int m_pause = 0;                  // questions skipped after the last miss
+    int m_rest = 0;                   // questions still to skip
     std::optional<SwayWindow> m_last; // of the last foregroundWindow()
 };
 

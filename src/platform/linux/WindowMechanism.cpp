@@ -47,6 +47,21 @@ private:
     QDBusConnection m_bus;
 };
 
+// Whether something listens on a unix socket (a compositor that is gone leaves its file).
+bool socketAnswers(const std::string& path)
+{
+    sockaddr_un a{};
+    if (path.size() >= sizeof a.sun_path)
+        return false;
+    a.sun_family = AF_UNIX;
+    std::memcpy(a.sun_path, path.c_str(), path.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool ok = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return ok;
+}
+
 } // namespace
 
 MechanismChoice chooseWindowMechanism(const SessionProbe& probe)
@@ -56,22 +71,61 @@ MechanismChoice chooseWindowMechanism(const SessionProbe& probe)
     if (!forced.empty()) {
         for (auto m : {WindowMechanism::X11, WindowMechanism::Sway, WindowMechanism::KWin,
                        WindowMechanism::Gnome, WindowMechanism::None})
-            if (forced == mechanismName(m)) {
+            if (forced == mechanismName(m))
                 choice.mechanism = m;
-                return choice;
-            }
-        choice.badOverride = forced;
+        if (choice.mechanism == WindowMechanism::Sway && probe.env("SWAYSOCK").empty())
+            choice.note = "QUAVIX_WINDOW_SYSTEM=sway, but SWAYSOCK is not set (start Quavix "
+                          "from within sway); choosing by the session";
+        else if (forced == mechanismName(choice.mechanism))
+            return choice;
+        else
+            choice.badOverride = forced;
+        choice.mechanism = WindowMechanism::X11;
     }
-    if (probe.env("WAYLAND_DISPLAY").empty())
+    const std::string wayland = probe.env("WAYLAND_DISPLAY");
+    if (wayland.empty())
         return choice; // X11
-    const std::string desktops = probe.env("XDG_CURRENT_DESKTOP");
-    if (const std::string sock = probe.env("SWAYSOCK"); !sock.empty() && probe.swayAnswers(sock)) {
-        choice.mechanism = WindowMechanism::Sway;
+    // A terminal or a session manager can hand down the variable of a compositor that is
+    // gone; an X11 session that has one is still an X11 session.
+    const std::string runtime = probe.env("XDG_RUNTIME_DIR");
+    const std::string socket =
+        wayland.front() == '/' || runtime.empty() ? wayland : runtime + "/" + wayland;
+    if (probe.waylandAnswers && !probe.waylandAnswers(socket)) {
+        if (!probe.env("DISPLAY").empty()) {
+            choice.note = "WAYLAND_DISPLAY=" + wayland +
+                          " names no running compositor; following windows through X11 (" +
+                          probe.env("DISPLAY") + ")";
+            return choice;
+        }
+        choice.mechanism = WindowMechanism::None;
+        choice.found = "WAYLAND_DISPLAY=" + wayland + " names no running compositor";
+        choice.advice = "start Quavix from within your desktop session";
         return choice;
     }
+    const std::string desktops = probe.env("XDG_CURRENT_DESKTOP");
+    const std::string sock = probe.env("SWAYSOCK");
+    if (!sock.empty()) {
+        if (probe.swayAnswers(sock)) {
+            choice.mechanism = WindowMechanism::Sway;
+            return choice;
+        }
+        if (mentions(desktops, "sway") || desktops.empty()) {
+            choice.mechanism = WindowMechanism::None;
+            choice.found = "SWAYSOCK names " + sock + ", where no sway answers";
+            choice.advice = "start Quavix from within the running sway session, so that it "
+                            "gets that session's SWAYSOCK";
+            return choice;
+        }
+    }
     // The bus, not only the variable: a session that outlived its desktop keeps it.
-    if (mentions(desktops, "KDE") && probe.onSessionBus("org.kde.KWin")) {
-        choice.mechanism = WindowMechanism::KWin;
+    if (mentions(desktops, "KDE")) {
+        if (probe.onSessionBus("org.kde.KWin")) {
+            choice.mechanism = WindowMechanism::KWin;
+            return choice;
+        }
+        choice.mechanism = WindowMechanism::None;
+        choice.found = "this session says it is KDE Plasma, but KWin is not on the session bus";
+        choice.advice = "start Quavix from within the running Plasma session";
         return choice;
     }
     if (mentions(desktops, "GNOME") && probe.onSessionBus("org.gnome.Shell")) {
@@ -80,6 +134,8 @@ MechanismChoice chooseWindowMechanism(const SessionProbe& probe)
             return choice;
         }
         choice.mechanism = WindowMechanism::None;
+        choice.found = "GNOME Shell does not tell which window is in front without the "
+                       "Quavix extension";
         choice.advice = std::string("install and enable the Quavix GNOME Shell extension (") +
                         GnomeExtensionUuid +
                         ", in the Extensions application or with "
@@ -88,6 +144,9 @@ MechanismChoice chooseWindowMechanism(const SessionProbe& probe)
         return choice;
     }
     choice.mechanism = WindowMechanism::None;
+    choice.found = "this Wayland desktop (" +
+                   (desktops.empty() ? std::string("unnamed") : desktops) +
+                   ") does not tell which window is in front";
     choice.advice = "run Quavix on sway, KDE Plasma or GNOME (with the Quavix extension), "
                     "or in an X11 session";
     return choice;
@@ -100,18 +159,8 @@ SessionProbe liveSessionProbe()
         const char* v = std::getenv(name);
         return std::string(v ? v : "");
     };
-    probe.swayAnswers = [](const std::string& path) {
-        sockaddr_un a{};
-        if (path.size() >= sizeof a.sun_path)
-            return false;
-        a.sun_family = AF_UNIX;
-        std::memcpy(a.sun_path, path.c_str(), path.size() + 1);
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const bool ok = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-        if (fd >= 0)
-            ::close(fd);
-        return ok;
-    };
+    probe.swayAnswers = [](const std::string& path) { return socketAnswers(path); };
+    probe.waylandAnswers = probe.swayAnswers;
     probe.onSessionBus = [](const char* name) {
         ProbeBus probeBus;
         QDBusConnection& bus = *probeBus;

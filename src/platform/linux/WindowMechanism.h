@@ -22,14 +22,21 @@ enum class WindowMechanism { X11, Sway, KWin, Gnome, None };
 struct SessionProbe {
     std::function<std::string(const char* name)> env; // "" when unset
     std::function<bool(const std::string& socketPath)> swayAnswers;
+    // The compositor's socket: WAYLAND_DISPLAY as a path, or under XDG_RUNTIME_DIR.
+    std::function<bool(const std::string& socketPath)> waylandAnswers;
     std::function<bool(const char* busName)> onSessionBus;
     std::function<bool()> gnomeExtensionEnabled;
 };
 
 struct MechanismChoice {
     WindowMechanism mechanism = WindowMechanism::X11;
-    // For None on a Wayland desktop: what would make the strip follow, for the user.
+    // For None on a Wayland desktop: what was found and why the strip cannot follow there
+    // (a sentence without its full stop), and what would make it follow, for the user.
+    std::string found;
     std::string advice;
+    // Something of the session that was not as it said, worth a line on standard error
+    // whatever was chosen (a stale WAYLAND_DISPLAY, a forced mechanism that cannot run).
+    std::string note;
     // A QUAVIX_WINDOW_SYSTEM value that names no mechanism (then chosen as without it).
     std::string badOverride;
 };
