@@ -197,6 +197,15 @@ std::chrono::seconds broadcastRetryPause(int failures)
 
 std::string icecastTitleRequest(const BroadcastSettings& s, std::string_view title)
 {
+    // The server takes a request of a few kB at most: a title cut at 1 kB (3 kB escaped)
+    // still leaves room for the rest, cut before a character, not inside one.
+    constexpr std::size_t MaxTitle = 1024;
+    if (title.size() > MaxTitle) {
+        std::size_t end = MaxTitle;
+        while (end > 0 && (static_cast<unsigned char>(title[end]) & 0xC0) == 0x80)
+            --end;
+        title = title.substr(0, end);
+    }
     return "GET /admin/metadata?mount=" + percentEncoded(s.mount) +
            "&mode=updinfo&charset=UTF-8&song=" + percentEncoded(title) +
            " HTTP/1.0\r\nHost: " + s.host + ":" + std::to_string(s.port) +

@@ -4,6 +4,7 @@
 #include "platform/posix/IniProfile.h"
 #include "support/Rig.h"
 
+#include <QUrl>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -173,4 +174,26 @@ TEST(BroadcastTitles, TheTitleRequestEscapesTheTitleAndAuthenticates)
     // Line breaks in a title cannot add header lines.
     EXPECT_EQ(quavix::icecastTitleRequest(s, "a\r\nX-Evil: 1").find("\r\nX-Evil"),
               std::string::npos);
+}
+
+// The server reads a request into a buffer of a few kB and refuses a longer one: a long
+// title goes out cut, at a character's boundary, rather than not at all.
+TEST(BroadcastTitles, ALongTitleIsCutToWhatTheServerTakes)
+{
+    BroadcastSettings s;
+    s.host = "radio.example";
+    s.mount = "/live.mp3";
+    std::string title;
+    for (int i = 0; i < 3000; ++i)
+        title += "\xc3\xa9"; // é: two bytes, six escaped
+    const std::string request = quavix::icecastTitleRequest(s, title);
+    EXPECT_LT(request.size(), 4000u);
+    const std::string head = "&song=";
+    const std::size_t from = request.find(head) + head.size();
+    const std::string song = request.substr(from, request.find(' ', from) - from);
+    ASSERT_FALSE(song.empty());
+    EXPECT_EQ(song.size() % 6, 0u) << "cut inside a character";
+    EXPECT_EQ(
+        title.rfind(QUrl::fromPercentEncoding(QByteArray::fromStdString(song)).toStdString(), 0),
+        0u);
 }
