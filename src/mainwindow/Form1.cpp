@@ -239,12 +239,8 @@ void Form1::connectControls()
         // The slider's value is seconds; the reader also hears the times as shown.
         Slider1->setAccessibleDescription(m_statusDisplay->timeText());
     });
-    connect(Image1, &IconImage::filesDropped, this, [this](const QStringList& files) {
-        std::vector<std::string> names;
-        for (const QString& f : files)
-            names.push_back(f.toStdString());
-        Image1_OLEDragDrop(names);
-    });
+    connect(Image1, &IconImage::filesDropped, this,
+            [this](const std::vector<std::string>& files) { Image1_OLEDragDrop(files); });
 
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(timerPlay, &QTimer::timeout, this, &Form1::timerPlay_Timer);

@@ -1,5 +1,7 @@
 #include "IconImage.h"
 
+#include "platform/MediaAddress.h"
+
 #include <QAccessibleWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -11,15 +13,13 @@
 namespace quavix {
 
 namespace {
-QStringList localFiles(const QMimeData* data)
+// The list's own bytes: the toolkit's URLs turn a name that is not UTF-8 into one with
+// replacement characters, a file that does not exist.
+std::vector<std::string> localFiles(const QMimeData* data)
 {
-    QStringList files;
     if (!data || !data->hasUrls())
-        return files;
-    for (const QUrl& url : data->urls())
-        if (url.isLocalFile())
-            files << url.toLocalFile();
-    return files;
+        return {};
+    return localFilesFromUriList(data->data(QStringLiteral("text/uri-list")).toStdString());
 }
 } // namespace
 
@@ -118,14 +118,14 @@ void IconImage::mousePressEvent(QMouseEvent* event)
 
 void IconImage::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!localFiles(event->mimeData()).isEmpty())
+    if (!localFiles(event->mimeData()).empty())
         event->acceptProposedAction();
 }
 
 void IconImage::dropEvent(QDropEvent* event)
 {
-    QStringList files = localFiles(event->mimeData());
-    if (files.isEmpty())
+    std::vector<std::string> files = localFiles(event->mimeData());
+    if (files.empty())
         return;
     event->acceptProposedAction();
     emit filesDropped(files);

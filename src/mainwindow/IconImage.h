@@ -5,7 +5,8 @@
 // Space or Return with focus, or a screen reader's press, asks for the menu.
 #include <QIcon>
 #include <QLabel>
-#include <QStringList>
+#include <string>
+#include <vector>
 
 namespace quavix {
 
@@ -22,7 +23,7 @@ public:
 
 signals:
     void mouseDown(Qt::MouseButton button, QPoint globalPos);
-    void filesDropped(const QStringList& paths);
+    void filesDropped(const std::vector<std::string>& paths);
     void menuRequested();
 
 protected:

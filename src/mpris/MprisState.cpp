@@ -5,8 +5,6 @@
 #include "platform/MediaPlayer.h"
 #include "platform/MediaVolume.h"
 
-#include <QString>
-#include <QUrl>
 #include <cmath>
 #include <filesystem>
 
@@ -35,9 +33,7 @@ std::string fileUrl(const std::string& fileName)
     std::filesystem::path path = std::filesystem::absolute(fileName, ec);
     if (ec)
         path = fileName;
-    return QUrl::fromLocalFile(QString::fromStdString(path.lexically_normal().string()))
-        .toString(QUrl::FullyEncoded)
-        .toStdString();
+    return fileUriOf(path.lexically_normal().string());
 }
 
 bool isGoingOn(int playState)

@@ -57,4 +57,38 @@ std::optional<std::string> localFileOfUri(std::string_view uri)
     return path;
 }
 
+std::string fileUriOf(std::string_view absolutePath)
+{
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string uri = "file://";
+    uri.reserve(uri.size() + absolutePath.size() * 3);
+    for (const char c : absolutePath) {
+        const auto b = static_cast<unsigned char>(c);
+        if (std::isalnum(b) && b < 0x80)
+            uri += c;
+        else if (std::string_view("-._~/!$&'()*+,;=:@").find(c) != std::string_view::npos)
+            uri += c;
+        else {
+            uri += '%';
+            uri += hex[b >> 4];
+            uri += hex[b & 15];
+        }
+    }
+    return uri;
+}
+
+std::vector<std::string> localFilesFromUriList(std::string_view uriList)
+{
+    std::vector<std::string> files;
+    while (!uriList.empty()) {
+        std::string_view line = text::trim(text::nextLine(uriList));
+        if (line.empty() || line.front() == '#')
+            continue;
+        if (auto path = localFileOfUri(line);
+            path && !path->empty() && path->find_first_of("\r\n") == std::string::npos)
+            files.push_back(std::move(*path));
+    }
+    return files;
+}
+
 } // namespace quavix

@@ -6,19 +6,6 @@
 
 namespace quavix {
 
-std::vector<std::string> localFilesFromUriList(std::string_view uriList)
-{
-    std::vector<std::string> files;
-    while (!uriList.empty()) {
-        std::string_view line = text::trim(text::nextLine(uriList));
-        if (line.empty() || line.front() == '#')
-            continue;
-        if (auto path = localFileOfUri(line); path && !path->empty() && fitsOnOneLine(*path))
-            files.push_back(std::move(*path));
-    }
-    return files;
-}
-
 std::string entriesAsLines(const std::vector<std::string>& entries)
 {
     std::string text;

@@ -1,15 +1,13 @@
 #pragma once
-// Entries coming in from drops and the clipboard, and going out to the clipboard.
+// Entries coming in from the clipboard and going out to it; drops come in as
+// localFilesFromUriList (platform/MediaAddress.h).
+#include "platform/MediaAddress.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace quavix {
-
-// The local files of a text/uri-list (RFC 2483), in list order, as the bytes the file
-// system knows them by (percent escapes decoded, any encoding kept). Comment lines,
-// addresses of other schemes or hosts, and names holding a line break are left out.
-std::vector<std::string> localFilesFromUriList(std::string_view uriList);
 
 // Clipboard text: one entry per line, each line ended with "\n".
 std::string entriesAsLines(const std::vector<std::string>& entries);

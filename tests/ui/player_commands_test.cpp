@@ -231,3 +231,20 @@ TEST(MprisOpen, AFileUriReachesTheOpenCommandAsItsBytes)
     service.openUri(QStringLiteral("file:///music/Caf%E9%FF.mp3"));
     EXPECT_EQ(opened, Strings{"/music/Caf\xe9\xff.mp3"});
 }
+
+TEST_F(PlayerCommands, ADroppedNameThatIsNotUtf8PlaysByItsOwnBytes)
+{
+    globals().gPlayListSequential = false;
+    h.writeList({h.song("old.mp3")});
+    const std::string latin1 = h.song("Caf\xe9.mp3"); // as an older system names its files
+    // What a file manager puts on the clipboard: the name's bytes, percent-escaped.
+    std::string uri = "file://";
+    for (unsigned char c : latin1)
+        uri += c < 0x80 && c != '%' ? std::string(1, static_cast<char>(c))
+                                    : QStringLiteral("%%1").arg(c, 2, 16, QChar('0')).toStdString();
+    QMimeData data;
+    data.setData(QStringLiteral("text/uri-list"), QByteArray::fromStdString(uri + "\r\n"));
+    drop(&data);
+    waitForPlayerIdle(1);
+    EXPECT_EQ(h.media.opened, Strings{latin1});
+}

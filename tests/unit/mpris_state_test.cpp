@@ -2,6 +2,7 @@
 // status and the command a play or pause request runs per play state, the volume scale,
 // and which properties a new reading of the player changes.
 #include "mpris/MprisState.h"
+#include "platform/MediaAddress.h"
 #include "platform/MediaPlayer.h"
 #include "platform/MediaVolume.h"
 
@@ -153,4 +154,14 @@ TEST(MprisPlayerState, AnnouncesWhatChangedAndNewItems)
     s.update(live);
     EXPECT_FALSE(s.properties().canSeek);
     EXPECT_TRUE(s.properties().canGoNext);
+}
+
+// A name that is not UTF-8 goes out as its own bytes, escaped: the URL names the file
+// that plays, and comes back to the same bytes.
+TEST(MprisMetadata, TheUrlOfANameThatIsNotUtf8KeepsItsBytes)
+{
+    const std::string name = "/m/Caf\xe9 \xff.mp3";
+    const TrackMetadata m = quavix::metadataFor(name, 1, 1);
+    EXPECT_EQ(m.url, "file:///m/Caf%E9%20%FF.mp3");
+    EXPECT_EQ(quavix::localFileOfUri(m.url), name);
 }
