@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -25,39 +26,69 @@ namespace {
 constexpr int Rate = 44100;
 constexpr const char* Caps = "audio/x-raw,format=S16LE,layout=interleaved,rate=44100,channels=2";
 constexpr std::size_t FrameBytes = 4;
+// Buffers (20 ms each) that pass to the sender before the server is asked whether it took
+// the source: a refusal has ended the sending long before.
+constexpr int SentBeforeCheck = 10;
 
 // The sound on its way from the items to the broadcast: raw frames in the format of Caps.
-// Items put, the broadcast's clock takes; what is not there when it is due goes out as
-// silence. Bounded: what the broadcast does not take while it is down is dropped, oldest
-// first, so that it resumes close to what plays.
+// Items put as they play, in real time; the broadcast's clock takes as it sends. The
+// broadcast runs Delay behind the items, so that the two clocks' moments of handing over
+// never leave it short in the middle of a song: after running dry (between items, before
+// the first) it sends silence until Delay of sound is queued, or until the items stopped
+// putting. Nothing the items put is dropped, unless the broadcast falls far behind (it was
+// down, or the clocks drift): then it skips ahead to Delay behind again.
 class SoundQueue {
 public:
     void put(const guint8* data, std::size_t size)
     {
         std::lock_guard lock(m_mutex);
         m_bytes.insert(m_bytes.end(), data, data + size);
-        const std::size_t limit = bytesOf(2 * GstBroadcast::Latency);
-        if (m_bytes.size() > limit)
-            m_bytes.erase(m_bytes.begin(),
-                          m_bytes.begin() + static_cast<std::ptrdiff_t>(m_bytes.size() - limit));
+        m_lastPut = g_get_monotonic_time();
     }
     // Fills `size` bytes: queued sound first, then silence.
     void take(guint8* out, std::size_t size)
     {
         std::lock_guard lock(m_mutex);
+        const gint64 now = g_get_monotonic_time();
+        if (m_filling) {
+            // An item shorter than Latency is sent once nothing more came for as long.
+            const bool stillComing =
+                now - m_lastPut < static_cast<gint64>(GstBroadcast::Latency / GST_USECOND);
+            if (m_bytes.empty() ||
+                (m_bytes.size() < bytesOf(GstBroadcast::Latency) && stillComing)) {
+                std::fill(out, out + size, 0);
+                return;
+            }
+            m_filling = false;
+        }
+        if (m_bytes.size() > bytesOf(MaxBehind))
+            m_bytes.erase(m_bytes.begin(), m_bytes.end() - static_cast<std::ptrdiff_t>(
+                                                               bytesOf(GstBroadcast::Latency)));
         const std::size_t n = std::min(size, m_bytes.size() / FrameBytes * FrameBytes);
         std::copy_n(m_bytes.begin(), n, out);
         m_bytes.erase(m_bytes.begin(), m_bytes.begin() + static_cast<std::ptrdiff_t>(n));
         std::fill(out + n, out + size, 0);
+        if (n < size)
+            m_filling = true;
+    }
+    // What the items left while the broadcast was down is no news to anybody.
+    void clear()
+    {
+        std::lock_guard lock(m_mutex);
+        m_bytes.clear();
+        m_filling = true;
     }
 
 private:
+    static constexpr GstClockTime MaxBehind = 5 * GST_SECOND;
     static std::size_t bytesOf(GstClockTime time)
     {
         return gst_util_uint64_scale(time, Rate, GST_SECOND) * FrameBytes;
     }
     std::mutex m_mutex;
     std::deque<guint8> m_bytes;
+    bool m_filling = true;
+    gint64 m_lastPut = 0; // microseconds, monotonic
 };
 
 void say(const std::string& line)
@@ -83,31 +114,40 @@ GstElement* capsFilter()
     return f;
 }
 
-// Makes the sinks in `element` (itself, or those of a bin) render Latency ahead of time.
-void playEarly(GstElement* element)
+// What the server said to a listener's request of our mount, in our words: empty when it
+// serves the mount (and so took our source), else why not.
+std::string verdictOf(const std::string& answer)
 {
-    if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "ts-offset"))
-        g_object_set(element, "ts-offset", -static_cast<gint64>(GstBroadcast::Latency), nullptr);
-    if (!GST_IS_BIN(element) ||
-        g_object_class_find_property(G_OBJECT_GET_CLASS(element), "ts-offset"))
-        return;
-    GstIterator* it = gst_bin_iterate_recurse(GST_BIN(element));
-    GValue item = G_VALUE_INIT;
-    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
-        auto* child = GST_ELEMENT(g_value_get_object(&item));
-        if (g_object_class_find_property(G_OBJECT_GET_CLASS(child), "ts-offset"))
-            g_object_set(child, "ts-offset", -static_cast<gint64>(GstBroadcast::Latency), nullptr);
-        g_value_reset(&item);
-    }
-    g_value_unset(&item);
-    gst_iterator_free(it);
+    if (answer.empty())
+        return "no answer from the server";
+    if (answer.rfind("HTTP/", 0) != 0 && answer.rfind("ICY", 0) != 0)
+        return "not an Icecast server";
+    const std::size_t space = answer.find(' ');
+    const std::string code = space == std::string::npos ? "" : answer.substr(space + 1, 3);
+    if (code == "200")
+        return "";
+    if (code == "404")
+        return "the server does not put the source on the air";
+    return "not an Icecast server (it answered " + code + ")";
+}
+
+// A listener's request of the mount, given up once the answer's head arrived.
+std::string listenerRequest(const BroadcastSettings& s)
+{
+    return "GET " + s.mount + " HTTP/1.0\r\nHost: " + s.host + ":" + std::to_string(s.port) +
+           "\r\nUser-Agent: Quavix\r\n\r\n";
 }
 
 // Sends titles to the server, one request at a time, off the UI thread: a server that does
-// not answer must not hold the program. Only the newest title waits to be sent.
+// not answer must not hold the program. Only the newest title waits to be sent. A request
+// marked as a check reports the server's verdict to `onVerdict` (on the sender's thread).
 class TitleSender {
 public:
-    explicit TitleSender(const BroadcastSettings& settings) : m_settings(settings) {}
+    using Verdict = std::function<void(int attempt, const std::string& problem)>;
+    TitleSender(const BroadcastSettings& settings, Verdict onVerdict)
+        : m_settings(settings), m_onVerdict(std::move(onVerdict))
+    {
+    }
     ~TitleSender()
     {
         {
@@ -118,11 +158,12 @@ public:
         if (m_thread.joinable())
             m_thread.join();
     }
-    void send(const std::string& title)
+    // attempt > 0 asks for the verdict of that connection attempt.
+    void send(const std::string& title, int attempt = 0)
     {
         {
             std::lock_guard lock(m_mutex);
-            m_pending = title;
+            m_pending = Request{title, attempt};
         }
         if (!m_thread.joinable())
             m_thread = std::thread([this] { run(); });
@@ -130,25 +171,34 @@ public:
     }
 
 private:
+    struct Request {
+        std::string title;
+        int attempt = 0;
+    };
     void run()
     {
         for (;;) {
-            std::string title;
+            Request r;
             {
                 std::unique_lock lock(m_mutex);
                 m_wake.wait(lock, [this] { return m_stop || m_pending; });
                 if (m_stop)
                     return;
-                title = *m_pending;
+                r = *m_pending;
                 m_pending.reset();
             }
-            request(icecastTitleRequest(m_settings, title));
+            if (r.attempt > 0)
+                m_onVerdict(r.attempt, verdictOf(request(listenerRequest(m_settings))));
+            // An Ogg stream's title change makes the server cut the stream into a new
+            // chain, which some players cannot decode: Ogg listeners see the station's name.
+            if (m_settings.format == BroadcastSettings::Format::Mp3 && !r.title.empty())
+                request(icecastTitleRequest(m_settings, r.title));
         }
     }
-    // Best effort: a title that does not arrive is sent again at the next item or
-    // connection; nothing else depends on it.
-    void request(const std::string& text) const
+    // The head of the server's answer; empty when there was none.
+    std::string request(const std::string& text) const
     {
+        std::string answer;
         GSocketClient* client = g_socket_client_new();
         g_socket_client_set_timeout(client, 5);
         GSocketConnection* connection = g_socket_client_connect_to_host(
@@ -156,21 +206,26 @@ private:
             nullptr);
         if (connection) {
             GOutputStream* out = g_io_stream_get_output_stream(G_IO_STREAM(connection));
+            GInputStream* in = g_io_stream_get_input_stream(G_IO_STREAM(connection));
             if (g_output_stream_write_all(out, text.data(), text.size(), nullptr, nullptr,
                                           nullptr)) {
-                char answer[256];
-                g_input_stream_read(g_io_stream_get_input_stream(G_IO_STREAM(connection)), answer,
-                                    sizeof answer, nullptr, nullptr);
+                char chunk[512];
+                gssize n = 0;
+                while (answer.size() < 4096 && answer.find("\r\n\r\n") == std::string::npos &&
+                       (n = g_input_stream_read(in, chunk, sizeof chunk, nullptr, nullptr)) > 0)
+                    answer.append(chunk, static_cast<std::size_t>(n));
             }
             g_object_unref(connection);
         }
         g_object_unref(client);
+        return answer;
     }
 
     const BroadcastSettings m_settings;
+    const Verdict m_onVerdict;
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::optional<std::string> m_pending;
+    std::optional<Request> m_pending;
     bool m_stop = false;
     std::thread m_thread;
 };
@@ -178,7 +233,15 @@ private:
 } // namespace
 
 struct GstBroadcast::Impl {
-    explicit Impl(BroadcastSettings s) : settings(std::move(s)), titles(settings) {}
+    explicit Impl(BroadcastSettings s)
+        : settings(std::move(s)),
+          titles(settings, [this](int ofAttempt, const std::string& problem) {
+              QMetaObject::invokeMethod(
+                  &context, [this, ofAttempt, problem] { verdict(ofAttempt, problem); },
+                  Qt::QueuedConnection);
+          })
+    {
+    }
     ~Impl();
 
     const BroadcastSettings settings;
@@ -193,16 +256,19 @@ struct GstBroadcast::Impl {
 
     enum class State { Connecting, Connected, Waiting } state = State::Connecting;
     int failures = 0;
+    int attempt = 0; // of connecting, counted from 1
     std::string lastProblem;
     // Buffers that reached the sender since the last (re)start: the second one means the
-    // first went out, so the server took the source.
+    // first went out. Whether the server took the source is asked of the server then: the
+    // sender may have gone out before the server refused it.
     std::atomic<int> sent{0};
 
     bool build(std::string& problem);
     void restart();
     void pump();
     void failed(const std::string& reason);
-    void nowConnected();
+    void check();
+    void verdict(int ofAttempt, const std::string& problem);
 };
 
 GstBroadcast::Impl::~Impl()
@@ -249,6 +315,10 @@ bool GstBroadcast::Impl::build(std::string& problem)
                  settings.mount.c_str(), "username", settings.user.c_str(), "password",
                  settings.password.c_str(), "streamname", settings.name.c_str(), "description",
                  settings.description.c_str(), "genre", settings.genre.c_str(), nullptr);
+    // The live source already runs in real time, and the sender's library paces what it
+    // sends by the stream's own times; waiting for the clock as well made an Ogg stream
+    // fall further behind with every page.
+    g_object_set(shout, "sync", FALSE, nullptr);
 
     pipeline = gst_pipeline_new("broadcast");
     gst_object_ref_sink(pipeline);
@@ -276,6 +346,10 @@ bool GstBroadcast::Impl::build(std::string& problem)
             if (gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
                 static_cast<Impl*>(self)->queue.take(map.data, map.size);
                 gst_buffer_unmap(buffer, &map);
+                // The source marks its silence as a gap, which the Ogg encoder turns into
+                // no packets at all: a stream listeners cannot decode. Silence on the air
+                // is sound like any other.
+                GST_BUFFER_FLAG_UNSET(buffer, GST_BUFFER_FLAG_GAP);
             }
             return GST_PAD_PROBE_OK;
         },
@@ -287,9 +361,9 @@ bool GstBroadcast::Impl::build(std::string& problem)
         pad, GST_PAD_PROBE_TYPE_BUFFER,
         [](GstPad*, GstPadProbeInfo*, gpointer self) {
             auto* output = static_cast<Impl*>(self);
-            if (output->sent.fetch_add(1) == 1)
+            if (output->sent.fetch_add(1) == SentBeforeCheck)
                 QMetaObject::invokeMethod(
-                    &output->context, [output] { output->nowConnected(); }, Qt::QueuedConnection);
+                    &output->context, [output] { output->check(); }, Qt::QueuedConnection);
             return GST_PAD_PROBE_OK;
         },
         this, nullptr);
@@ -321,6 +395,8 @@ void GstBroadcast::Impl::restart()
     gst_bus_set_flushing(bus, TRUE); // what the failed attempt left is no news
     gst_bus_set_flushing(bus, FALSE);
     sent = 0;
+    ++attempt;
+    queue.clear();
     state = State::Connecting;
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
 }
@@ -334,7 +410,10 @@ void GstBroadcast::Impl::pump()
             gst_message_parse_error(msg, &err, &debug);
             std::string reason = err && err->message ? err->message : "unknown error";
             // libshout's own words say why ("Login failed", "Socket error").
-            if (const char* why = debug ? std::strstr(debug, "err=") : nullptr)
+            if (debug && std::strstr(debug, "Login failed"))
+                reason = "the server refused the source: wrong user or password, or the "
+                         "mount is in use";
+            else if (const char* why = debug ? std::strstr(debug, "err=") : nullptr)
                 reason += std::string(" (") + (why + 4) + ")";
             g_clear_error(&err);
             g_free(debug);
@@ -362,16 +441,24 @@ void GstBroadcast::Impl::failed(const std::string& reason)
     retry.start(std::chrono::milliseconds(pause));
 }
 
-void GstBroadcast::Impl::nowConnected()
+void GstBroadcast::Impl::check()
 {
-    if (state != State::Connecting)
+    if (state == State::Connecting)
+        titles.send(title, attempt);
+}
+
+void GstBroadcast::Impl::verdict(int ofAttempt, const std::string& problem)
+{
+    if (ofAttempt != attempt || state != State::Connecting)
+        return; // an attempt that has ended already
+    if (!problem.empty()) {
+        failed(problem);
         return;
+    }
     state = State::Connected;
     failures = 0;
     lastProblem.clear();
     say("broadcast: connected to " + settings.address());
-    if (!title.empty())
-        titles.send(title);
 }
 
 GstBroadcast::GstBroadcast(BroadcastSettings settings)
@@ -395,12 +482,10 @@ GstElement* GstBroadcast::makeItemSink(GstElement* localSink)
 {
     GstElement* bin = gst_bin_new("broadcast-feed");
     GstElement* caps = capsFilter();
-    // Takes each buffer Latency before it is due: when an item ends, that much of it is
-    // still queued, and the next item opens while it goes out. The sound card plays as
-    // early, so that the item's end is not held back by it.
+    // Takes each buffer when it is due, as the sound card plays it: an item lasts as long
+    // on the air as it does here.
     GstElement* out = gst_element_factory_make("fakesink", nullptr);
     g_object_set(out, "sync", TRUE, "signal-handoffs", TRUE, nullptr);
-    playEarly(out);
     g_signal_connect(out, "handoff",
                      G_CALLBACK(+[](GstElement*, GstBuffer* buffer, GstPad*, gpointer queue) {
                          GstMapInfo map;
@@ -414,7 +499,6 @@ GstElement* GstBroadcast::makeItemSink(GstElement* localSink)
         GstElement* tee = gst_element_factory_make("tee", nullptr);
         GstElement* toServer = gst_element_factory_make("queue", nullptr);
         GstElement* toCard = gst_element_factory_make("queue", nullptr);
-        playEarly(localSink);
         gst_bin_add_many(GST_BIN(bin), caps, tee, toServer, out, toCard, localSink, nullptr);
         gst_element_link_many(caps, tee, toServer, out, nullptr);
         gst_element_link_many(tee, toCard, localSink, nullptr);

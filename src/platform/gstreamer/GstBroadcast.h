@@ -8,11 +8,11 @@
 //                                                                      | takes
 //   live silence (20 ms buffers) ! audioconvert ! encoder ! shout2send  (the broadcast)
 //
-// The broadcast runs on its own clock and takes from the queue what is there; between
-// items and while nothing plays it sends silence, so the server keeps the source and its
-// listeners. The item side writes `Latency` ahead of its clock, so when an item ends that
-// much of it is still queued and goes out while the next one opens: no gap when the next
-// item opens within Latency of the end.
+// Items and broadcast count time by the same (system) clock. The item side puts each buffer
+// when it is due, so an item takes as long as without broadcasting; the broadcast takes
+// `Latency` behind it, every sample of every item, and sends silence between items and
+// while nothing plays, so the server keeps the source and its listeners. When the next
+// item opens within Latency of the end of the last one, listeners hear no gap.
 //
 // States, told on standard error, one line per change ("broadcast: connected to ...",
 // "broadcast: lost ..., retrying in 8 s"): connecting, connected, waiting to retry. A

@@ -224,8 +224,15 @@ bool GstPlaybin::Impl::ensurePipeline()
 
     GstElement* sink = makeLocalSink();
     startBroadcast();
-    if (broadcast)
+    if (broadcast) {
         sink = broadcast->makeItemSink(sink);
+        // The items and the broadcast count time alike, so that the sound the items leave
+        // is taken as fast as it comes, song after song; a sound card keeps in step with it
+        // as it does with any clock not its own.
+        GstClock* clock = gst_system_clock_obtain();
+        gst_pipeline_use_clock(GST_PIPELINE(playbin), clock);
+        gst_object_unref(clock);
+    }
     if (sink)
         g_object_set(playbin, "audio-sink", sink, nullptr); // playbin takes the floating ref
 
