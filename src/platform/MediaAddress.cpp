@@ -64,11 +64,11 @@ std::string fileUriOf(std::string_view absolutePath)
     uri.reserve(uri.size() + absolutePath.size() * 3);
     for (const char c : absolutePath) {
         const auto b = static_cast<unsigned char>(c);
-        if (std::isalnum(b) && b < 0x80)
+        const bool plain = (std::isalnum(b) && b < 0x80) ||
+                           std::string_view("-._~/!$&'()*+,;=:@").find(c) != std::string_view::npos;
+        if (plain) {
             uri += c;
-        else if (std::string_view("-._~/!$&'()*+,;=:@").find(c) != std::string_view::npos)
-            uri += c;
-        else {
+        } else {
             uri += '%';
             uri += hex[b >> 4];
             uri += hex[b & 15];
