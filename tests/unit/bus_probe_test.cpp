@@ -89,6 +89,7 @@ TEST(BusProbe, ARunningBusAnswersAStoppedOneOrADeafSocketDoesNotInTime)
     bus::Answer stopped;
     EXPECT_LT(timed([&] { stopped = bus::probe(daemon.address, 300ms); }), 1000ms);
     EXPECT_FALSE(stopped.answers);
+    EXPECT_FALSE(stopped.absent);
     EXPECT_FALSE(stopped.why.empty());
     EXPECT_LT(timed([&] {
                   EXPECT_EQ(bus::accessibilityAddress(daemon.address, 300ms, why), std::nullopt);
@@ -109,6 +110,7 @@ TEST(BusProbe, AddressesThatNameNothingFailAtOnce)
         bus::Answer a;
         EXPECT_LT(timed([&] { a = bus::probe(address, 1000ms); }), 100ms) << address;
         EXPECT_FALSE(a.answers) << address;
+        EXPECT_TRUE(a.absent) << address; // nothing to wait for, nothing to say
     }
     // Transports asked by their own library are not second-guessed.
     EXPECT_TRUE(bus::probe("tcp:host=127.0.0.1,port=1", 100ms).answers);

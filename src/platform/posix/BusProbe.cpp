@@ -253,8 +253,9 @@ Reply parse(std::string_view m)
     return r;
 }
 
-// An authenticated connection that has said Hello; false with `why` otherwise.
-bool greet(Connection& c, const std::string& address, std::string& why)
+// An authenticated connection that has said Hello; false with `why` otherwise, and
+// `absent` when nothing took the connection.
+bool greet(Connection& c, const std::string& address, std::string& why, bool* absent = nullptr)
 {
     std::string path;
     bool abstract = false;
@@ -280,8 +281,11 @@ bool greet(Connection& c, const std::string& address, std::string& why)
             unescaped += path[i];
         }
     }
-    if (!c.open(unescaped, abstract, why))
+    if (!c.open(unescaped, abstract, why)) {
+        if (absent)
+            *absent = true;
         return false;
+    }
     std::string uid;
     for (char d : std::to_string(::getuid())) {
         static constexpr char hex[] = "0123456789abcdef";
@@ -334,12 +338,15 @@ Answer probe(const std::string& address, std::chrono::milliseconds deadline)
     const auto until = Clock::now() + deadline;
     Answer a;
     a.why = "no address";
+    a.absent = true;
     for (const UnixAddress& one : alternatives(address)) {
         if (!one.unix)
-            return {true, {}};
+            return {true, false, {}};
         Connection c(until);
-        if (greet(c, one.address, a.why))
-            return {true, {}};
+        bool absent = false;
+        if (greet(c, one.address, a.why, &absent))
+            return {true, false, {}};
+        a.absent = a.absent && absent;
     }
     return a;
 }
@@ -385,6 +392,8 @@ std::vector<std::string> settleBeforeToolkit(std::chrono::milliseconds deadline)
     if (!session || !*session)
         return lines;
     const Answer a = probe(session, deadline);
+    if (!a.answers && a.absent)
+        return lines; // no bus: every connection to it fails at once anyway
     if (!a.answers) {
         lines.push_back("quavix: the session bus (" + std::string(session) + ") does not answer (" +
                         a.why +
@@ -407,6 +416,8 @@ std::vector<std::string> settleBeforeToolkit(std::chrono::milliseconds deadline)
         reader = probe(*a11y, deadline);
         why = reader.why;
     }
+    if (a11y && !reader.answers && reader.absent)
+        return lines;
     if (!a11y || !reader.answers) {
         lines.push_back("quavix: the accessibility bus does not answer (" + why +
                         "); screen readers cannot reach Quavix this time");

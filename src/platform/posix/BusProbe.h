@@ -18,7 +18,9 @@ namespace quavix::bus {
 
 struct Answer {
     bool answers = false;
-    std::string why; // when it does not: what went wrong, for a message
+    // Nothing listens there at all: the connection fails at once, so nobody waits for it.
+    bool absent = false;
+    std::string why; // when it does not answer: what went wrong, for a message
 };
 
 // Connects to `address` (a D-Bus address list, "a;b" tried in order), authenticates and
