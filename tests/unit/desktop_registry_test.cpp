@@ -61,7 +61,8 @@ TEST(DesktopClassesRegistry, ExtensionKeysFollowMimeApps)
     EXPECT_EQ(reg.queryValue(".XYZ"), std::nullopt);
     EXPECT_FALSE(reg.setValue(".XYZ", "Quavix"));
 
-    ASSERT_TRUE(reg.setValue("Quavix", "Quavix")); // installs quavix.desktop
+    ASSERT_TRUE(reg.setValue("Quavix", "Quavix"));                      // installs quavix.desktop
+    ASSERT_TRUE(reg.setValue("Quavix\\shell\\open\\command", "sh %1")); // with a program
     ASSERT_TRUE(reg.setValue(".MP3", "Quavix"));
     EXPECT_EQ(reg.queryValue(".MP3"), "Quavix");
     EXPECT_EQ(readText(userFile), "# keep me\n"
