@@ -136,8 +136,9 @@ TEST(FileAssociations, AFailedWriteChangesNothingAndNamesTheFile)
 TEST(FileAssociations, SharedTypesChangeTogetherAndShowApplicationNames)
 {
     Sandbox box;
-    box.write("usr-share/applications/player.desktop", "[Desktop Entry]\nName=Sound Player\n");
-    box.write("usr-share/applications/kde/tool.desktop", "[Desktop Entry]\nName=Tool\n");
+    box.write("usr-share/applications/player.desktop",
+              "[Desktop Entry]\nName=Sound Player\nExec=sh %f\n");
+    box.write("usr-share/applications/kde/tool.desktop", "[Desktop Entry]\nName=Tool\nExec=sh\n");
     box.write("usr-share/applications/mimeapps.list",
               "[Default Applications]\naudio/basic=player.desktop;\n");
     DesktopClassesRegistry registry; // the class key is missing: Set puts it back
