@@ -6,6 +6,7 @@
 #   make install PREFIX=DIR   build and install under DIR (default /usr/local; DESTDIR too)
 #   make package              build and make the Debian package $(BUILD)/quavix_*.deb
 #   make fuzz   build the fuzz targets with clang and run each for FUZZ_SECONDS (60)
+#   make test-debian13        make test on Debian 13, in a root of its own (as root)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
@@ -18,7 +19,7 @@ ifeq ($(CI),true)
   CMAKE_FLAGS += -DWERROR=ON
 endif
 
-.PHONY: all deps build run test test-asan fuzz lint bench demo install package format clean
+.PHONY: all deps build run test test-debian13 test-asan fuzz lint bench demo install package format clean
 
 all: build
 
@@ -39,6 +40,11 @@ ifeq ($(CI),true)
 	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=20
 	@$(MAKE) --no-print-directory lint
 endif
+
+# The same on Debian 13 (trixie), in a root made of its packages and kept in ~/.cache, on a
+# clean copy of this tree; CI=true goes along.
+test-debian13:
+	@scripts/test-debian13
 
 # Only the programs of the suites run under the sanitizers are built there. No leak is
 # suppressed: any leak, in our code or a library's, fails the run.

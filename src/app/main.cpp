@@ -98,9 +98,12 @@ void displayMessages(QtMsgType type, const QMessageLogContext& context, const QS
         g_displayRefused = true;
         return; // said below, in our words
     }
-    // The plugin failed because the display did: that is the whole story.
+    // The plugin failed because the display did: that is the whole story. Qt 6.5 and later
+    // add a hint about the cursor library whenever the X11 plugin fails; the plugin got as
+    // far as the display, so the library is there.
     if (g_displayRefused &&
-        message.contains(QLatin1String("Could not load the Qt platform plugin")))
+        (message.contains(QLatin1String("Could not load the Qt platform plugin")) ||
+         message.contains(QLatin1String("xcb-cursor0 or libxcb-cursor0 is needed"))))
         return;
     const char* display = std::getenv("DISPLAY");
     const bool noDisplay = g_displayRefused || !display || !*display;

@@ -54,10 +54,11 @@ def find_app():
         time.sleep(0.2)
     sys.exit("the program is not on the accessibility bus")
 
+# Roles by their number: the names changed ("push button" in AT-SPI 2.46, "button" in 2.56).
 def walk(node, depth=0, out=None):
     out = [] if out is None else out
     try:
-        out.append((depth, node.getRoleName(), node.name, node))
+        out.append((depth, node.getRole(), node.name, node))
         for child in node:
             if child is not None:
                 walk(child, depth + 1, out)
@@ -69,19 +70,19 @@ app = find_app()
 nodes = walk(app)
 for depth, role, name, _ in nodes:
     print("  " * depth + f"{role}: {name!r}")
-names = [name for _, role, name, _ in nodes if role == "push button"]
+names = [name for _, role, name, _ in nodes if role == pyatspi.ROLE_PUSH_BUTTON]
 wanted = ["Previous", "Next", "Play", "Pause", "Back", "Step", "Stop", "Record", "Eject",
           "Quavix menu"]
 missing = [w for w in wanted if w not in names]
 if missing:
     sys.exit(f"buttons missing: {missing}")
-sliders = [n for _, role, name, n in nodes if role == "slider" and name == "Position"]
+sliders = [n for _, role, name, n in nodes if role == pyatspi.ROLE_SLIDER and name == "Position"]
 if not sliders:
     sys.exit("no slider named Position")
 sliders[0].queryValue().currentValue  # a value a reader can speak
 
 labels = [n for _, role, name, n in nodes
-          if role == "label" and name.split(",")[0] in ("Playing", "Paused", "Stopped", "Opening")]
+          if role == pyatspi.ROLE_LABEL and name.split(",")[0] in ("Playing", "Paused", "Stopped", "Opening")]
 if not labels:
     sys.exit("no status text")
 # The text the reader hears follows what plays: the song's name while it plays.

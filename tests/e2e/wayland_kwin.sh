@@ -43,15 +43,19 @@ kwin_eval() {
         "eval$n" >/dev/null
     grep -a "js: $tag$n " "$E2E_DIR/kwin.log" | tail -n 1 | sed "s/.*js: $tag$n //"
 }
-js_find='function find(test) { var l = workspace.clientList();
-  for (var i = 0; i < l.length; ++i) if (test(l[i])) return l[i]; return null; }'
+# Plasma 5 names windows "clients", Plasma 6 "windows".
+js_find='var six = workspace.windowList !== undefined;
+function find(test) { var l = six ? workspace.windowList() : workspace.clientList();
+  for (var i = 0; i < l.length; ++i) if (test(l[i])) return l[i]; return null; }
+function active() { return six ? workspace.activeWindow : workspace.activeClient; }'
 activate() {
     kwin_eval act "$js_find var w = find(function (c) { return c.caption == \"$1\"; });
-        if (w) workspace.activeClient = w; print(\"act$((n + 1)) \" + (w != null));" >/dev/null
+        if (w && six) workspace.activeWindow = w; else if (w) workspace.activeClient = w;
+        print(\"act$((n + 1)) \" + (w != null));" >/dev/null
 }
 # "frame x y w h strip x y w h keepAbove" of the active window and the strip, as KWin has them.
 readback() {
-    kwin_eval rb "$js_find var a = workspace.activeClient;
+    kwin_eval rb "$js_find var a = active();
         var s = find(function (c) { return String(c.caption) == \"Quavix\" && !c.dialog && !c.modal; });
         var f = a.frameGeometry, g = s ? s.frameGeometry : {x: -1, y: -1, width: 0, height: 0};
         print(\"rb$((n + 1)) \" + [f.x, f.y, f.width, f.height, g.x, g.y, g.width, g.height,

@@ -42,9 +42,11 @@ TEST(FileTypesXdg, SetAndResetAreWhatTheDesktopSees)
     services().classes = &classes;
     services().options = &options;
 
-    // An installed player owns MP3 files; the user's file holds other lines of its own.
-    rig.box.write("usr-share/applications/player.desktop",
-                  "[Desktop Entry]\nType=Application\nName=Other Player\nExec=true %f\n");
+    // An installed player owns MP3 files; the user's file holds other lines of its own. Its
+    // program is a real file: xdg-utils 1.2 takes a shell built-in such as "true" for a
+    // program that is not installed (1.1.3 finds /usr/bin/true).
+    const std::string player = "[Desktop Entry]\nType=Application\nName=Other Player\nExec=";
+    rig.box.write("usr-share/applications/player.desktop", player + "cat %f\n");
     const std::string before = "# my defaults\n"
                                "[Added Associations]\n"
                                "audio/mpeg=player.desktop;\n"
@@ -73,6 +75,16 @@ TEST(FileTypesXdg, SetAndResetAreWhatTheDesktopSees)
     EXPECT_EQ(readText(list), before);
     EXPECT_EQ(d->lblOriginal[0]->text(), "<none>");
     EXPECT_TRUE(rig.dialogs.boxes.empty());
+
+    // The player's program is gone: the desktop hands the type to the entry that lists it,
+    // ours, and the row says so.
+    rig.box.write("usr-share/applications/player.desktop", player + "no-such-player %f\n");
+    d->cmdCancel_Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    d = frmProperties::instance();
+    EXPECT_EQ(defaultFor(rig.box, "audio/mpeg"), "quavix.desktop");
+    EXPECT_EQ(d->lblCurrent[0]->text(), "Quavix");
+    rig.box.write("usr-share/applications/player.desktop", player + "cat %f\n");
 
     // A list that cannot be replaced: the box names it and nothing changes.
     std::filesystem::permissions(rig.box.path("config"), std::filesystem::perms::owner_read |

@@ -19,11 +19,20 @@ field() {
 }
 [ "$(field Package)" = quavix ] && [ "$(field Version)" = "$version" ] ||
     fail "package $(field Package) $(field Version)"
-# The linked libraries and what is only loaded at run time (the SVG pictures, the X11
-# plugin, the decoders).
+# The linked libraries, and what is only loaded at run time by the package that holds it on
+# this system (the SVG pictures, the X11 plugin and from Qt 6.5 its cursor library, playbin
+# and the MP3 decoder).
 depends=$(field Depends)
-for p in libqt6widgets6 libgstreamer1.0-0 libxcb1 libqt6svg6 qt6-qpa-plugins \
-    gstreamer1.0-plugins-base gstreamer1.0-plugins-good; do
+needed="libqt6widgets6 libgstreamer1.0-0 libxcb1 qt6-qpa-plugins"
+for f in /usr/lib/*/qt6/plugins/imageformats/libqsvg.so /usr/lib/*/qt6/plugins/platforms/libqxcb.so \
+    /usr/lib/*/gstreamer-1.0/libgstplayback.so /usr/lib/*/gstreamer-1.0/libgstmpg123.so; do
+    owner=$(dpkg-query -S "$f" 2>/dev/null | sed 's/[:,].*//')
+    [ -n "$owner" ] || fail "no package holds $f"
+    needed+=" $owner"
+done
+dpkg --compare-versions "$(dpkg-query -W -f='${Version}' libqt6gui6)" ge 6.5 &&
+    needed+=" libxcb-cursor0"
+for p in $needed; do
     [[ ", $depends," == *", $p"[\ ,]* ]] || fail "Depends lacks $p: $depends"
 done
 # Nothing outside /usr, nothing of the build tree.

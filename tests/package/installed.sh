@@ -65,6 +65,21 @@ check_files() {
         fail "the metainfo does not launch quavix.desktop"
     grep -q "<release version=\"$version\"" "$meta" || fail "the metainfo lacks release $version"
 
+    # The GNOME Shell extension in the form the shell of this system loads: from GNOME 45
+    # only ES modules, before it only scripts with the legacy imports.
+    local ext=$root/share/gnome-shell/extensions/follow@quavix.org shell
+    [ -s "$ext/extension.js" ] && [ -s "$ext/metadata.json" ] || fail "no GNOME Shell extension in $ext"
+    if have gnome-shell; then
+        shell=$(gnome-shell --version | sed -n 's/^GNOME Shell \([0-9]*\).*/\1/p')
+        grep -q "\"shell-version\": \[.*\"$shell\"" "$ext/metadata.json" ||
+            fail "the extension is not for GNOME Shell $shell: $(cat "$ext/metadata.json")"
+        if [ "$shell" -ge 45 ]; then
+            grep -q '^export default class' "$ext/extension.js"
+        else
+            grep -q '^function init()' "$ext/extension.js"
+        fi || fail "the extension is not in the form GNOME Shell $shell loads"
+    fi
+
     local man=$E2E_DIR/quavix.1 warnings
     gunzip -c "$root/share/man/man1/quavix.1.gz" >"$man" || fail "the man page is no gzip file"
     [ "$(gunzip -c "$root/share/man/man1/quavix-gui.1.gz")" = ".so man1/quavix.1" ] ||

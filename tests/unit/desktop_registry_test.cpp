@@ -45,7 +45,7 @@ TEST(DesktopClassesRegistry, ExtensionKeysFollowMimeApps)
 {
     Sandbox box;
     DesktopClassesRegistry reg;
-    box.write("usr-share/applications/vlc.desktop", "[Desktop Entry]\nName=VLC\n");
+    box.write("usr-share/applications/vlc.desktop", "[Desktop Entry]\nName=VLC\nExec=sh %f\n");
     box.write("usr-share/applications/mimeapps.list",
               "[Default Applications]\naudio/mpeg=missing.desktop;vlc.desktop;\n");
     const std::string user = "# keep me\n"
@@ -61,7 +61,8 @@ TEST(DesktopClassesRegistry, ExtensionKeysFollowMimeApps)
     EXPECT_EQ(reg.queryValue(".XYZ"), std::nullopt);
     EXPECT_FALSE(reg.setValue(".XYZ", "Quavix"));
 
-    ASSERT_TRUE(reg.setValue("Quavix", "Quavix")); // installs quavix.desktop
+    ASSERT_TRUE(reg.setValue("Quavix", "Quavix"));                      // installs quavix.desktop
+    ASSERT_TRUE(reg.setValue("Quavix\\shell\\open\\command", "sh %1")); // with a program
     ASSERT_TRUE(reg.setValue(".MP3", "Quavix"));
     EXPECT_EQ(reg.queryValue(".MP3"), "Quavix");
     EXPECT_EQ(readText(userFile), "# keep me\n"
@@ -90,7 +91,8 @@ TEST(DesktopClassesRegistry, DefaultsFromTheDesktopsCachesAsXdgMimeResolvesThem)
     Sandbox box;
     DesktopClassesRegistry reg;
     for (const char* app : {"vlc.desktop", "mpv.desktop", "audacious.desktop", "kde/juk.desktop"})
-        box.write(std::string("usr-share/applications/") + app, "[Desktop Entry]\nName=A\n");
+        box.write(std::string("usr-share/applications/") + app,
+                  "[Desktop Entry]\nName=A\nExec=sh %f\n");
     box.write("usr-share/applications/mimeinfo.cache",
               "[MIME Cache]\naudio/mpeg=gone.desktop;mpv.desktop;vlc.desktop;\n"
               "audio/x-wav=vlc.desktop;mpv.desktop;\naudio/basic=kde-juk.desktop;\n");
@@ -110,6 +112,35 @@ TEST(DesktopClassesRegistry, DefaultsFromTheDesktopsCachesAsXdgMimeResolvesThem)
     ASSERT_TRUE(reg.setValue(".MP3", "Quavix"));
     ASSERT_TRUE(reg.setValue(".MP3", "<none>"));
     EXPECT_EQ(reg.queryValue(".mp3"), "vlc.desktop");
+}
+
+// xdg-mime counts a default only while its program is there; without one it takes the
+// entry that lists the type, so a player whose program is gone leaves the type to Quavix.
+TEST(DesktopClassesRegistry, ADefaultWhoseProgramIsGoneOwnsNothing)
+{
+    Sandbox box;
+    DesktopClassesRegistry reg;
+    const std::string gone =
+        box.write("usr-share/applications/gone.desktop",
+                  "[Desktop Entry]\nName=G\nExec=\"" + box.path("bin/gone") + "\" %f\n");
+    box.write("usr-share/applications/low.desktop",
+              "[Desktop Entry]\nName=L\nExec=sh\nMimeType=audio/basic;audio/midi;\n");
+    box.write("usr-share/applications/kde/high.desktop",
+              "[Desktop Entry]\nName=H\nExec=sh\nMimeType=audio/midi;\nInitialPreference=3\n");
+    box.write("config/mimeapps.list", "[Default Applications]\naudio/mpeg=gone.desktop;\n"
+                                      "[Added Associations]\naudio/mpeg=gone.desktop;\n");
+    EXPECT_EQ(reg.queryValue(".mp3"), std::nullopt);
+    EXPECT_EQ(reg.queryValue(".au"), "low.desktop");
+    EXPECT_EQ(reg.queryValue(".mid"), "high.desktop"); // the higher preference
+
+    ASSERT_TRUE(reg.setValue("Quavix", "Quavix")); // its entry lists every type
+    EXPECT_EQ(reg.queryValue(".mp3"), "Quavix");
+    EXPECT_EQ(reg.queryValue(".au"), "Quavix"); // the user's folder comes first
+    std::filesystem::create_directories(box.path("bin"));
+    box.write("bin/gone", "#!/bin/sh\n");
+    std::filesystem::permissions(box.path("bin/gone"), std::filesystem::perms::owner_all);
+    EXPECT_EQ(reg.queryValue(".mp3"), "gone.desktop"); // back with its program
+    EXPECT_TRUE(quavix::desktop::entryProgramFound(gone));
 }
 
 // Other programs own these files: a FIFO in their place must not block the dialog, and one

@@ -136,11 +136,16 @@ TEST(FileAssociations, AFailedWriteChangesNothingAndNamesTheFile)
 TEST(FileAssociations, SharedTypesChangeTogetherAndShowApplicationNames)
 {
     Sandbox box;
-    box.write("usr-share/applications/player.desktop", "[Desktop Entry]\nName=Sound Player\n");
-    box.write("usr-share/applications/kde/tool.desktop", "[Desktop Entry]\nName=Tool\n");
+    box.write("usr-share/applications/player.desktop",
+              "[Desktop Entry]\nName=Sound Player\nExec=sh %f\n");
+    box.write("usr-share/applications/kde/tool.desktop", "[Desktop Entry]\nName=Tool\nExec=sh\n");
     box.write("usr-share/applications/mimeapps.list",
               "[Default Applications]\naudio/basic=player.desktop;\n");
-    DesktopClassesRegistry registry; // the class key is missing: Set puts it back
+    DesktopClassesRegistry registry;
+    // Our entry as the first start writes it, with a program the desktop finds (the launcher
+    // beside this test is not there).
+    ASSERT_TRUE(registry.setValue("Quavix", "Quavix"));
+    ASSERT_TRUE(registry.setValue("Quavix\\shell\\open\\command", "sh %1"));
     MemoryOptionsStore store;
     FileAssociations rows(registry, store);
     rows.load();

@@ -228,8 +228,9 @@ std::optional<std::string> DesktopClassesRegistry::queryValue(const std::string&
         auto lines = desktop::linesOf(desktopFilePath());
         return entryValue(lines, k == ClassKey ? "Name" : "X-Quavix-Command");
     }
+    // The owner the desktop's own tool names: a default whose program is gone owns nothing.
     for (const auto& type : mimeTypes(key))
-        if (auto id = desktop::defaultApplication(type))
+        if (auto id = desktop::defaultApplication(type, desktop::Installed::Program))
             return *id == DesktopId ? std::string("Quavix") : *id;
     return std::nullopt;
 }

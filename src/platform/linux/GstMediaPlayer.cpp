@@ -74,7 +74,10 @@ GstPlayer* GstMediaPlayer::player()
 {
     if (m_player || !m_loadError.empty())
         return m_player.get();
-    const Module& m = module(m_modulePath.empty() ? defaultModulePath() : m_modulePath);
+    // The path is a variable of its own: GCC 14 takes the result for a reference into the
+    // temporary path (it refers to the table of opened modules).
+    const std::string path = m_modulePath.empty() ? defaultModulePath() : m_modulePath;
+    const Module& m = module(path);
     if (!m.create) {
         m_loadError = "The media framework could not start: " + m.error;
         return nullptr;

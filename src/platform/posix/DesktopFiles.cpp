@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -136,7 +137,73 @@ std::string entryFile(const std::string& desktopId)
     return {};
 }
 
-std::optional<std::string> defaultApplication(const std::string& mimeType)
+bool entryProgramFound(const std::string& entryFile)
+{
+    // The first word of Exec, as xdg-mime takes it: quoted, or up to the first blank.
+    const std::string exec =
+        trimmed(value(linesOf(entryFile), "[Desktop Entry]", "Exec").value_or(""));
+    std::string program;
+    if (!exec.empty() && exec[0] == '"') {
+        for (std::size_t i = 1; i < exec.size() && exec[i] != '"'; ++i)
+            program += exec[i] == '\\' && i + 1 < exec.size() ? exec[++i] : exec[i];
+    } else {
+        program = exec.substr(0, exec.find_first_of(" \t"));
+    }
+    if (program.empty())
+        return false;
+    const auto runnable = [](const std::string& path) {
+        return isRegularFile(path) && ::access(path.c_str(), X_OK) == 0;
+    };
+    if (program.find('/') != std::string::npos)
+        return runnable(program);
+    const char* path = std::getenv("PATH");
+    std::string_view dirs = path ? path : "";
+    for (std::size_t start = 0; start <= dirs.size();) {
+        std::size_t end = std::min(dirs.find(':', start), dirs.size());
+        if (end > start && runnable(std::string(dirs.substr(start, end - start)) + "/" + program))
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+namespace {
+
+// xdg-mime's last resort: the entry in the applications folders (and their subfolders) that
+// lists the type, the highest InitialPreference first, the first found among equals.
+std::optional<std::string> entryListingType(const std::string& mimeType)
+{
+    std::optional<std::string> best;
+    long bestPreference = -1;
+    std::error_code ec;
+    for (const auto& folder : applicationFolders()) {
+        std::vector<std::string> files;
+        for (auto it = std::filesystem::recursive_directory_iterator(
+                 folder, std::filesystem::directory_options::skip_permission_denied, ec);
+             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+            if (it->path().extension() == ".desktop")
+                files.push_back(it->path().string());
+        std::sort(files.begin(), files.end());
+        for (const auto& file : files) {
+            const auto lines = linesOf(file);
+            const auto types = listItems(value(lines, "[Desktop Entry]", "MimeType").value_or(""));
+            if (std::find(types.begin(), types.end(), mimeType) == types.end())
+                continue;
+            const long preference = std::strtol(
+                value(lines, "[Desktop Entry]", "InitialPreference").value_or("0").c_str(), nullptr,
+                10);
+            if (preference > bestPreference) {
+                bestPreference = preference;
+                best = std::filesystem::path(file).filename().string();
+            }
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+std::optional<std::string> defaultApplication(const std::string& mimeType, Installed installed)
 {
     const std::vector<std::string> mimeApps = xdg::mimeAppsFiles();
     std::vector<std::vector<std::string>> mimeAppsLines;
@@ -148,9 +215,11 @@ std::optional<std::string> defaultApplication(const std::string& mimeType)
         [&](const std::vector<std::string>& lines, std::string_view group,
             const std::vector<std::string>& excluded) -> std::optional<std::string> {
         for (const auto& id : listItems(value(lines, group, mimeType).value_or("")))
-            if (std::find(excluded.begin(), excluded.end(), id) == excluded.end() &&
-                !entryFile(id).empty())
-                return id;
+            if (std::find(excluded.begin(), excluded.end(), id) == excluded.end()) {
+                const std::string file = entryFile(id);
+                if (!file.empty() && (installed == Installed::Entry || entryProgramFound(file)))
+                    return id;
+            }
         return std::nullopt;
     };
 
@@ -181,6 +250,8 @@ std::optional<std::string> defaultApplication(const std::string& mimeType)
     for (const auto& d : applicationFolders())
         if (auto id = firstInstalled(linesOf(d + "/mimeinfo.cache"), "[MIME Cache]", removed))
             return id;
+    if (installed == Installed::Program)
+        return entryListingType(mimeType);
     return std::nullopt;
 }
 

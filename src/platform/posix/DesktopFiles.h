@@ -39,10 +39,21 @@ std::vector<std::string> listItems(const std::string& value);
 // kde/foo.desktop); "" when none. An id that holds '/' names none.
 std::string entryFile(const std::string& desktopId);
 
+// What makes an application installed: its desktop entry file, or that and the program its
+// Exec line names (a path to an executable file, or a name found on $PATH), which is what
+// xdg-mime asks of a default.
+enum class Installed { Entry, Program };
+
+// True when the entry file names a program that can be found (see Installed::Program).
+bool entryProgramFound(const std::string& entryFile);
+
 // The application that opens a MIME type, as the desktop resolves it: the first installed
 // application of [Default Applications] in the mimeapps.list files (in their order), then of
 // the older defaults.list files, then of the associations ([Added Associations], then each
-// applications folder's mimeinfo.cache) less the [Removed Associations]. nullopt for none.
-std::optional<std::string> defaultApplication(const std::string& mimeType);
+// applications folder's mimeinfo.cache) less the [Removed Associations]. With
+// Installed::Program, as xdg-mime does, the entry that lists the type with the highest
+// InitialPreference (the user's folder first) is the last resort. nullopt for none.
+std::optional<std::string> defaultApplication(const std::string& mimeType,
+                                              Installed installed = Installed::Entry);
 
 } // namespace quavix::desktop
