@@ -2,15 +2,19 @@
 # The station as a service, with no display variable at all: `quavix --station PROFILE`
 # plays two songs of three and skips the badly named one (said on standard error, the file
 # left as it was), logs a row per song, broadcasts to a private Icecast server with one
-# listener across the songs, and ends with status 0 at the end of the list. A second run
-# gets SIGTERM in the middle of its first song: it ends within a second, that song's row
-# written, the server connection closed.
+# listener across the songs, and ends with status 0 at the end of the list. A second run is
+# paused, resumed and skipped to its next song with playerctl on a private session bus, and
+# gets SIGTERM in the middle of that song: it ends within a second, the song's row written,
+# the server connection closed.
+if [ -z "${QUAVIX_E2E_PRIVATE_BUS:-}" ]; then
+    QUAVIX_E2E_PRIVATE_BUS=1 exec dbus-run-session -- bash "$0" "$@"
+fi
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/support/session.sh"
 source "$here/support/icecast.sh"
 bin=${1:?usage: station_service.sh <folder of quavix-gui>}
 [ -x "$bin/quavix" ] && [ -x "$bin/quavix-gui" ] || fail "quavix is not built in $bin"
-for tool in icecast2 curl gst-launch-1.0; do
+for tool in icecast2 curl gst-launch-1.0 playerctl; do
     command -v $tool >/dev/null || fail "$tool is not installed (scripts/install-deps)"
 done
 
@@ -140,8 +144,22 @@ rm -f "$songs"/*.mp3 "$E2E_DIR"/logs/*
 make_song "Long - Disc - 2002 - Song - 0_20.mp3" 20 440
 make_song "Next - Disc - 2002 - Song - 0_20.mp3" 20 550
 start_station term
-wait_for "[ \$(cat '$E2E_DIR'/logs/OnAirActivity-*.log 2>/dev/null | wc -l) -ge 2 ]" 20 ||
-    fail "the first song did not start: $(cat "$err")"
+rows() {
+    echo $(($(cat "$E2E_DIR"/logs/OnAirActivity-*.log 2>/dev/null | wc -l) - 1))
+}
+player() {
+    playerctl -p quavix "$@" 2>/dev/null
+}
+wait_for "[ \$(rows) -ge 1 ] && [ \"\$(player status)\" = Playing ]" 20 ||
+    fail "the first song did not start, or the media controls do not see it: $(cat "$err")"
+player pause
+wait_for "[ \"\$(player status)\" = Paused ]" 5 || fail "playerctl pause: $(player status)"
+player play
+wait_for "[ \"\$(player status)\" = Playing ]" 5 || fail "playerctl play: $(player status)"
+player next
+wait_for "[ \$(rows) -ge 2 ]" 5 || fail "playerctl next did not start the next song"
+[ "$(player metadata title)" = "Song" ] && [ "$(player metadata artist)" = "Next" ] ||
+    fail "after next the media controls show: $(player metadata)"
 sleep 2 # well into the song
 sent=$(date +%s%N)
 kill -TERM $pid
@@ -152,8 +170,8 @@ status=$?
 [ "$status" = 0 ] || fail "SIGTERM: status $status: $(cat "$err")"
 [ "$took" -le 1000 ] || fail "the station took $took ms to end on SIGTERM"
 log=$(tr -d '\r' <"$E2E_DIR"/logs/OnAirActivity-*.log)
-[ "$(wc -l <<<"$log")" = 2 ] &&
-    [[ "$(sed -n 2p <<<"$log")" == *',"Long","Disc","2002","Song","20","'"$songs/Long"* ]] ||
+[ "$(wc -l <<<"$log")" = 3 ] &&
+    [[ "$(sed -n 3p <<<"$log")" == *',"Next","Disc","2002","Song","20","'"$songs/Next"* ]] ||
     fail "the log after SIGTERM: $log"
 wait_for "! source_on_air" 3 || fail "the server still has the source after SIGTERM"
 ! grep -q "$ICECAST_PASSWORD" "$E2E_DIR"/station-*.err || fail "the password reached standard error"
