@@ -101,7 +101,8 @@ check_unit() {
     [[ "$here" == *[\ \"\']* ]] && here="\"$here\""
     awk -v exec="ExecStart=$here --station %h/.config/quavix/station.ini" \
         '/^ExecStart=/ { print exec; next } { print }' "$unit" >"$checked"
-    systemd-analyze --user --man=no verify "$checked" >"$E2E_DIR/verify.log" 2>&1 ||
+    # Its Documentation= page is looked up with man, among the pages just installed.
+    MANPATH="$root/share/man" systemd-analyze --user verify "$checked" >"$E2E_DIR/verify.log" 2>&1 ||
         fail "systemd-analyze verify: $(cat "$E2E_DIR/verify.log")"
     [ ! -s "$E2E_DIR/verify.log" ] || fail "systemd-analyze verify said: $(cat "$E2E_DIR/verify.log")"
 }
