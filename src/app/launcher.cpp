@@ -1,7 +1,8 @@
 // quavix: what users and file managers start. With a file to play and an instance already
 // running, it hands the file over without loading the toolkit or the media framework
 // (that is what keeps a double click on a file quick); in every other case it becomes
-// quavix-gui, the whole program, with the same arguments.
+// quavix-gui, the whole program, with the same arguments. A station (--station) takes no
+// files and is handed none: it always becomes quavix-gui.
 #include "platform/posix/CommandText.h"
 #include "platform/posix/IniOptionsStore.h"
 #include "platform/posix/IniProfile.h"
@@ -43,6 +44,8 @@ int main(int argc, char** argv)
     const auto given = quavix::parseCommandOptions(quavix::PosixProcess::arguments(argc, argv));
     if (int status = quavix::answerCommandOptions(given, "quavix"); status >= 0)
         return status;
+    if (given.action == quavix::CommandOptions::Action::Station)
+        becomeGui(argv);
     quavix::PosixProcess process(given.arguments);
     const std::string commandLine = process.commandLine();
     const std::vector<std::string> entries = process.playListEntries();

@@ -1,7 +1,9 @@
 // quavix-gui: the whole program. The only place that builds the real services.
 #include "startup/Main.h"
 
+#include "engine/PlayListPlayer.h"
 #include "engine/SongFileName.h"
+#include "engine/Station.h"
 #include "engine/clsMainPerformLoop.h"
 #include "mainwindow/Form1.h"
 #include "mainwindow/MainWindowLoader.h"
@@ -24,6 +26,8 @@
 #include "platform/posix/BusProbe.h"
 #include "platform/posix/IniOptionsStore.h"
 #include "platform/posix/IniProfile.h"
+#include "platform/posix/InstanceClient.h"
+#include "platform/posix/LineDialogs.h"
 #include "platform/posix/SystemClock.h"
 #include "platform/posix/XdgPaths.h"
 #include "rename/frmResetSongFileName.h"
@@ -34,10 +38,12 @@
 #include "startup/Services.h"
 #include "startup/Windows.h"
 
+#include <QAction>
 #include <QApplication>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -123,12 +129,13 @@ void displayMessages(QtMsgType type, const QMessageLogContext& context, const QS
 
 // The default profile's "Broadcast" section, when there is one, sends what plays to a server
 // as well. What is wrong with it goes to standard error: the station may run unattended.
-void configureBroadcast(quavix::Profile& profile, quavix::GstMediaPlayer& media)
+void configureBroadcast(quavix::Profile& profile, quavix::GstMediaPlayer& media,
+                        const std::string& profilePath = quavix::xdg::defaultProfilePath())
 {
     std::vector<std::string> problems;
     const auto settings = quavix::readBroadcastSettings(profile, problems);
     if (settings)
-        if (auto warning = quavix::passwordExposure(*settings, quavix::xdg::defaultProfilePath()))
+        if (auto warning = quavix::passwordExposure(*settings, profilePath))
             problems.push_back(*warning);
     for (const std::string& line : problems)
         std::fprintf(stderr, "%s\n", line.c_str());
@@ -217,6 +224,109 @@ void tellWhyTheStripStays(const quavix::MechanismChoice& choice, quavix::Options
     });
 }
 
+// What playerctl and the desktop's media controls can do to a station: pause and resume,
+// skip to the next song, stop (the engine idles) and play on, end it.
+quavix::MprisCommands stationMprisCommands(QObject* owner)
+{
+    using quavix::MprisCommand;
+    auto action = [owner](void (*run)()) {
+        auto* a = new QAction(owner);
+        QObject::connect(a, &QAction::triggered, owner, run);
+        return a;
+    };
+    QAction* play = action(quavix::resumeStation);
+    QAction* pause = action(quavix::PlayListPlayer::pause);
+    QAction* stop = action(quavix::PlayListPlayer::stop);
+    QAction* next = action(quavix::PlayListPlayer::next);
+    quavix::MprisCommands commands;
+    commands.action = [=](MprisCommand command) -> QAction* {
+        switch (command) {
+        case MprisCommand::Play:
+            return play;
+        case MprisCommand::Pause:
+            return pause;
+        case MprisCommand::Stop:
+            return stop;
+        case MprisCommand::Next:
+            return next;
+        case MprisCommand::Previous:
+            return nullptr; // the engine never goes back
+        }
+        return nullptr;
+    };
+    commands.quit = quavix::stopStation;
+    return commands;
+}
+
+// quavix --station [PROFILE]: the engine as a service, with no display at all.
+int stationMain(const std::vector<std::string>& arguments, int argc, char** argv)
+{
+    std::error_code ec;
+    std::string profilePath =
+        arguments.empty() ? quavix::xdg::defaultProfilePath() : arguments.front();
+    // systemd starts services in another folder than the one a name was typed in.
+    if (auto full = std::filesystem::absolute(profilePath, ec); !ec)
+        profilePath = full.lexically_normal().string();
+
+    // A display that happens to be there (ssh -X) gets nothing of a service either.
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    quavix::InstanceServer server([] {});
+    if (!server.listen(quavix::instance::stationSocketName())) {
+        std::fprintf(stderr, "quavix: a station of this user runs already; stop it first "
+                             "(systemctl --user stop quavix-station)\n");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(quavix::ProgramTitle);
+
+    quavix::LineDialogs dialogs;
+    quavix::IniProfile profile(profilePath);
+    quavix::IniOptionsStore options;
+    auto media = std::make_unique<quavix::GstMediaPlayer>();
+    media->setNoticeHandler([&dialogs](const std::string& text) {
+        dialogs.messageBox(quavix::ProgramTitle, text, quavix::MsgIcon::Exclamation,
+                           quavix::MsgButtons::Ok);
+    });
+    media->setPlayStateHandler([](int oldState, int newState, bool currentItem) {
+        quavix::PlayListPlayer::playStateChanged(oldState, newState, currentItem);
+    });
+    configureBroadcast(profile, *media, profilePath);
+    quavix::DesktopClassesRegistry classes;
+    quavix::QtTray tray;
+    quavix::QtWindowSystem windows;
+    quavix::QtProcess process({profilePath}, &server);
+    quavix::SystemClock clock;
+    quavix::MtRandom random;
+    quavix::XdgBrowser browser;
+
+    quavix::Services& s = quavix::services();
+    s.media = media.get();
+    s.profile = &profile;
+    s.options = &options;
+    s.classes = &classes;
+    s.tray = &tray;
+    s.dialogs = &dialogs;
+    s.process = &process;
+    s.clock = &clock;
+    s.random = &random;
+    s.windows = &windows;
+    s.browser = &browser;
+    if (!s.complete()) {
+        std::fprintf(stderr, "quavix: a service is missing\n");
+        std::abort();
+    }
+    // The player goes first when the process ends: its broadcast output then closes the
+    // server connection as a source should, rather than leaving it to the kernel.
+    process.setBeforeEnd([&media] {
+        quavix::services().media = nullptr;
+        media.reset();
+    });
+    quavix::serveMpris(stationMprisCommands(&app));
+    quavix::TerminationSignals termination([](int) { quavix::stopStation(); });
+    quavix::runStation(profilePath);
+    return 0; // not reached: the station ends through endProgram
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -226,6 +336,8 @@ int main(int argc, char** argv)
     const auto given = quavix::parseCommandOptions(quavix::PosixProcess::arguments(argc, argv));
     if (int status = quavix::answerCommandOptions(given, "quavix"); status >= 0)
         return status;
+    if (given.action == quavix::CommandOptions::Action::Station)
+        return stationMain(given.arguments, argc, argv);
     const auto& arguments = given.arguments;
     // The launcher appended the file but the running instance did not answer.
     const char* unanswered = std::getenv("QUAVIX_HANDOFF_UNANSWERED");

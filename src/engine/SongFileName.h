@@ -18,6 +18,8 @@ struct SongNameParts {
     // yields the fields that lie before the first missing separator.
     int textFields = 0;
     bool ok = false;
+    // Why a failed name cannot be taken apart, in words for the user ("" when ok).
+    std::string problem;
 };
 
 // Pure: takes a bare file name apart. Never throws.
@@ -27,6 +29,11 @@ SongNameParts parseSongName(std::string_view name);
 // is found (so a failed name leaves the earlier fields changed) and the length on success.
 // Returns whether the whole name was taken apart.
 bool takeSongNameApart(std::string_view name);
+
+// The line a station writes to standard error for a song whose name it cannot take apart
+// (`path` as listed, `problem` from parseSongName): the file, what is wrong with its name,
+// and whether it is played anyway or skipped. The file itself is never renamed.
+std::string badSongNameLine(const std::string& path, const std::string& problem, bool played);
 
 // The part of a song list line after its last "/" (the whole line when it has none).
 std::string_view fileNamePart(std::string_view line);

@@ -7,6 +7,7 @@
 #include "startup/Services.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 
 namespace quavix {
@@ -74,7 +75,8 @@ void clsCreateFileList::fCreateFileList()
         for (const std::string& location : g.gMP3Locations) {
             const std::string folder = folderText(location);
             for (const std::string& name : fListSongFiles(folder)) {
-                fParseSongFileName(folder, name);
+                if (!fParseSongFileName(folder, name))
+                    continue;
                 list += folder;
                 list += name;
                 list += CrLf;
@@ -90,18 +92,29 @@ void clsCreateFileList::fCreateFileList()
                                            "The song list \"" + g.gPlayListFile +
                                                "\" cannot be written: " + error + ".",
                                            MsgIcon::Exclamation, MsgButtons::Ok);
+            // Played on, the station would end at once as if its list had run out: a
+            // service that cannot work must say so in its exit status.
+            if (g.gStation)
+                services().process->endProgram(1);
             return;
         }
         unloadResetSongFileName();
     } while (mRebuildList);
 }
 
-void clsCreateFileList::fParseSongFileName(const std::string& folder, const std::string& fileName)
+bool clsCreateFileList::fParseSongFileName(const std::string& folder, const std::string& fileName)
 {
     Globals& g = globals();
     g.gCurrentFileName = fileName;
     if (takeSongNameApart(fileName))
-        return;
+        return true;
+    if (g.gStation) {
+        const bool play = g.gBadNames == "Play";
+        std::fprintf(
+            stderr, "%s\n",
+            badSongNameLine(folder + fileName, parseSongName(fileName).problem, play).c_str());
+        return play;
+    }
     mRebuildList = true;
     g.gStopPlay = true;
     RenameDialogPort& dialog = loadResetSongFileName();
@@ -114,11 +127,12 @@ void clsCreateFileList::fParseSongFileName(const std::string& folder, const std:
         // Nobody is left to answer the window once the main window has closed.
         if (g.gExitProgram) {
             process.endProgram();
-            return;
+            return true;
         }
         process.sleep(100);
         process.processEvents();
     }
+    return true;
 }
 
 } // namespace quavix

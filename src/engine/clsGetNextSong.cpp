@@ -6,6 +6,7 @@
 #include "startup/Services.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <string>
 
@@ -43,13 +44,52 @@ int clsGetNextSong::fRandomLine(int songCount, int current, double draw)
 void clsGetNextSong::fPerformGetNextSong()
 {
     Globals& g = globals();
+    for (int tries = 1;; ++tries) {
+        if (fChooseSong())
+            return;
+        if (!g.gStation) {
+            g.gStopPlay = true;
+            // After the rename the list must name the file by its new name: rebuild it on
+            // the engine's next cycle.
+            g.gLogDate.clear();
+            RenameDialogPort& dialog = loadResetSongFileName();
+            dialog.setCurrentName(g.gCurrentFileName);
+            dialog.setSongPath(g.gCurrentFileName);
+            dialog.showModeless();
+            return;
+        }
+        // The list builder has said so of every bad name it listed: not again per song.
+        if (g.gBadNames == "Play") {
+            g.gCurrentGroup.clear();
+            g.gCurrentCDTitle.clear();
+            g.gCurrentReleaseYear.clear();
+            g.gCurrentTitle.clear();
+            g.gCurrentLength = 0;
+            return;
+        }
+        const std::string problem = parseSongName(fileNamePart(g.gCurrentFileName)).problem;
+        std::fprintf(stderr, "%s\n", badSongNameLine(g.gCurrentFileName, problem, false).c_str());
+        // List order runs into the end of the list, but a list of one line never does,
+        // and random order never: after as many tries as there are lines, give up.
+        if (tries > g.gSongCount) {
+            std::fprintf(stderr, "quavix: no song of the list \"%s\" can be played\n",
+                         g.gPlayListFile.c_str());
+            services().process->endProgram(1);
+            return;
+        }
+    }
+}
+
+bool clsGetNextSong::fChooseSong()
+{
+    Globals& g = globals();
     Services& s = services();
     if (g.gStartUpAction == "Preview") {
         ++g.gSongIndex;
     } else {
         if (g.gSongCount <= 0) {
             endOfPlayList();
-            return;
+            return true;
         }
         s.random->seedFromClock();
         g.gSongIndex = fRandomLine(g.gSongCount, g.gSongIndex, s.random->next());
@@ -67,22 +107,13 @@ void clsGetNextSong::fPerformGetNextSong()
     }
     if (linesRead < g.gSongIndex && linesRead != 1) {
         endOfPlayList();
-        return;
+        return true;
     }
     if (!chosen.empty() && chosen.back() == '\r')
         chosen.pop_back();
 
     g.gCurrentFileName = chosen;
-    if (takeSongNameApart(fileNamePart(chosen)))
-        return;
-    g.gStopPlay = true;
-    // After the rename the list must name the file by its new name: rebuild it on the
-    // engine's next cycle.
-    g.gLogDate.clear();
-    RenameDialogPort& dialog = loadResetSongFileName();
-    dialog.setCurrentName(g.gCurrentFileName);
-    dialog.setSongPath(g.gCurrentFileName);
-    dialog.showModeless();
+    return takeSongNameApart(fileNamePart(chosen));
 }
 
 } // namespace quavix

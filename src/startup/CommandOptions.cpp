@@ -11,6 +11,7 @@ namespace quavix {
 CommandOptions parseCommandOptions(const std::vector<std::string>& arguments)
 {
     CommandOptions result;
+    bool station = false;
     std::size_t i = 0;
     for (; i < arguments.size(); ++i) {
         const std::string& word = arguments[i];
@@ -19,6 +20,10 @@ CommandOptions parseCommandOptions(const std::vector<std::string>& arguments)
         if (word == "--") {
             ++i;
             break;
+        }
+        if (word == "--station") {
+            station = true;
+            continue;
         }
         if (word == "--help" || word == "-h") {
             result.action = CommandOptions::Action::Help;
@@ -34,12 +39,23 @@ CommandOptions parseCommandOptions(const std::vector<std::string>& arguments)
         return result;
     }
     result.arguments.assign(arguments.begin() + static_cast<long>(i), arguments.end());
+    if (station) {
+        result.action = CommandOptions::Action::Station;
+        // A second word is a profile name that the shell split at a blank, or a file the
+        // station would never play: either way not what was meant.
+        if (result.arguments.size() > 1) {
+            result.action = CommandOptions::Action::Error;
+            result.message = "--station takes one profile; quote a name that holds blanks";
+            result.arguments.clear();
+        }
+    }
     return result;
 }
 
 std::string helpText(const std::string& program)
 {
     return "Usage: " + program + " [--] [FILE... | ADDRESS... | PROFILE]\n" + "       " + program +
+           " --station [PROFILE]\n" + "       " + program +
            " --help | --version\n"
            "\n"
            "Quavix, a small audio player that rides in the title bar of the window in front.\n"
@@ -49,6 +65,13 @@ std::string helpText(const std::string& program)
            "                 name is taken from the folder the command runs in\n"
            "  ADDRESS        a stream address (http, https, mms, mmsh, rtsp)\n"
            "  PROFILE        a station profile, read before every song ([Play Status])\n"
+           "  --station      run the station as a service: no display, window or question;\n"
+           "                 every value comes from PROFILE (default: the profile below).\n"
+           "                 Each message goes to standard error as one line. The end of\n"
+           "                 the list ends it with status 0; SIGTERM or SIGINT end it at\n"
+           "                 once (status 0); a profile it cannot use ends it with status\n"
+           "                 78. A song whose name breaks the convention is skipped, or\n"
+           "                 played as it is with [StartUp] BadNames=Play; never renamed\n"
            "  -h, --help     show this help and exit\n"
            "  -V, --version  show the version and exit\n"
            "  --             end of the options: \"" +
@@ -68,6 +91,7 @@ int answerCommandOptions(const CommandOptions& options, const std::string& progr
 {
     switch (options.action) {
     case CommandOptions::Action::Run:
+    case CommandOptions::Action::Station:
         return -1;
     case CommandOptions::Action::Help:
         std::fputs(helpText(program).c_str(), stdout);

@@ -44,6 +44,11 @@ struct Globals {
     bool gPlayFirstEntry = false;
     bool gChangeIconAfterFile = false;
     bool gCommandLineFile = false;
+    // The station runs as a service (quavix --station): nobody is there to answer a
+    // window, so a song name the engine cannot take apart is reported on standard error and
+    // skipped, or played as it is when gBadNames is "Play" ([StartUp] BadNames).
+    bool gStation = false;
+    std::string gBadNames;
     // The file name the main window's file dialog holds from its last use (CommonDialog.h).
     std::string commonDialog1FileName;
 };

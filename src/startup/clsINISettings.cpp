@@ -8,6 +8,7 @@
 #include "platform/posix/CommandText.h"
 #include "platform/posix/XdgPaths.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -53,7 +54,32 @@ void clsINISettings::fGetINISettings()
         firstRunSetUp();
         return; // only reached when endProgram returns (it does not in the program)
     }
+    readEngineSettings();
+}
 
+std::string clsINISettings::fGetStationSettings()
+{
+    Globals& g = globals();
+    g.gPlayListFile = readProfile(FileLocations, "FileList", "");
+    if (isBlankText(g.gPlayListFile))
+        return "names no song list: set FileList in [File Locations] to the file the station "
+               "writes its song list to";
+    readEngineSettings();
+    if (g.gMP3Locations.empty())
+        return "names no song folder: set MP3Location001 in [File Locations] to a folder "
+               "ending with /";
+    g.gBadNames = readProfile("StartUp", "BadNames", "Skip");
+    if (g.gBadNames != "Skip" && g.gBadNames != "Play")
+        std::fprintf(stderr,
+                     "quavix: [StartUp] BadNames=%s is neither Skip nor Play; songs whose name "
+                     "breaks the convention are skipped\n",
+                     g.gBadNames.c_str());
+    return {};
+}
+
+void clsINISettings::readEngineSettings()
+{
+    Globals& g = globals();
     g.gMP3Locations.clear();
     clsIniItemCounter counter;
     for (;;) {

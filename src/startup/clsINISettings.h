@@ -15,8 +15,16 @@ public:
     // the play list). Does not return when the set-up runs: services().process->endProgram().
     void fGetINISettings();
 
+    // The station's start (quavix --station): the same values, from the default profile
+    // (which is the station's), and gBadNames from [StartUp] BadNames. No first run and no
+    // options store: a station never asks, and must not rewrite the play list that the
+    // desktop strip keeps there. Returns "" when the station can run, otherwise what is
+    // missing, for the user (FileList, or MP3Location001).
+    std::string fGetStationSettings();
+
 private:
     void firstRunSetUp();
+    void readEngineSettings();
 };
 
 // The default play list file: the profile's [File Locations] FileList, else the stored

@@ -138,6 +138,29 @@ TEST_F(HandOffTest, LauncherBecomesTheFullProgramOtherwise)
     EXPECT_EQ(activated, 0);
 }
 
+// A station service and the desktop strip of one user: neither takes the other for the
+// running instance, and the launcher hands a station nothing and starts it even while a
+// strip runs.
+TEST_F(HandOffTest, AStationAndTheStripAreInstancesOfTheirOwn)
+{
+    InstanceServer station([] {});
+    ASSERT_TRUE(station.listen(instance::stationSocketName()));
+    EXPECT_EQ(InstanceClient().ping(), InstanceClient::Answer::None);
+    EXPECT_EQ(runLauncher({"/a.mp3"}), 0);
+    EXPECT_EQ(guiStarted(), "|/a.mp3"); // no strip runs: the file starts one
+    EXPECT_EQ(readText(list), "first.mp3\r\n");
+
+    int activated = 0;
+    InstanceServer strip([&] { ++activated; });
+    ASSERT_TRUE(strip.listen());
+    InstanceServer secondStation([] {});
+    EXPECT_FALSE(secondStation.listen(instance::stationSocketName())); // one station a user
+    EXPECT_EQ(runLauncher({"--station", "/srv/station.ini"}), 0);
+    EXPECT_EQ(guiStarted(), "|--station /srv/station.ini");
+    EXPECT_EQ(readText(list), "first.mp3\r\n");
+    EXPECT_EQ(activated, 0);
+}
+
 TEST_F(HandOffTest, AnInstanceThatDoesNotAcknowledgeIsReported)
 {
     HalfDeafServer server(name);

@@ -94,6 +94,32 @@ check_files() {
         fail "the changelog does not begin with $version"
     grep -q '^License: MIT$' "$root/share/doc/quavix/copyright" || fail "the copyright names no MIT"
     grep -q '^Keywords=' "$entry" || fail "the entry has no keywords"
+    check_unit "$root" "$prefix"
+}
+
+# The station's user unit: where the user manager looks, starting the installed launcher,
+# and what systemd-analyze verify accepts.
+check_unit() {
+    local root=$1 prefix=$2 unit=$1/lib/systemd/user/quavix-station.service exec want
+    [ -s "$unit" ] || fail "no user unit $unit"
+    exec=$(sed -n 's/^ExecStart=//p' "$unit")
+    want="$prefix/bin/quavix"
+    [[ "$want" == *[\ \"\']* ]] && want="\"$want\""
+    [ "$exec" = "$want --station %h/.config/quavix/station.ini" ] ||
+        fail "ExecStart is '$exec' for the prefix $prefix"
+    grep -qx 'Restart=on-failure' "$unit" || fail "the unit does not restart on failure"
+    have systemd-analyze || return 0
+    # verify also checks that the program exists: an unpacked package has it in ROOT, not
+    # under the prefix it names, so the unit is verified with the launcher's place in ROOT.
+    local checked=$E2E_DIR/verify/quavix-station.service here=$root/bin/quavix
+    mkdir -p "$(dirname "$checked")"
+    [[ "$here" == *[\ \"\']* ]] && here="\"$here\""
+    awk -v exec="ExecStart=$here --station %h/.config/quavix/station.ini" \
+        '/^ExecStart=/ { print exec; next } { print }' "$unit" >"$checked"
+    # Its Documentation= page is looked up with man, among the pages just installed.
+    MANPATH="$root/share/man" systemd-analyze --user verify "$checked" >"$E2E_DIR/verify.log" 2>&1 ||
+        fail "systemd-analyze verify: $(cat "$E2E_DIR/verify.log")"
+    [ ! -s "$E2E_DIR/verify.log" ] || fail "systemd-analyze verify said: $(cat "$E2E_DIR/verify.log")"
 }
 
 # --version and --help need neither a display nor the stores: a fresh sandbox stays empty.

@@ -32,6 +32,13 @@ TEST(CommandOptions, OptionsBeforeTheCommandLineOnly)
         {{"--bogus", "song.mp3"}, Action::Error, {}},
         {{"-help"}, Action::Error, {}},
         {{"--help=x"}, Action::Error, {}},
+        {{"--station"}, Action::Station, {}},
+        {{"--station", "/srv/station.ini"}, Action::Station, {"/srv/station.ini"}},
+        {{"--station", "--", "--odd.ini"}, Action::Station, {"--odd.ini"}},
+        {{"--station", "--help"}, Action::Help, {}},
+        {{"--station", "My", "Station.ini"}, Action::Error, {}},
+        {{"--station", "--bogus"}, Action::Error, {}},
+        {{"song.mp3", "--station"}, Action::Run, {"song.mp3", "--station"}},
     };
     for (const auto& c : cases) {
         CommandOptions o = parseCommandOptions(c.given);

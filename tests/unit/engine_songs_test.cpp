@@ -49,8 +49,24 @@ TEST(SongName, TakesTheConventionApartKeepingBlanks)
           "A-B-C-D-600_0.mp3",   // 600 * 60 leaves the 16-bit range
           "A-B-C-D-546_8.mp3",   // so does 32760 + 8
           "A-B-C-D-1_40000.mp3", // a value outside the range
-          "A-B-C-D-99999999999999999999_1.mp3", "", "plain.mp3"})
-        EXPECT_FALSE(parseSongName(bad).ok) << bad;
+          "A-B-C-D-99999999999999999999_1.mp3", "", "plain.mp3"}) {
+        auto parsed = parseSongName(bad);
+        EXPECT_FALSE(parsed.ok) << bad;
+        EXPECT_FALSE(parsed.problem.empty()) << bad;
+    }
+    // What a station says about a name it will not rename: the first thing that is wrong.
+    const std::pair<std::string, std::string> problems[] = {
+        {"plain.mp3", "no \"-\" after the group"},
+        {"Artist - Album - 1999 - 4_05.mp3", "no \"-\" after the title"},
+        {"Artist-Album-1999-Re-Entry-3_10.mp3",
+         "the minutes \"Entry-3\" are not a number from -32768 to 32767"},
+        {"A-B-C-D-3_x.mp3", "the seconds \"x\" are not a number from -32768 to 32767"},
+        {"A-B-C-D-4.05.mp3", "no \"_\" between the minutes and the seconds"},
+        {"A-B-C-D-4_05", "no \".\" after the seconds"},
+        {"A-B-C-D-600_0.mp3", "the length is outside -32768 to 32767 seconds"}};
+    for (const auto& [name, problem] : problems)
+        EXPECT_EQ(parseSongName(name).problem, problem) << name;
+    EXPECT_EQ(parseSongName("A-B-C-D-1_2.mp3").problem, "");
 }
 
 TEST(SongList, ListsSongFilesOfEachFolderInNameOrderIgnoringCase)

@@ -6,6 +6,7 @@
 #include <QThread>
 #include <cstdio>
 #include <unistd.h>
+#include <utility>
 
 namespace quavix {
 
@@ -34,6 +35,8 @@ void QtProcess::sleep(int milliseconds)
 
 void QtProcess::endProgram(int status)
 {
+    if (auto hook = std::exchange(m_beforeEnd, nullptr))
+        hook();
     // Every store write is already on disk (each is an atomic replace); ending without
     // destructors keeps the media framework and the windows from running late handlers.
     std::fflush(nullptr);

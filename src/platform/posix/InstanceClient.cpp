@@ -57,6 +57,11 @@ std::string socketName()
     return name;
 }
 
+std::string stationSocketName()
+{
+    return fittingName(socketName() + "-station");
+}
+
 std::string encode(const Request& request)
 {
     if (request.kind == Request::Ping)

@@ -18,6 +18,9 @@ namespace instance {
 // own, "quavix-<uid>-<hash of that folder>", so that sandboxed runs (tests, the demo) never
 // find the user's Quavix or each other. $QUAVIX_INSTANCE_NAME replaces the name outright.
 std::string socketName();
+// The station's own name, socketName() + "-station": a station service and the desktop
+// strip of the same user never take each other for the running instance.
+std::string stationSocketName();
 inline constexpr std::string_view Ack = "ACK\n";
 
 struct Request {
