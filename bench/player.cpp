@@ -156,7 +156,11 @@ public:
         if (player && player->playing && quavix::globals().gPlayingPlayList)
             quavix::PlayListPlayer::stop();
     }
-    void sleep(int ms) override { QThread::msleep(static_cast<unsigned long>(ms)); }
+    void waitForEvents(int ms) override
+    {
+        QThread::msleep(static_cast<unsigned long>(std::max(ms, 0)));
+        processEvents();
+    }
     void endProgram(int status = 0) override { std::exit(status); }
 };
 

@@ -74,8 +74,7 @@ void waitForItem()
     auto* media = services().media;
     auto* process = services().process;
     while (isGoingOn(media->playState())) {
-        process->sleep(250);
-        process->processEvents();
+        process->waitForEvents(250);
         if (g.gStopPlay)
             break;
     }
@@ -92,10 +91,7 @@ void letArmedStartRun()
         auto* w = mainWindowIfLoaded();
         if (!w || !w->playListPlayerPending() || g.gExitProgram)
             return;
-        process->processEvents();
-        w = mainWindowIfLoaded();
-        if (w && w->playListPlayerPending())
-            process->sleep(5);
+        process->waitForEvents(round == 0 ? 0 : 5);
     }
 }
 

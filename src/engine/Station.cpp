@@ -48,8 +48,7 @@ void runStation(const std::string& profilePath)
         // The engine returns when a stop came in while it let events through: the same
         // stop as any other for a station, which idles until playback is started again.
         while (g.gStopPlay && !g.gExitProgram) {
-            process.sleep(100);
-            process.processEvents();
+            process.waitForEvents(100);
         }
         if (g.gExitProgram) {
             process.endProgram(0);

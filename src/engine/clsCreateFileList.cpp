@@ -129,8 +129,7 @@ bool clsCreateFileList::fParseSongFileName(const std::string& folder, const std:
             process.endProgram();
             return true;
         }
-        process.sleep(100);
-        process.processEvents();
+        process.waitForEvents(100);
     }
     return true;
 }

@@ -40,8 +40,7 @@ void clsMainPerformLoop::fPerformPlaySongs()
                 process.endProgram();
                 return;
             }
-            process.sleep(100);
-            process.processEvents();
+            process.waitForEvents(100);
             continue;
         }
 

@@ -47,8 +47,7 @@ void clsPlaySong::fPlaySong()
         int state = player.playState();
         if (state != MediaPlayer::Paused && state != MediaPlayer::Playing)
             return;
-        s.process->sleep(100);
-        s.process->processEvents();
+        s.process->waitForEvents(100);
     }
 }
 

@@ -147,11 +147,14 @@ void FakeProcess::processEvents()
         onEvents();
 }
 
-void FakeProcess::sleep(int milliseconds)
+void FakeProcess::waitForEvents(int milliseconds)
 {
-    sleptMs += milliseconds;
-    if (onSleep)
-        onSleep(milliseconds);
+    if (milliseconds > 0) {
+        sleptMs += milliseconds;
+        if (onSleep)
+            onSleep(milliseconds);
+    }
+    processEvents();
 }
 
 // --- Clock, random ---------------------------------------------------------------------

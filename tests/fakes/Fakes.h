@@ -126,7 +126,8 @@ public:
         return activateAnswer;
     }
     void processEvents() override;
-    void sleep(int milliseconds) override;
+    // Advances virtual time by ms (onSleep), then runs pending events (processEvents).
+    void waitForEvents(int milliseconds) override;
     // False: endProgram only records the end (for an end reached from inside a Qt event,
     // which an exception must not cross).
     bool endThrows = true;

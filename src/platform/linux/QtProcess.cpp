@@ -27,10 +27,11 @@ void QtProcess::processEvents()
     QCoreApplication::processEvents();
 }
 
-void QtProcess::sleep(int milliseconds)
+void QtProcess::waitForEvents(int milliseconds)
 {
     if (milliseconds > 0)
         QThread::msleep(static_cast<unsigned long>(milliseconds));
+    QCoreApplication::processEvents();
 }
 
 void QtProcess::endProgram(int status)

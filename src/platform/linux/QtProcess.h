@@ -18,7 +18,7 @@ public:
     QtProcess(std::vector<std::string> arguments, const InstanceServer* server);
     bool previousInstance() override;
     void processEvents() override;
-    void sleep(int milliseconds) override;
+    void waitForEvents(int milliseconds) override;
     [[noreturn]] void endProgram(int status = 0) override;
     void setBeforeEnd(std::function<void()> hook) { m_beforeEnd = std::move(hook); }
 

@@ -88,7 +88,7 @@ bool PosixProcess::activateWindow(const std::string& title)
     return m_client.activate(title);
 }
 
-void PosixProcess::sleep(int milliseconds)
+void PosixProcess::waitForEvents(int milliseconds)
 {
     if (milliseconds <= 0)
         return;

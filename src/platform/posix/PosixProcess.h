@@ -31,7 +31,8 @@ public:
     void setTitle(const std::string& title) override { m_title = title; }
     bool activateWindow(const std::string& title) override;
     void processEvents() override {}
-    void sleep(int milliseconds) override;
+    // No events exist here: the thread sleeps.
+    void waitForEvents(int milliseconds) override;
     // Flushes stdio and leaves with status 0 (no destructors run; stores are atomic).
     [[noreturn]] void endProgram(int status = 0) override;
 
