@@ -3,6 +3,9 @@
 #include "InstanceServer.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QThread>
 #include <cstdio>
 #include <unistd.h>
@@ -29,9 +32,24 @@ void QtProcess::processEvents()
 
 void QtProcess::waitForEvents(int milliseconds)
 {
-    if (milliseconds > 0)
-        QThread::msleep(static_cast<unsigned long>(milliseconds));
-    QCoreApplication::processEvents();
+    if (milliseconds <= 0) {
+        QCoreApplication::processEvents();
+        return;
+    }
+    // The time is spent in the event loop, so a screen reader, a panel's media widget or a
+    // click is answered when it comes, not when the wait is over.
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+    // A loop ends at once while the application is on its way out; the wait must still
+    // last its time, or the caller's loop would spin.
+    const qint64 left = milliseconds - clock.elapsed();
+    if (left > 0) {
+        QThread::msleep(static_cast<unsigned long>(left));
+        QCoreApplication::processEvents();
+    }
 }
 
 void QtProcess::endProgram(int status)
