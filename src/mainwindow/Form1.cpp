@@ -659,7 +659,15 @@ bool Form1::trayAvailable() const
 void Form1::popUpMenuAtIcon()
 {
     Timer1->stop();
-    popUpMenu()->popup(Image1->mapToGlobal(QPoint(0, Image1->height())));
+    QMenu* menu = popUpMenu();
+    menu->popup(Image1->mapToGlobal(QPoint(0, Image1->height())));
+    // Opened without the mouse (a key, a screen reader's action): the first command has the
+    // focus, so that the reader announces it and the arrow keys start from it.
+    for (QAction* action : menu->actions())
+        if (action->isEnabled() && action->isVisible() && !action->isSeparator()) {
+            menu->setActiveAction(action);
+            break;
+        }
 }
 
 void Form1::keyPressEvent(QKeyEvent* event)

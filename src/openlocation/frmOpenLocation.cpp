@@ -82,6 +82,9 @@ frmOpenLocation::frmOpenLocation(QWidget* parent) : QDialog(parent)
     connect(cmdCancel, &QPushButton::clicked, this, &frmOpenLocation::cmdCancel_Click);
     connect(lstLocationHistory, &QListWidget::itemClicked, this,
             &frmOpenLocation::lstLocationHistory_Click);
+    // The list's Click also comes when the arrow keys move the selection.
+    connect(lstLocationHistory, &QListWidget::itemSelectionChanged, this,
+            &frmOpenLocation::lstLocationHistory_Click);
     connect(lstLocationHistory, &QListWidget::itemDoubleClicked, this,
             &frmOpenLocation::lstLocationHistory_DblClick);
     connect(mnuRemoveItem, &QAction::triggered, this, &frmOpenLocation::mnuRemoveItem_Click);

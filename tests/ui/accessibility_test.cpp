@@ -10,6 +10,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QMenu>
 #include <QSet>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -91,6 +92,16 @@ protected:
 } // namespace
 
 // One walk over every window: catches the next control added without a name too.
+namespace {
+QAction* firstEnabled(QMenu* menu)
+{
+    for (QAction* a : menu->actions())
+        if (a->isEnabled() && a->isVisible() && !a->isSeparator())
+            return a;
+    return nullptr;
+}
+} // namespace
+
 TEST_F(Accessibility, EveryVisibleControlOfEveryWindowHasANameAndARole)
 {
     Form1& strip = load(true);
@@ -182,6 +193,8 @@ TEST_F(Accessibility, TheStripReadsAsItsCommands)
     EXPECT_EQ(icon->text(QAccessible::Name), "Quavix menu");
     icon->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     QTRY_VERIFY(strip.popUpMenu()->isVisible());
+    // A reader announces the item that has the focus: without one it says nothing.
+    EXPECT_EQ(strip.popUpMenu()->activeAction(), firstEnabled(strip.popUpMenu()));
     strip.popUpMenu()->hide();
 }
 
@@ -194,9 +207,11 @@ TEST_F(Accessibility, TheKeyboardReachesEveryCommand)
     strip.show();
     QTest::keyClick(&strip, Qt::Key_F10, Qt::ShiftModifier);
     QTRY_VERIFY(strip.popUpMenu()->isVisible());
+    EXPECT_EQ(strip.popUpMenu()->activeAction(), firstEnabled(strip.popUpMenu()));
     strip.popUpMenu()->hide();
     QTest::keyClick(&strip, Qt::Key_Menu);
     QTRY_VERIFY(strip.popUpMenu()->isVisible());
+    EXPECT_EQ(strip.popUpMenu()->activeAction(), firstEnabled(strip.popUpMenu()));
     strip.popUpMenu()->hide();
     QTest::keyClick(strip.Image1, Qt::Key_Space);
     QTRY_VERIFY(strip.popUpMenu()->isVisible());

@@ -102,6 +102,21 @@ TEST_F(OpenLocation, KnownAddressAndTheMarkerTextKeepTheHistory)
     EXPECT_EQ(stored(), (Strings{Rock, Jazz}));
 }
 
+// A reader's user chooses with the arrow keys: the chosen address is the one Enter plays.
+TEST_F(OpenLocation, AnAddressChosenByTheArrowKeysIsTheOneThatPlays)
+{
+    auto* f = open();
+    f->lstLocationHistory->setFocus();
+    clickItem(f, 0);
+    QTest::keyClick(f->lstLocationHistory, Qt::Key_Down);
+    EXPECT_EQ(f->txtLocation->text().toStdString(), Jazz);
+    QTest::keyClick(f->lstLocationHistory, Qt::Key_Up);
+    EXPECT_EQ(f->txtLocation->text().toStdString(), Rock);
+    QTest::keyClick(f->lstLocationHistory, Qt::Key_Down);
+    QTest::mouseClick(f->cmdOK, Qt::LeftButton);
+    EXPECT_EQ(h.media.opened, Strings{Jazz});
+}
+
 TEST_F(OpenLocation, RemovedEntryComesBackAfterCancelAndIsGoneAfterOk)
 {
     auto* f = open();
