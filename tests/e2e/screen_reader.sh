@@ -29,7 +29,11 @@ printf '[File Locations]\nFileList=%s\n[Options]\nStatusAreaVisible=True\nContro
 # The accessibility bus and its registry up first, as a desktop session has them.
 "$py" -c 'import pyatspi; pyatspi.Registry.getDesktop(0).childCount' ||
     fail "the accessibility bus does not start"
-QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QUAVIX_AUDIO_SINK="fakesink sync=true" \
+# Accessibility on as a screen reader turns it on: the bus's status, not a toolkit variable.
+gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
+    --method org.freedesktop.DBus.Properties.Set org.a11y.Status IsEnabled '<true>' >/dev/null ||
+    fail "cannot switch accessibility on"
+QUAVIX_AUDIO_SINK="fakesink sync=true" \
     "$gui" "$song" >"$E2E_DIR/gui.log" 2>&1 &
 pid=$!
 own_pid $pid
@@ -94,6 +98,17 @@ while time.time() < deadline and not any(t.startswith("Playing, Reader") for t i
 print("status texts seen:", sorted(seen))
 if not any(t.startswith("Playing, Reader") for t in seen):
     sys.exit("the status text never said what plays")
+
+# Pause and Stop as a reader presses them, by their accessible actions, while it plays.
+buttons = {name: n for _, role, name, n in nodes if role == pyatspi.ROLE_PUSH_BUTTON}
+for button, said in (("Pause", "Paused"), ("Stop", "Stopped")):
+    buttons[button].queryAction().doAction(0)
+    deadline = time.time() + 10
+    while time.time() < deadline and not labels[0].name.startswith(said):
+        time.sleep(0.05)
+    if not labels[0].name.startswith(said):
+        sys.exit(f"{button} pressed, but the status says {labels[0].name!r}")
+    print(f"{button}: {labels[0].name!r}")
 PY
 
 # The keyboard alone: the window switcher gives the strip the keyboard, Shift+F10 opens the
