@@ -52,9 +52,7 @@ INI
 
 # Milliseconds of each tone in a received stream, in the order of $tones.
 heard() {
-    gst-launch-1.0 -q filesrc location="$1" ! decodebin ! audioconvert ! audioresample \
-        ! audio/x-raw,format=S16LE,channels=1,rate=44100 ! filesink location="$1.raw" ||
-        fail "cannot decode what the listener received"
+    decode_listened "$1"
     /usr/bin/python3 - "$1.raw" "${tones[@]}" <<'PY'
 import array, sys
 samples = array.array("h", open(sys.argv[1], "rb").read())

@@ -71,28 +71,6 @@ end_station() {
     wait_for "! kill -0 $pid" 10 || fail "the station did not end on SIGTERM"
 }
 
-# Seconds of sound (not silence) in an MP3 file, and the longest silence between sounds.
-measure() {
-    gst-launch-1.0 -q filesrc location="$1" ! decodebin ! audioconvert ! audioresample \
-        ! audio/x-raw,format=S16LE,channels=1,rate=44100 ! filesink location="$1.raw" ||
-        fail "cannot decode what the listener received"
-    /usr/bin/python3 - "$1.raw" <<'PY'
-import array, sys
-samples = array.array("h", open(sys.argv[1], "rb").read())
-window = 441  # 10 ms
-loud = [max(abs(v) for v in samples[i:i + window]) > 1000
-        for i in range(0, len(samples) - window + 1, window)]
-sound = sum(loud) / 100
-first = loud.index(True) if True in loud else 0
-last = len(loud) - 1 - loud[::-1].index(True) if True in loud else 0
-longest = run = 0
-for v in loud[first:last + 1]:
-    run = 0 if v else run + 1
-    longest = max(longest, run)
-print(f"{sound:.2f} {longest * 10}")
-PY
-}
-
 # --- A listener across three songs -------------------------------------------------------
 start_station one
 curl -s "http://127.0.0.1:$ICECAST_PORT$mount" -o "$E2E_DIR/heard.mp3" &
@@ -116,7 +94,7 @@ expected=$(printf '%s\n' "${titles[@]}")
 $expected
 seen:
 $seen"
-read -r heard gap < <(measure "$E2E_DIR/heard.mp3")
+read -r heard gap < <(heard_sound "$E2E_DIR/heard.mp3")
 played=$((3 * seconds))
 /usr/bin/python3 -c "import sys; sys.exit(0 if $heard >= 0.9 * $played else 1)" ||
     fail "the listener heard $heard s of the $played s played"

@@ -82,21 +82,6 @@ source_on_air() {
     curl -sf "http://127.0.0.1:$ICECAST_PORT/status-json.xsl" | grep -q "\"listenurl\":\"[^\"]*$mount\""
 }
 
-# Seconds of sound (not silence) in an MP3 file.
-heard_seconds() {
-    gst-launch-1.0 -q filesrc location="$1" ! decodebin ! audioconvert ! audioresample \
-        ! audio/x-raw,format=S16LE,channels=1,rate=44100 ! filesink location="$1.raw" ||
-        fail "cannot decode what the listener received"
-    /usr/bin/python3 - "$1.raw" <<'PY'
-import array, sys
-samples = array.array("h", open(sys.argv[1], "rb").read())
-window = 441
-loud = [max(abs(v) for v in samples[i:i + window]) > 1000
-        for i in range(0, len(samples) - window + 1, window)]
-print(f"{sum(loud) / 100:.2f}")
-PY
-}
-
 # --- To the end of the list ----------------------------------------------------------------
 write_profile
 start_station list
@@ -133,7 +118,7 @@ log=$(tr -d '\r' <"${logs[0]}")
 [[ "$(sed -n 3p <<<"$log")" == *',"Gamma","Disc Two","1999","Third Song","3","'"$songs/Gamma"* ]] ||
     fail "row 2: $(sed -n 3p <<<"$log")"
 
-heard=$(heard_seconds "$E2E_DIR/heard.mp3")
+read -r heard _ < <(heard_sound "$E2E_DIR/heard.mp3")
 played=$((2 * seconds))
 /usr/bin/python3 -c "import sys; sys.exit(0 if $heard >= 0.9 * $played else 1)" ||
     fail "the listener heard $heard s of the $played s played"

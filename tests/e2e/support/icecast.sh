@@ -5,6 +5,8 @@
 #                          until it answers; sets ICECAST_PORT, ICECAST_PID, ICECAST_PASSWORD
 #   stop_icecast           ends it (SIGKILL: the server just goes away)
 #   icecast_title MOUNT    prints the title the status page shows for MOUNT ("" if none)
+#   decode_listened FILE   decodes what a listener received into FILE.raw (mono, S16, 44.1 kHz)
+#   heard_sound FILE       prints the seconds of sound in it and its longest silence (ms)
 
 ICECAST_PASSWORD=quavix-source-secret
 
@@ -65,4 +67,29 @@ except Exception:
 for s in sources if isinstance(sources, list) else [sources]:
     if s.get("listenurl", "").endswith(mount):
         print(s.get("title", ""))' "$1"
+}
+
+decode_listened() {
+    gst-launch-1.0 -q filesrc location="$1" ! decodebin ! audioconvert ! audioresample \
+        ! audio/x-raw,format=S16LE,channels=1,rate=44100 ! filesink location="$1.raw" ||
+        fail "cannot decode what the listener received"
+}
+
+heard_sound() {
+    decode_listened "$1"
+    /usr/bin/python3 - "$1.raw" <<'PY'
+import array, sys
+samples = array.array("h", open(sys.argv[1], "rb").read())
+window = 441  # 10 ms
+loud = [max(abs(v) for v in samples[i:i + window]) > 1000
+        for i in range(0, len(samples) - window + 1, window)]
+sound = sum(loud) / 100
+first = loud.index(True) if True in loud else 0
+last = len(loud) - 1 - loud[::-1].index(True) if True in loud else 0
+longest = run = 0
+for v in loud[first:last + 1]:
+    run = 0 if v else run + 1
+    longest = max(longest, run)
+print(f"{sound:.2f} {longest * 10}")
+PY
 }
