@@ -5,8 +5,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 #include <QThread>
+#include <QTimer>
 #include <cstdio>
 #include <unistd.h>
 #include <utility>
