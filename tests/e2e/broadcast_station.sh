@@ -73,7 +73,7 @@ end_station() {
 
 # --- A listener across three songs -------------------------------------------------------
 start_station one
-curl -s "http://127.0.0.1:$ICECAST_PORT$mount" -o "$E2E_DIR/heard.mp3" &
+curl -sN "http://127.0.0.1:$ICECAST_PORT$mount" -o "$E2E_DIR/heard.mp3" &
 listener=$!
 own_pid $listener
 : >"$E2E_DIR/titles"
@@ -111,7 +111,7 @@ wait_for "[ \$(grep -c 'broadcast: connected to' '$log') -ge 2 ]" 10 ||
     fail "the station did not reconnect within the backoff: $(cat "$log")"
 grep -q "broadcast: lost http://127.0.0.1:$ICECAST_PORT$mount" "$log" ||
     fail "the lost connection was not told: $(cat "$log")"
-timeout 3 curl -s "http://127.0.0.1:$ICECAST_PORT$mount" -o "$E2E_DIR/again.mp3"
+timeout 3 curl -sN "http://127.0.0.1:$ICECAST_PORT$mount" -o "$E2E_DIR/again.mp3"
 [ "$(stat -c %s "$E2E_DIR/again.mp3")" -gt 16000 ] ||
     fail "a listener received nothing after the server came back"
 end_station

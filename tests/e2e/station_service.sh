@@ -85,7 +85,7 @@ source_on_air() {
 # --- To the end of the list ----------------------------------------------------------------
 write_profile
 start_station list
-curl -s "http://127.0.0.1:$ICECAST_PORT$mount" -o "$E2E_DIR/heard.mp3" &
+curl -sN "http://127.0.0.1:$ICECAST_PORT$mount" -o "$E2E_DIR/heard.mp3" &
 listener=$!
 own_pid $listener
 wait_for "! kill -0 $pid" 60 || fail "the station did not end at the end of its list: $(cat "$err")"
