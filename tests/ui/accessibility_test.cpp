@@ -192,7 +192,7 @@ TEST_F(Accessibility, TheStripReadsAsItsCommands)
     EXPECT_EQ(icon->role(), QAccessible::Button);
     EXPECT_EQ(icon->text(QAccessible::Name), "Quavix menu");
     icon->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    QTRY_VERIFY(strip.popUpMenu()->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return strip.popUpMenu()->isVisible(); }));
     // A reader announces the item that has the focus: without one it says nothing.
     EXPECT_EQ(strip.popUpMenu()->activeAction(), firstEnabled(strip.popUpMenu()));
     strip.popUpMenu()->hide();
@@ -206,15 +206,15 @@ TEST_F(Accessibility, TheKeyboardReachesEveryCommand)
     strip.mnuShowControls->trigger();
     strip.show();
     QTest::keyClick(&strip, Qt::Key_F10, Qt::ShiftModifier);
-    QTRY_VERIFY(strip.popUpMenu()->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return strip.popUpMenu()->isVisible(); }));
     EXPECT_EQ(strip.popUpMenu()->activeAction(), firstEnabled(strip.popUpMenu()));
     strip.popUpMenu()->hide();
     QTest::keyClick(&strip, Qt::Key_Menu);
-    QTRY_VERIFY(strip.popUpMenu()->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return strip.popUpMenu()->isVisible(); }));
     EXPECT_EQ(strip.popUpMenu()->activeAction(), firstEnabled(strip.popUpMenu()));
     strip.popUpMenu()->hide();
     QTest::keyClick(strip.Image1, Qt::Key_Space);
-    QTRY_VERIFY(strip.popUpMenu()->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return strip.popUpMenu()->isVisible(); }));
     strip.popUpMenu()->hide();
 
     strip.MMControl1->state().applyPlayListStart();

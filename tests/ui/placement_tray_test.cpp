@@ -117,7 +117,7 @@ TEST_F(PlacementTrayTest, TrayMouseMessages)
     // A right release opens the menu (the tray icon end-to-end test) and holds the strip.
     f.Msghook_Message(61860, 517);
     EXPECT_FALSE(f.Timer1->isActive());
-    QTRY_VERIFY(f.popUpMenu()->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.popUpMenu()->isVisible(); }));
     f.popUpMenu()->hide();
 
     // Double click on the hidden strip shows it; the menu stays in the tray state.
