@@ -287,10 +287,19 @@ void Form1::Form_Load()
     loadWindowMarks(o);
     loadCommandLineFile();
     loadMediaPlayer(o.volume);
-    if (m_restOfStartUp == RestOfStartUp::Done)
+    if (m_restOfStartUp == RestOfStartUp::Done) {
         finishLoad();
-    else if (mnuMinimize->isChecked())
+    } else if (mnuMinimize->isChecked()) {
         runRestOfStartUp(); // it stays in the tray: no paint to wait for
+    } else {
+        // A window manager that is itself still starting (both started by the session at
+        // login) can lose the strip's map: no paint ever comes. The music, the tray icon
+        // and the MPRIS service must not wait for it.
+        QTimer::singleShot(PaintDeadlineMs, this, [this] {
+            if (m_restOfStartUp == RestOfStartUp::Waiting)
+                runRestOfStartUp();
+        });
+    }
 }
 
 void Form1::paintEvent(QPaintEvent* event)

@@ -262,6 +262,8 @@ private:
     bool m_minimizeAllowed = true;
     CloseReason m_closeReason = CloseReason::User;
     enum class RestOfStartUp { Waiting, Scheduled, Done };
+    // How long the rest of the start-up waits for the strip's first paint.
+    static constexpr int PaintDeadlineMs = 2000;
     RestOfStartUp m_restOfStartUp = RestOfStartUp::Done;
     qint64 m_firstIconKey = 0; // the strip-only picture the load set
 };
