@@ -50,6 +50,13 @@ struct X11WindowSystem::State : QAbstractNativeEventFilter {
     std::optional<PixelRect> rect;
     // Foreign windows whose changes we are told of: the one in front and the manager's.
     xcb_window_t watched = 0, watchedManager = 0;
+    // The ids the server hands this connection. The toolkit's event mask on our own
+    // windows shares this connection: changing it there would leave a window deaf to
+    // keys. A window of ours can also be named before it exists: a program that ran
+    // before us on the same display had the same ids, and the manager may still name
+    // its last active window.
+    std::uint32_t idBase = 0, idMask = 0;
+    bool ours(xcb_window_t w) const { return idMask != 0 && (w & ~idMask) == idBase; }
     bool stale = true;
     std::uint64_t refreshes = 0;
 
@@ -97,7 +104,7 @@ struct X11WindowSystem::State : QAbstractNativeEventFilter {
         if (slot == w)
             return;
         auto select = [this](xcb_window_t win, std::uint32_t eventMask) {
-            if (win)
+            if (win && !ours(win))
                 xcb_discard_reply(
                     c, xcb_change_window_attributes_checked(c, win, XCB_CW_EVENT_MASK, &eventMask)
                            .sequence);
@@ -168,6 +175,8 @@ X11WindowSystem::X11WindowSystem(bool bypassManager)
     if (!m->c)
         return;
     const xcb_setup_t* setup = xcb_get_setup(m->c);
+    m->idBase = setup->resource_id_base;
+    m->idMask = setup->resource_id_mask;
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
     m->root = it.data ? it.data->root : 0;
     if (!m->root)
@@ -217,7 +226,7 @@ WindowSystem::Handle X11WindowSystem::foregroundWindow()
     const auto active = s.window32(activeCookie);
     // A manager that exits destroys its check window, which is how we learn of it.
     s.watch(s.watchedManager, manager.value_or(0), XCB_EVENT_MASK_STRUCTURE_NOTIFY);
-    if (!manager || !active || *active == 0 || ownWindow(*active)) {
+    if (!manager || !active || *active == 0 || s.ours(*active) || ownWindow(*active)) {
         s.watch(s.watched, 0, 0);
         return 0;
     }
