@@ -65,10 +65,12 @@ start_station() {
 # The play list ran out when the engine says so; the station is then stopped as a service
 # would stop it (answering the box is engine_station's business).
 end_station() {
-    wait_for_window "^End Of Play List$" 60 >/dev/null ||
+    local box
+    box=$(wait_for_window "^End Of Play List$" 60) ||
         fail "no End Of Play List message; program output: $(cat "$log")"
-    kill -TERM "$pid"
-    wait_for "! kill -0 $pid" 10 || fail "the station did not end on SIGTERM"
+    xdotool windowactivate --sync "$box" 2>/dev/null || xdotool windowfocus --sync "$box"
+    xdotool key --clearmodifiers Return
+    wait_for "! kill -0 $pid" 10 || fail "the station did not end when its message was answered"
 }
 
 # --- A listener across three songs -------------------------------------------------------
