@@ -62,8 +62,8 @@ start_station() {
         fail "the station did not connect: $(cat "$log")"
 }
 
-# The play list ran out when the engine says so; the station is then stopped as a service
-# would stop it (answering the box is engine_station's business).
+# The play list ran out when the engine says so; a Return answers its box and ends the
+# program.
 end_station() {
     local box
     box=$(wait_for_window "^End Of Play List$" 60) ||

@@ -1,8 +1,7 @@
 #include "X11WindowSystem.h"
 
 #include <QAbstractNativeEventFilter>
-#include <QApplication>
-#include <QWidget>
+#include <QGuiApplication>
 #include <qguiapplication_platform.h>
 
 // xcb after every Qt header, in this file only.
@@ -21,14 +20,6 @@ xcb_connection_t* connection()
         return nullptr;
     auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
     return x11 ? x11->connection() : nullptr;
-}
-
-bool ownWindow(xcb_window_t w)
-{
-    for (QWidget* t : QApplication::topLevelWidgets())
-        if (t->internalWinId() && static_cast<xcb_window_t>(t->internalWinId()) == w)
-            return true;
-    return false;
 }
 
 template <class Reply> struct Freed {
@@ -226,7 +217,7 @@ WindowSystem::Handle X11WindowSystem::foregroundWindow()
     const auto active = s.window32(activeCookie);
     // A manager that exits destroys its check window, which is how we learn of it.
     s.watch(s.watchedManager, manager.value_or(0), XCB_EVENT_MASK_STRUCTURE_NOTIFY);
-    if (!manager || !active || *active == 0 || s.ours(*active) || ownWindow(*active)) {
+    if (!manager || !active || *active == 0 || s.ours(*active)) {
         s.watch(s.watched, 0, 0);
         return 0;
     }
