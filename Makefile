@@ -11,7 +11,10 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
-GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
+# A build folder keeps the generator it was first configured with; a new one gets Ninja when
+# it is there. Decided when a recipe runs, after install-deps has installed it: decided when
+# make starts, a fresh machine's first command would choose Makefiles and every later one Ninja.
+generator = $(if $(wildcard $(1)/CMakeCache.txt),,-G "$(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo 'Unix Makefiles')")
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 # CI treats warnings as errors and runs the unit and ui suites under the sanitizers too.
@@ -27,7 +30,7 @@ deps:
 	@scripts/install-deps
 
 build: deps
-	@cmake -S . -B $(BUILD) -G "$(GENERATOR)" $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) $(call generator,$(BUILD)) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -52,7 +55,7 @@ test-debian13:
 ASAN_SUITES := $(subst /,_,$(patsubst tests/%.cpp,%,$(wildcard tests/unit/*.cpp tests/ui/*.cpp)))
 
 test-asan: deps
-	@cmake -S . -B $(ASAN_BUILD) -G "$(GENERATOR)" -DASAN=ON -DQUAVIX_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(ASAN_BUILD) $(call generator,$(ASAN_BUILD)) -DASAN=ON -DQUAVIX_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS) --target $(ASAN_SUITES) quavix_help_page
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -60,7 +63,7 @@ test-asan: deps
 
 # The readers of outside input under libFuzzer; a project of its own, built with clang.
 fuzz: deps
-	@cmake -S fuzz -B $(FUZZ_BUILD) -G "$(GENERATOR)" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	@cmake -S fuzz -B $(FUZZ_BUILD) $(call generator,$(FUZZ_BUILD)) -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@fuzz/run $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
