@@ -1,0 +1,297 @@
+// The mixer between the decoders and the output: songs follow each other without a gap,
+// each with its own gain from its first sample, overlap by a crossfade, lose the silence at
+// their edges, end on dead air; the limiter holds the true peak; the profile's [Sound].
+#include "platform/Sound.h"
+#include "platform/SoundMixer.h"
+#include "platform/posix/IniProfile.h"
+#include "support/Rig.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <numbers>
+
+using quavix::MixRate;
+using quavix::SoundMixer;
+using quavix::SoundShape;
+
+namespace {
+
+// An item of known frames, handed over in decoder-sized pieces.
+class Feed : public quavix::SoundFeed {
+public:
+    explicit Feed(std::vector<float> samples) : m_samples(std::move(samples)) {}
+    bool pull(std::vector<float>& out, std::chrono::milliseconds) override
+    {
+        const std::size_t n = std::min<std::size_t>(2304, m_samples.size() - m_at);
+        out.insert(out.end(), m_samples.begin() + static_cast<std::ptrdiff_t>(m_at),
+                   m_samples.begin() + static_cast<std::ptrdiff_t>(m_at + n));
+        m_at += n;
+        return m_at < m_samples.size();
+    }
+
+private:
+    std::vector<float> m_samples;
+    std::size_t m_at = 0;
+};
+
+// Seconds of a stereo sine (frequency 0: a constant), `silentFrom`..`silentTo` silent.
+std::vector<float> tone(double seconds, double amplitude, double frequency = 0,
+                        double silentFrom = -1, double silentTo = -1)
+{
+    const auto frames = static_cast<std::size_t>(seconds * MixRate);
+    std::vector<float> s(frames * 2);
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / MixRate;
+        double v =
+            frequency > 0 ? amplitude * std::sin(2 * std::numbers::pi * frequency * t) : amplitude;
+        if (t >= silentFrom && t < silentTo)
+            v = 0;
+        s[2 * i] = s[2 * i + 1] = static_cast<float>(v);
+    }
+    return s;
+}
+
+struct News {
+    std::uint64_t item;
+    SoundMixer::News news;
+    double position;
+    std::size_t atFrame; // output frames rendered when it was told
+};
+
+// A mixer driven as the output drives it, with a player that opens the next item the moment
+// the last one is over.
+struct Rig {
+    std::vector<News> news;
+    std::vector<float> out;
+    std::vector<std::pair<std::vector<float>, SoundShape>> next; // opened in turn on Over
+    SoundMixer mixer{[this](std::uint64_t item, SoundMixer::News n, double position) {
+        news.push_back({item, n, position, out.size() / 2});
+        if (n == SoundMixer::News::Over && !next.empty()) {
+            auto [samples, shape] = std::move(next.front());
+            next.erase(next.begin());
+            mixer.add(std::make_unique<Feed>(std::move(samples)), shape);
+        }
+    }};
+    std::uint64_t add(std::vector<float> samples, SoundShape shape = {})
+    {
+        return mixer.add(std::make_unique<Feed>(std::move(samples)), shape);
+    }
+    // Renders until `seconds` of output exist or the mixer goes quiet.
+    void run(double seconds)
+    {
+        std::vector<float> chunk(1024 * 2);
+        while (out.size() < seconds * MixRate * 2) {
+            const std::size_t n = mixer.render(chunk.data(), 1024);
+            if (n == 0)
+                break;
+            out.insert(out.end(), chunk.begin(),
+                       chunk.begin() + static_cast<std::ptrdiff_t>(n * 2));
+        }
+    }
+    double at(double seconds) const { return out[static_cast<std::size_t>(seconds * MixRate) * 2]; }
+    std::vector<News> told(SoundMixer::News kind) const
+    {
+        std::vector<News> r;
+        for (const auto& n : news)
+            if (n.news == kind)
+                r.push_back(n);
+        return r;
+    }
+};
+
+} // namespace
+
+TEST(SoundMixer, SongsFollowEachOtherWithoutAGapEachWithItsOwnGainFromItsFirstSample)
+{
+    Rig r;
+    SoundShape loud;
+    loud.gain = 2.0;
+    r.next.push_back({tone(0.5, 0.25), loud});
+    r.add(tone(1.0, 0.1));
+    r.run(1.6);
+    ASSERT_EQ(r.told(SoundMixer::News::Over).size(), 2u);
+    // Every frame of both, then silence: the first item's last frame is 0.1, the very
+    // next one 0.5.
+    const std::size_t change = MixRate;
+    EXPECT_FLOAT_EQ(r.out[(change - 1) * 2], 0.1f);
+    EXPECT_FLOAT_EQ(r.out[change * 2], 0.5f);
+    EXPECT_FLOAT_EQ(r.out[(change + MixRate / 2 - 1) * 2], 0.5f);
+    EXPECT_FLOAT_EQ(r.at(1.55), 0.0f);
+    // Over is told when the last frame was mixed, at the item's end.
+    EXPECT_NEAR(r.told(SoundMixer::News::Over)[0].position, 1.0, 1e-9);
+    // Positions follow the output: the second item at 0.25 s into it.
+    const auto second = r.told(SoundMixer::News::Over)[1].item;
+    EXPECT_NEAR(*r.mixer.positionAt(second, MixRate + MixRate / 4), 0.25, 1e-6);
+    EXPECT_NEAR(*r.mixer.positionAt(second, MixRate / 2), 0.0, 1e-6); // not heard yet
+}
+
+TEST(SoundMixer, WithoutANextItemWithinTheGraceTheMixerDrainsAndANewItemStartsAgain)
+{
+    Rig r;
+    r.add(tone(0.2, 0.3));
+    r.run(10); // nobody opens a next item: after the grace, nothing more
+    EXPECT_EQ(r.out.size() / 2, static_cast<std::size_t>(0.2 * MixRate));
+    EXPECT_TRUE(r.mixer.takeDrained());
+    EXPECT_FALSE(r.mixer.takeDrained());
+    // A new item plays from the next render on, on a new time line.
+    r.out.clear();
+    const auto id = r.add(tone(0.1, 0.4));
+    r.mixer.restartTimeline();
+    r.run(0.05);
+    EXPECT_FLOAT_EQ(r.out[0], 0.4f);
+    EXPECT_NEAR(*r.mixer.positionAt(id, MixRate / 100), 0.01, 1e-6);
+}
+
+TEST(SoundMixer, ACrossfadeOverlapsWithEqualPowerAndTellsTheSongOverWhenItsFadeBegins)
+{
+    Rig r;
+    SoundShape shape;
+    shape.crossfade = 3;
+    shape.end = 10.0;
+    SoundShape nextShape = shape;
+    nextShape.end = 8.0;
+    r.next.push_back({tone(8, 0.5, 660), nextShape});
+    r.add(tone(10, 0.5, 440), shape);
+    r.run(15.5);
+    const auto over = r.told(SoundMixer::News::Over);
+    ASSERT_GE(over.size(), 2u);
+    EXPECT_NEAR(over[0].position, 7.0, 1e-6);
+    EXPECT_EQ(over[0].atFrame, static_cast<std::size_t>(7 * MixRate));
+    // The next one starts at 7 s and ends 8 s later; the two overlap for 3 s and the sum
+    // never dips: the power of 100 ms windows stays that of one song (0.125).
+    for (double t = 6.5; t < 14.9; t += 0.1) {
+        double power = 0;
+        const auto from = static_cast<std::size_t>(t * MixRate);
+        for (std::size_t i = from; i < from + MixRate / 10; ++i)
+            power += r.out[2 * i] * r.out[2 * i];
+        power /= MixRate / 10.0;
+        ASSERT_NEAR(10 * std::log10(power / 0.125), 0.0, 0.5) << "at " << t << " s";
+    }
+    EXPECT_FLOAT_EQ(r.at(15.2), 0.0f);
+}
+
+TEST(SoundMixer, ShortSongsAreNotOverlappedAndAFadeByHandAlsoFades)
+{
+    Rig r;
+    SoundShape shape;
+    shape.crossfade = 3;
+    shape.end = 5.0; // shorter than two crossfades: whole, and the next after it
+    r.next.push_back({tone(1, 0.25), SoundShape{}});
+    r.add(tone(5, 0.5), shape);
+    r.run(6.5);
+    EXPECT_NEAR(r.told(SoundMixer::News::Over)[0].position, 5.0, 1e-6);
+    EXPECT_FLOAT_EQ(r.at(4.99), 0.5f);
+    EXPECT_FLOAT_EQ(r.at(5.01), 0.25f);
+
+    Rig hand;
+    hand.add(tone(20, 0.5));
+    hand.run(1);
+    hand.mixer.fadeOutAll(2);
+    hand.add(tone(20, 0.5));
+    hand.run(4);
+    EXPECT_NEAR(hand.at(1.0 + 1.0),
+                0.5 * (std::cos(std::numbers::pi / 4) + std::sin(std::numbers::pi / 4)), 1e-3);
+    EXPECT_FLOAT_EQ(hand.at(3.5), 0.5f);                    // the old one gone, the new one whole
+    EXPECT_TRUE(hand.told(SoundMixer::News::Over).empty()); // nobody waits for a replaced one
+}
+
+TEST(SoundMixer, SilenceAtTheEdgesIsSkippedAndSilenceInsideIsKept)
+{
+    Rig r;
+    SoundShape shape;
+    shape.trimLevel = quavix::linearFromDb(-50);
+    r.next.push_back({tone(1, 0.25), SoundShape{}});
+    // 2 s of silence, 1 s of sound with 0.5 s of silence inside, 2 s of silence.
+    std::vector<float> padded = tone(5, 0.5, 0, 0, 2);
+    for (std::size_t i = static_cast<std::size_t>(3 * MixRate) * 2; i < padded.size(); ++i)
+        padded[i] = 0;
+    for (std::size_t i = static_cast<std::size_t>(2.25 * MixRate) * 2;
+         i < static_cast<std::size_t>(2.75 * MixRate) * 2; ++i)
+        padded[i] = 0;
+    r.add(padded, shape);
+    r.run(2.5);
+    EXPECT_FLOAT_EQ(r.out[0], 0.5f);  // at its first sound
+    EXPECT_FLOAT_EQ(r.at(0.5), 0.0f); // the silence inside
+    EXPECT_FLOAT_EQ(r.at(0.9), 0.5f);
+    const auto over = r.told(SoundMixer::News::Over);
+    ASSERT_FALSE(over.empty());
+    EXPECT_NEAR(over[0].position, 3.0, 1e-6); // its last sound
+    EXPECT_FLOAT_EQ(r.at(1.01), 0.25f);       // the next song right after it
+}
+
+TEST(SoundMixer, DeadAirEndsASongAfterItsSecondsOfSilence)
+{
+    Rig r;
+    SoundShape shape;
+    shape.deadAir = 5;
+    r.next.push_back({tone(1, 0.25), SoundShape{}});
+    r.add(tone(20, 0.5, 0, 3, 20), shape); // silent from its third second
+    r.run(9.5);
+    const auto dead = r.told(SoundMixer::News::DeadAir);
+    ASSERT_EQ(dead.size(), 1u);
+    EXPECT_NEAR(dead[0].position, 3.0, 1e-6);
+    const auto over = r.told(SoundMixer::News::Over);
+    ASSERT_FALSE(over.empty());
+    EXPECT_NEAR(over[0].position, 8.0, 0.03);
+    EXPECT_FLOAT_EQ(r.at(8.1), 0.25f);
+}
+
+TEST(PeakLimiter, KeepsTheTruePeakUnderItsCeilingAndLeavesQuietSoundAlone)
+{
+    const double ceiling = quavix::linearFromDb(-1);
+    quavix::PeakLimiter limiter(ceiling);
+    // A quiet second, then a loud one whose samples fall between the peaks of a 11 kHz sine.
+    std::vector<float> s = tone(1, 0.5, 1000);
+    const std::vector<float> loud = tone(1, 1.6, 11025.0 / 2 + 7);
+    s.insert(s.end(), loud.begin(), loud.end());
+    std::vector<float> out = s;
+    limiter.process(out.data(), out.size() / 2);
+    const std::size_t delay = quavix::PeakLimiter::Delay;
+    for (std::size_t i = 1000; i < MixRate - delay; ++i)
+        ASSERT_FLOAT_EQ(out[2 * (i + delay)], s[2 * i]) << i;
+    // The output's true peak, estimated at four times the rate with a longer filter than
+    // the limiter's own.
+    double peak = 0;
+    for (std::size_t i = 8; i + 9 < out.size() / 2; ++i)
+        for (double frac : {0.0, 0.25, 0.5, 0.75}) {
+            double y = 0;
+            for (int j = -7; j <= 8; ++j) {
+                const double x = frac - j;
+                const double sinc =
+                    x == 0 ? 1 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
+                const double window = 0.5 + 0.5 * std::cos(std::numbers::pi * x / 8.5);
+                y += out[2 * static_cast<std::size_t>(static_cast<std::ptrdiff_t>(i) + j)] * sinc *
+                     window;
+            }
+            peak = std::max(peak, std::fabs(y));
+        }
+    EXPECT_LE(quavix::dbFromLinear(peak), -1.0 + 0.2);
+    EXPECT_GT(quavix::dbFromLinear(peak), -3.0); // limited, not silenced
+}
+
+TEST(SoundSettings, ReadsEachKeyAndLeavesWhatCannotBeUsedOff)
+{
+    quavix::testing::Sandbox box;
+    quavix::IniProfile profile(box.write(
+        "station.ini", "[Sound]\nLoudness=-16\nCrossfade=3\nTrimSilence=-50\nDeadAir=10\n"));
+    std::vector<std::string> problems;
+    auto s = quavix::readSoundSettings(profile, problems);
+    EXPECT_TRUE(problems.empty());
+    EXPECT_EQ(s.loudness, -16);
+    EXPECT_EQ(s.crossfade, 3);
+    EXPECT_EQ(s.trimSilence, -50);
+    EXPECT_EQ(s.deadAir, 10);
+
+    quavix::IniProfile bad(box.write(
+        "bad.ini", "[sound]\nloudness=Off\nCrossfade=11\nTrimSilence=loud\nDeadAir=-1\n"));
+    problems.clear();
+    s = quavix::readSoundSettings(bad, problems);
+    EXPECT_FALSE(s.any());
+    ASSERT_EQ(problems.size(), 3u);
+    EXPECT_NE(problems[0].find("Crossfade \"11\""), std::string::npos) << problems[0];
+
+    EXPECT_NEAR(quavix::loudnessGainDb(-16, -30.0, std::nullopt), 14, 1e-9);
+    EXPECT_NEAR(quavix::loudnessGainDb(-16, std::nullopt, -4.0), -2, 1e-9); // ReplayGain
+    EXPECT_EQ(quavix::loudnessGainDb(-16, -HUGE_VAL, 3.0), 0);              // silence
+    EXPECT_EQ(quavix::loudnessGainDb(-16, std::nullopt, std::nullopt), 0);
+}
