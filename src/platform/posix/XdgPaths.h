@@ -48,6 +48,10 @@ inline std::string stateHome()
 {
     return withHome("XDG_STATE_HOME", "/.local/state");
 }
+inline std::string cacheHome()
+{
+    return withHome("XDG_CACHE_HOME", "/.cache");
+}
 
 // $XDG_RUNTIME_DIR, or /tmp when it is unset (the runtime folder is optional).
 inline std::string runtimeDir()
@@ -140,6 +144,11 @@ inline std::string optionsPath()
 inline std::string defaultLogFolder()
 {
     return stateHome() + "/quavix/";
+}
+// What was measured of songs, kept to be used again.
+inline std::string loudnessCachePath()
+{
+    return cacheHome() + "/quavix/loudness.tsv";
 }
 
 } // namespace quavix::xdg
