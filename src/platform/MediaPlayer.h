@@ -24,10 +24,22 @@
 //   the new item, so it comes with currentItem == false.
 // - An item that fails while it plays (a server that goes away) reports Stopped where it
 //   was, with errorCode() != 0.
+// - tags() is what the item says of itself; it may change while the item plays (a stream's
+//   title). Readers look again on every play-state event and as they poll.
+// - expect() only helps the player get ready (measure songs ahead); it changes nothing a
+//   caller sees.
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace quavix {
+
+// What an item calls itself: a stream's title as its server sends it, a file's tags, the
+// title a list gives its entry. Empty texts where it says nothing.
+struct MediaTags {
+    std::string title, artist, album;
+    bool operator==(const MediaTags&) const = default;
+};
 
 class MediaPlayer {
 public:
@@ -60,6 +72,10 @@ public:
         const int state = playState();
         return state == Playing || state == Paused;
     }
+
+    virtual MediaTags tags() { return {}; }
+    // The items likely to be opened next, in order (a station's song list).
+    virtual void expect(const std::vector<std::string>& /*names*/) {}
 
     void setPlayStateHandler(PlayStateHandler handler) { m_handler = std::move(handler); }
 

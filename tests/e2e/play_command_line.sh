@@ -27,21 +27,8 @@ QUAVIX_AUDIO_SINK="wavenc ! filesink location=\"$wav\"" \
 own_pid $!
 
 # The WAV is complete once its data chunk size has been written at the end of the item.
-complete() {
-    python3 - "$wav" <<'PY'
-import sys, wave
-try:
-    with wave.open(sys.argv[1]) as w:
-        frames, rate = w.getnframes(), w.getframerate()
-except Exception:
-    sys.exit(1)
-sys.exit(0 if frames > 0 and rate > 0 else 1)
-PY
-}
-wait_for complete 20 || fail "no complete WAV after 20 s; log: $(cat "$E2E_DIR/quavix.log")"
-
-seconds=$(python3 -c "import sys, wave; w = wave.open(sys.argv[1]); \
-print(f'{w.getnframes() / w.getframerate():.2f}')" "$wav")
+wait_for "wav_seconds '$wav'" 20 || fail "no complete WAV after 20 s; log: $(cat "$E2E_DIR/quavix.log")"
+seconds=$(wav_seconds "$wav")
 python3 -c "import sys; sys.exit(0 if 1.2 <= float(sys.argv[1]) <= 1.8 else 1)" "$seconds" ||
     fail "played $seconds s of a 1.5 s song"
 

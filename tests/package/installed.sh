@@ -183,8 +183,7 @@ check_running() {
     own_pid $pid
     local wid
     wid=$(wait_for_window '^Quavix$' 20) || fail "no strip window: $(cat "$E2E_DIR/quavix.log")"
-    wait_for "python3 -c 'import sys, wave; sys.exit(wave.open(sys.argv[1]).getnframes() == 0)' \
-        '$wav'" 20 || fail "the song named --help was not played: $(cat "$E2E_DIR/quavix.log")"
+    wait_for "wav_seconds '$wav'" 20 || fail "the song named --help was not played: $(cat "$E2E_DIR/quavix.log")"
     [ "$(tr -d '\r' <"$playlist")" = "$songs/--help" ] || fail "play list holds: $(cat "$playlist")"
     # The window icon is drawn from the built-in pictures: the image plugins were found.
     xprop -id "$wid" _NET_WM_ICON | grep -q 'Icon (' ||

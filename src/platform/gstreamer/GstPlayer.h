@@ -9,6 +9,7 @@
 // (GStreamer's types cannot be unregistered). Everything runs on the UI thread.
 #include "platform/Broadcast.h"
 #include "platform/MediaPlayer.h"
+#include "platform/Sound.h"
 
 #include <functional>
 #include <string>
@@ -28,8 +29,14 @@ public:
         ErrorPlayback = 6,    // any other failure, also one that ended a playing item
     };
 
-    // Texts the user must see (no audio device); called on the UI thread.
+    // Texts the user must see and answer (no audio device); called on the UI thread.
     virtual void setNoticeHandler(std::function<void(const std::string&)> handler) = 0;
+    // Lines about what plays that the user should see but need not answer (a song ended
+    // for dead air, an entry of a list passed over); called on the UI thread.
+    virtual void setStatusHandler(std::function<void(const std::string&)> handler) = 0;
+    // How songs sound (loudness, crossfade, silence at the edges, dead air). Takes effect
+    // only before the first open or warm-up.
+    virtual void setSound(const SoundSettings& settings) = 0;
     // Starts the media framework, builds the pipeline, opens the output and loads what an
     // MP3 needs now rather than on the first open. Does nothing once the pipeline exists.
     virtual void warmUp() = 0;

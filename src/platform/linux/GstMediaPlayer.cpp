@@ -87,6 +87,11 @@ GstPlayer* GstMediaPlayer::player()
         forwardPlayState(oldState, newState, currentItem);
     });
     m_player->setNoticeHandler(m_noticeHandler);
+    m_player->setStatusHandler(m_statusHandler);
+    if (m_sound)
+        m_player->setSound(*m_sound);
+    if (!m_expected.empty())
+        m_player->expect(std::exchange(m_expected, {}));
     m_player->setVolume(m_volume);
     if (m_broadcast)
         m_player->setBroadcast(*m_broadcast, m_conventionTitle);
@@ -98,6 +103,20 @@ void GstMediaPlayer::setNoticeHandler(std::function<void(const std::string&)> ha
     m_noticeHandler = std::move(handler);
     if (m_player)
         m_player->setNoticeHandler(m_noticeHandler);
+}
+
+void GstMediaPlayer::setStatusHandler(std::function<void(const std::string&)> handler)
+{
+    m_statusHandler = std::move(handler);
+    if (m_player)
+        m_player->setStatusHandler(m_statusHandler);
+}
+
+void GstMediaPlayer::setSound(const SoundSettings& settings)
+{
+    m_sound = settings;
+    if (m_player)
+        m_player->setSound(settings);
 }
 
 void GstMediaPlayer::setBroadcast(const BroadcastSettings& settings,
@@ -201,6 +220,20 @@ bool GstMediaPlayer::durationIsEstimate()
 bool GstMediaPlayer::canSeek()
 {
     return m_player && m_player->canSeek();
+}
+
+MediaTags GstMediaPlayer::tags()
+{
+    return m_player ? m_player->tags() : MediaTags{};
+}
+
+void GstMediaPlayer::expect(const std::vector<std::string>& names)
+{
+    // Kept for the module's player, which is made on the first open.
+    if (m_player)
+        m_player->expect(names);
+    else
+        m_expected = names;
 }
 
 } // namespace quavix

@@ -32,6 +32,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quavix {
 
@@ -45,6 +46,8 @@ public:
     GstMediaPlayer& operator=(const GstMediaPlayer&) = delete;
 
     void setNoticeHandler(std::function<void(const std::string&)> handler) override;
+    void setStatusHandler(std::function<void(const std::string&)> handler) override;
+    void setSound(const SoundSettings& settings) override;
 
     void setFileName(const std::string& name) override;
     std::string fileName() const override;
@@ -70,6 +73,8 @@ public:
     // Also false for a network item whose server cannot serve byte ranges: seeking would
     // end it.
     bool canSeek() override;
+    MediaTags tags() override;
+    void expect(const std::vector<std::string>& names) override;
 
 private:
     // The module's player, created on first need; nullptr until then and when the module
@@ -81,7 +86,9 @@ private:
     std::string m_loadError; // why the module could not be opened
     std::string m_name;      // what an open asked for while there is no player
     int m_volume = 0;
-    std::function<void(const std::string&)> m_noticeHandler;
+    std::function<void(const std::string&)> m_noticeHandler, m_statusHandler;
+    std::optional<SoundSettings> m_sound;
+    std::vector<std::string> m_expected; // until the module's player exists
     std::optional<BroadcastSettings> m_broadcast;
     std::function<std::string(const std::string&)> m_conventionTitle;
 };

@@ -115,3 +115,28 @@ open_strip_menu() {
     done
     return 1
 }
+
+# Seconds of sound in the WAV file $1 as the player recorded it (16-bit or float samples),
+# once its header is complete (written again when the stream ended); fails while it is not.
+wav_seconds() {
+    /usr/bin/python3 - "$1" <<'PY'
+import struct, sys
+try:
+    data = open(sys.argv[1], "rb").read()
+    assert data[:4] == b"RIFF" and data[8:12] == b"WAVE"
+    at, fmt, frames = 12, None, None
+    while at + 8 <= len(data):
+        kind, size = data[at:at + 4], struct.unpack("<I", data[at + 4:at + 8])[0]
+        if kind == b"fmt ":
+            _, channels, rate, _, align = struct.unpack("<HHIIH", data[at + 8:at + 22])
+            fmt = (rate, align)
+        elif kind == b"data" and fmt:
+            assert at + 8 + size <= len(data)  # a header written before the end is a guess
+            frames = size // fmt[1]
+        at += 8 + size + (size & 1)
+    assert fmt and frames
+except Exception:
+    sys.exit(1)
+print(f"{frames / fmt[0]:.3f}")
+PY
+}
