@@ -57,42 +57,6 @@ bool takeUrlApart(std::string_view rest, BroadcastSettings& s)
            std::none_of(s.mount.begin(), s.mount.end(), bad);
 }
 
-std::string percentEncoded(std::string_view text)
-{
-    static constexpr char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-            c == '-' || c == '_' || c == '.' || c == '~' || c == '/') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
-
-std::string base64(std::string_view bytes)
-{
-    static constexpr char digits[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        std::uint32_t n = static_cast<unsigned char>(bytes[i]) << 16;
-        if (i + 1 < bytes.size())
-            n |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        if (i + 2 < bytes.size())
-            n |= static_cast<unsigned char>(bytes[i + 2]);
-        out += digits[(n >> 18) & 63];
-        out += digits[(n >> 12) & 63];
-        out += i + 1 < bytes.size() ? digits[(n >> 6) & 63] : '=';
-        out += i + 2 < bytes.size() ? digits[n & 63] : '=';
-    }
-    return out;
-}
-
 } // namespace
 
 std::string BroadcastSettings::address() const
@@ -193,24 +157,6 @@ std::chrono::seconds broadcastRetryPause(int failures)
     if (failures <= 1)
         return std::chrono::seconds(1);
     return std::chrono::seconds(failures > 7 ? 60 : std::min(60, 1 << (failures - 1)));
-}
-
-std::string icecastTitleRequest(const BroadcastSettings& s, std::string_view title)
-{
-    // The server takes a request of a few kB at most: a title cut at 1 kB (3 kB escaped)
-    // still leaves room for the rest, cut before a character, not inside one.
-    constexpr std::size_t MaxTitle = 1024;
-    if (title.size() > MaxTitle) {
-        std::size_t end = MaxTitle;
-        while (end > 0 && (static_cast<unsigned char>(title[end]) & 0xC0) == 0x80)
-            --end;
-        title = title.substr(0, end);
-    }
-    return "GET /admin/metadata?mount=" + percentEncoded(s.mount) +
-           "&mode=updinfo&charset=UTF-8&song=" + percentEncoded(title) +
-           " HTTP/1.0\r\nHost: " + s.host + ":" + std::to_string(s.port) +
-           "\r\nUser-Agent: Quavix\r\nAuthorization: Basic " + base64(s.user + ":" + s.password) +
-           "\r\n\r\n";
 }
 
 } // namespace quavix

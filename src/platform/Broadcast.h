@@ -60,9 +60,4 @@ std::string streamTitle(std::string_view conventionTitle, std::string_view tagAr
 // 1 s, doubling, at most 60 s.
 std::chrono::seconds broadcastRetryPause(int failures);
 
-// The request that sets a mount's title on an Icecast server (its admin interface, with
-// the source's credentials): a complete HTTP/1.0 GET with Basic authorization. A title
-// over 1 kB is cut to that, before a UTF-8 character, so that the server takes the request.
-std::string icecastTitleRequest(const BroadcastSettings& settings, std::string_view title);
-
 } // namespace quavix

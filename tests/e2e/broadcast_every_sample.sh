@@ -2,7 +2,8 @@
 # What listeners hear is every sample of every song, in MP3 and in Ogg: the station plays
 # tones of known lengths (two of 2 s, three of 0.5 s) and a listener's stream holds each
 # tone for its whole length. A source the server refuses (wrong password) is never said to
-# be connected, and its attempts back off (1 s, 2 s, 4 s ...).
+# be connected, and its attempts back off (1 s, 2 s, 4 s ...). A mount that takes the source
+# but no listeners keeps the source, and says so once.
 # Usage: broadcast_every_sample.sh <folder of quavix-gui>
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/support/session.sh"
@@ -30,7 +31,7 @@ for t in "${tones[@]}"; do
         fail "cannot generate $name"
 done
 
-write_profile() { # format password
+write_profile() { # format password [mount]
     profile=$XDG_CONFIG_HOME/quavix/quavix.ini
     cat >"$profile" <<INI
 [File Locations]
@@ -42,7 +43,7 @@ Action=Preview
 [Play Status]
 Continue=Yes
 [Broadcast]
-URL=http://127.0.0.1:$ICECAST_PORT/$1.stream
+URL=http://127.0.0.1:$ICECAST_PORT/${3:-$1.stream}
 Password=$2
 Format=$1
 INI
@@ -126,5 +127,20 @@ grep -q 'cannot connect.*(the server refused the source' "$log" ||
 refusals=$(tail -n +$((before + 1)) "$access" | grep -c '"SOURCE /MP3.stream HTTP/1.0" 401' || true)
 echo "refused: $refusals refused logins in 10 s"
 [ "$refusals" -le 8 ] || fail "the attempts did not back off: $refusals refused logins in 10 s"
+
+# --- A mount that takes the source but refuses listeners -------------------------------------
+write_profile MP3 "$ICECAST_PASSWORD" Closed.stream
+log=$E2E_DIR/gui-closed.log
+"$gui" "$profile" >"$log" 2>&1 &
+pid=$!
+own_pid $pid
+wait_for "grep -q 'refuses listeners' '$log'" 10 || fail "the closed mount was not told: $(cat "$log")"
+sleep 3
+kill $pid
+wait $pid 2>/dev/null
+[ "$(grep -c 'broadcast: connected to' "$log")" = 1 ] && ! grep -q 'cannot connect\|lost' "$log" ||
+    fail "a source the server took was dropped: $(cat "$log")"
+echo "closed mount: $(grep 'refuses listeners' "$log")"
+
 ! grep -q "$ICECAST_PASSWORD" "$E2E_DIR"/gui-*.log || fail "the password reached the program's output"
-echo "PASS: every tone whole on the air in MP3, in Ogg too; a refused source backs off"
+echo "PASS: every tone whole on the air in MP3, in Ogg too; a refused source backs off; a mount closed to listeners keeps its source"

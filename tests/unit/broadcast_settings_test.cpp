@@ -1,6 +1,7 @@
 // The broadcast section of the profile, the titles listeners see, the retry pauses and the
 // request that sets a title on the server.
 #include "platform/Broadcast.h"
+#include "platform/gstreamer/IcecastRequests.h"
 #include "platform/posix/IniProfile.h"
 #include "support/Rig.h"
 

@@ -1,5 +1,7 @@
 #include "GstBroadcast.h"
 
+#include "IcecastRequests.h"
+
 #include <QObject>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -13,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 // GIO names a struct member "signals", which the toolkit defines as a keyword.
 #pragma push_macro("signals")
 #undef signals
@@ -26,9 +29,9 @@ namespace {
 constexpr int Rate = 44100;
 constexpr const char* Caps = "audio/x-raw,format=S16LE,layout=interleaved,rate=44100,channels=2";
 constexpr std::size_t FrameBytes = 4;
-// Buffers (20 ms each) that pass to the sender before the server is asked whether it took
-// the source: a refusal has ended the sending long before.
-constexpr int SentBeforeCheck = 10;
+// Buffers (20 ms each) that pass to the sender before it counts as connected: by then it
+// has logged in and sent the ones before.
+constexpr int SentBeforeConnected = 10;
 
 // The sound on its way from the items to the broadcast: raw frames in the format of Caps.
 // Items put as they play, in real time; the broadcast's clock takes as it sends. The
@@ -42,7 +45,13 @@ public:
     void put(const guint8* data, std::size_t size)
     {
         std::lock_guard lock(m_mutex);
-        m_bytes.insert(m_bytes.end(), data, data + size);
+        if (m_size + size > m_ring.size())
+            grow(m_size + size);
+        const std::size_t tail = (m_head + m_size) % m_ring.size();
+        const std::size_t first = std::min(size, m_ring.size() - tail);
+        std::memcpy(m_ring.data() + tail, data, first);
+        std::memcpy(m_ring.data(), data + first, size - first);
+        m_size += size;
         m_lastPut = g_get_monotonic_time();
     }
     // Fills `size` bytes: queued sound first, then silence.
@@ -54,20 +63,20 @@ public:
             // An item shorter than Latency is sent once nothing more came for as long.
             const bool stillComing =
                 now - m_lastPut < static_cast<gint64>(GstBroadcast::Latency / GST_USECOND);
-            if (m_bytes.empty() ||
-                (m_bytes.size() < bytesOf(GstBroadcast::Latency) && stillComing)) {
-                std::fill(out, out + size, 0);
+            if (m_size == 0 || (m_size < bytesOf(GstBroadcast::Latency) && stillComing)) {
+                std::memset(out, 0, size);
                 return;
             }
             m_filling = false;
         }
-        if (m_bytes.size() > bytesOf(MaxBehind))
-            m_bytes.erase(m_bytes.begin(), m_bytes.end() - static_cast<std::ptrdiff_t>(
-                                                               bytesOf(GstBroadcast::Latency)));
-        const std::size_t n = std::min(size, m_bytes.size() / FrameBytes * FrameBytes);
-        std::copy_n(m_bytes.begin(), n, out);
-        m_bytes.erase(m_bytes.begin(), m_bytes.begin() + static_cast<std::ptrdiff_t>(n));
-        std::fill(out + n, out + size, 0);
+        if (m_size > bytesOf(MaxBehind))
+            drop(m_size - bytesOf(GstBroadcast::Latency));
+        const std::size_t n = std::min(size, m_size / FrameBytes * FrameBytes);
+        const std::size_t first = std::min(n, m_ring.size() - m_head);
+        std::memcpy(out, m_ring.data() + m_head, first);
+        std::memcpy(out + first, m_ring.data(), n - first);
+        drop(n);
+        std::memset(out + n, 0, size - n);
         if (n < size)
             m_filling = true;
     }
@@ -75,8 +84,13 @@ public:
     void clear()
     {
         std::lock_guard lock(m_mutex);
-        m_bytes.clear();
+        m_head = m_size = 0;
         m_filling = true;
+    }
+    bool empty()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_size == 0;
     }
 
 private:
@@ -85,8 +99,24 @@ private:
     {
         return gst_util_uint64_scale(time, Rate, GST_SECOND) * FrameBytes;
     }
+    void drop(std::size_t n)
+    {
+        m_head = m_ring.empty() ? 0 : (m_head + n) % m_ring.size();
+        m_size -= n;
+    }
+    // Room for `needed` bytes, the queued ones moved to the front.
+    void grow(std::size_t needed)
+    {
+        std::vector<guint8> bigger(std::max(needed, 2 * m_ring.size()));
+        const std::size_t first = std::min(m_size, m_ring.size() - m_head);
+        std::memcpy(bigger.data(), m_ring.data() + m_head, first);
+        std::memcpy(bigger.data() + first, m_ring.data(), m_size - first);
+        m_ring.swap(bigger);
+        m_head = 0;
+    }
     std::mutex m_mutex;
-    std::deque<guint8> m_bytes;
+    std::vector<guint8> m_ring; // a ring of m_size bytes from m_head
+    std::size_t m_head = 0, m_size = 0;
     bool m_filling = true;
     gint64 m_lastPut = 0; // microseconds, monotonic
 };
@@ -114,41 +144,19 @@ GstElement* capsFilter()
     return f;
 }
 
-// What the server said to a listener's request of our mount, in our words: empty when it
-// serves the mount (and so took our source), else why not.
-std::string verdictOf(const std::string& answer)
-{
-    if (answer.empty())
-        return "no answer from the server";
-    if (answer.rfind("HTTP/", 0) != 0 && answer.rfind("ICY", 0) != 0)
-        return "not an Icecast server";
-    const std::size_t space = answer.find(' ');
-    const std::string code = space == std::string::npos ? "" : answer.substr(space + 1, 3);
-    if (code == "200")
-        return "";
-    if (code == "404")
-        return "the server does not put the source on the air";
-    return "not an Icecast server (it answered " + code + ")";
-}
-
-// A listener's request of the mount, given up once the answer's head arrived.
-std::string listenerRequest(const BroadcastSettings& s)
-{
-    return "GET " + s.mount + " HTTP/1.0\r\nHost: " + s.host + ":" + std::to_string(s.port) +
-           "\r\nUser-Agent: Quavix\r\n\r\n";
-}
-
-// Sends titles to the server, one request at a time, off the UI thread: a server that does
-// not answer must not hold the program. Only the newest title waits to be sent. A request
-// marked as a check reports the server's verdict to `onVerdict` (on the sender's thread).
-class TitleSender {
+// Asks the server what the stream itself cannot tell, one request at a time, on a thread of
+// its own: a server that does not answer must not hold the program. Only the newest title
+// waits to be sent. Questions of a connection attempt (does the server take the source,
+// do listeners get in) report their answer to `onAnswer` on this thread.
+class Messenger {
 public:
-    using Verdict = std::function<void(int attempt, const std::string& problem)>;
-    TitleSender(const BroadcastSettings& settings, Verdict onVerdict)
-        : m_settings(settings), m_onVerdict(std::move(onVerdict))
+    enum class Question { None, Source, Listener };
+    using Answer = std::function<void(Question, int attempt, const HttpAnswer&)>;
+    Messenger(const BroadcastSettings& settings, Answer onAnswer)
+        : m_settings(settings), m_onAnswer(std::move(onAnswer))
     {
     }
-    ~TitleSender()
+    ~Messenger()
     {
         {
             std::lock_guard lock(m_mutex);
@@ -158,44 +166,66 @@ public:
         if (m_thread.joinable())
             m_thread.join();
     }
-    // attempt > 0 asks for the verdict of that connection attempt.
-    void send(const std::string& title, int attempt = 0)
+    Messenger(const Messenger&) = delete;
+    Messenger& operator=(const Messenger&) = delete;
+
+    // Any thread.
+    void sendTitle(const std::string& title)
+    {
+        post([&](Pending& p) { p.title = title; });
+    }
+    void ask(Question q, int attempt)
+    {
+        post([&](Pending& p) {
+            p.question = q;
+            p.attempt = attempt;
+        });
+    }
+
+private:
+    struct Pending {
+        std::optional<std::string> title;
+        Question question = Question::None;
+        int attempt = 0;
+    };
+    template <class F> void post(F change)
     {
         {
             std::lock_guard lock(m_mutex);
-            m_pending = Request{title, attempt};
+            change(m_pending);
         }
         if (!m_thread.joinable())
             m_thread = std::thread([this] { run(); });
         m_wake.notify_one();
     }
-
-private:
-    struct Request {
-        std::string title;
-        int attempt = 0;
-    };
+    // The messenger's thread.
     void run()
     {
         for (;;) {
-            Request r;
+            Pending p;
             {
                 std::unique_lock lock(m_mutex);
-                m_wake.wait(lock, [this] { return m_stop || m_pending; });
+                m_wake.wait(lock, [this] {
+                    return m_stop || m_pending.title || m_pending.question != Question::None;
+                });
                 if (m_stop)
                     return;
-                r = *m_pending;
-                m_pending.reset();
+                p = std::exchange(m_pending, {});
             }
-            if (r.attempt > 0)
-                m_onVerdict(r.attempt, verdictOf(request(listenerRequest(m_settings))));
+            if (p.question == Question::Source)
+                m_onAnswer(p.question, p.attempt,
+                           httpAnswer(request(icecastSourceRequest(m_settings))));
+            else if (p.question == Question::Listener)
+                m_onAnswer(p.question, p.attempt,
+                           httpAnswer(request(icecastListenerRequest(m_settings))));
             // An Ogg stream's title change makes the server cut the stream into a new
             // chain, which some players cannot decode: Ogg listeners see the station's name.
-            if (m_settings.format == BroadcastSettings::Format::Mp3 && !r.title.empty())
-                request(icecastTitleRequest(m_settings, r.title));
+            if (p.title && !p.title->empty() && m_settings.format == BroadcastSettings::Format::Mp3)
+                request(icecastTitleRequest(m_settings, *p.title));
         }
     }
-    // The head of the server's answer; empty when there was none.
+    // The head of the server's answer; empty when there was none. The connection closes
+    // once the head is in: nothing more is sent or read.
     std::string request(const std::string& text) const
     {
         std::string answer;
@@ -222,10 +252,10 @@ private:
     }
 
     const BroadcastSettings m_settings;
-    const Verdict m_onVerdict;
+    const Answer m_onAnswer;
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::optional<Request> m_pending;
+    Pending m_pending;
     bool m_stop = false;
     std::thread m_thread;
 };
@@ -235,9 +265,10 @@ private:
 struct GstBroadcast::Impl {
     explicit Impl(BroadcastSettings s)
         : settings(std::move(s)),
-          titles(settings, [this](int ofAttempt, const std::string& problem) {
+          messenger(settings, [this](Messenger::Question q, int ofAttempt, HttpAnswer a) {
+              // The messenger's thread: the answer is handled on the UI thread.
               QMetaObject::invokeMethod(
-                  &context, [this, ofAttempt, problem] { verdict(ofAttempt, problem); },
+                  &context, [this, q, ofAttempt, a] { answered(q, ofAttempt, a); },
                   Qt::QueuedConnection);
           })
     {
@@ -251,28 +282,31 @@ struct GstBroadcast::Impl {
     GstBus* bus = nullptr;
     QSocketNotifier* notifier = nullptr;
     QTimer retry;
-    TitleSender titles;
+    Messenger messenger;
     std::string title;
 
     enum class State { Connecting, Connected, Waiting } state = State::Connecting;
     int failures = 0;
     int attempt = 0; // of connecting, counted from 1
     std::string lastProblem;
-    // Buffers that reached the sender since the last (re)start: the second one means the
-    // first went out. Whether the server took the source is asked of the server then: the
-    // sender may have gone out before the server refused it.
+    std::string sendError; // what the sender said when it failed, while the server is asked
+    // Buffers that reached the sender since the last (re)start; set on the broadcast's
+    // streaming thread. A buffer reaches it only after the one before was sent.
     std::atomic<int> sent{0};
 
     bool build(std::string& problem);
     void restart();
     void pump();
     void failed(const std::string& reason);
-    void check();
-    void verdict(int ofAttempt, const std::string& problem);
+    void connected();
+    void answered(Messenger::Question q, int ofAttempt, const HttpAnswer& a);
 };
 
 GstBroadcast::Impl::~Impl()
 {
+    // What is queued still goes out (the station's last song ends on the air, not here).
+    for (int waited = 0; state == State::Connected && !queue.empty() && waited < 40; ++waited)
+        g_usleep(10000);
     retry.stop();
     delete notifier;
     if (pipeline) {
@@ -317,8 +351,9 @@ bool GstBroadcast::Impl::build(std::string& problem)
                  settings.description.c_str(), "genre", settings.genre.c_str(), nullptr);
     // The live source already runs in real time, and the sender's library paces what it
     // sends by the stream's own times; waiting for the clock as well made an Ogg stream
-    // fall further behind with every page.
-    g_object_set(shout, "sync", FALSE, nullptr);
+    // fall further behind with every page. Titles come from us only: the sender would make
+    // one of its own of every tag ("Unknown - Unknown" of the encoder's).
+    g_object_set(shout, "sync", FALSE, "send-title-info", FALSE, nullptr);
 
     pipeline = gst_pipeline_new("broadcast");
     gst_object_ref_sink(pipeline);
@@ -337,6 +372,7 @@ bool GstBroadcast::Impl::build(std::string& problem)
     }
 
     GstPad* srcPad = gst_element_get_static_pad(src, "src");
+    // The broadcast's streaming thread: each 20 ms of silence is filled from the queue.
     gst_pad_add_probe(
         srcPad, GST_PAD_PROBE_TYPE_BUFFER,
         [](GstPad*, GstPadProbeInfo* info, gpointer self) {
@@ -357,26 +393,18 @@ bool GstBroadcast::Impl::build(std::string& problem)
     gst_object_unref(srcPad);
 
     GstPad* pad = gst_element_get_static_pad(shout, "sink");
+    // The broadcast's streaming thread. The sender has logged in and sent what came before
+    // once a buffer reaches it after the first few: the server took the source.
     gst_pad_add_probe(
         pad, GST_PAD_PROBE_TYPE_BUFFER,
         [](GstPad*, GstPadProbeInfo*, gpointer self) {
             auto* output = static_cast<Impl*>(self);
-            if (output->sent.fetch_add(1) == SentBeforeCheck)
+            if (output->sent.fetch_add(1) == SentBeforeConnected)
                 QMetaObject::invokeMethod(
-                    &output->context, [output] { output->check(); }, Qt::QueuedConnection);
+                    &output->context, [output] { output->connected(); }, Qt::QueuedConnection);
             return GST_PAD_PROBE_OK;
         },
         this, nullptr);
-    // The sender turns every tag event into a title of its own ("Unknown - Unknown" for
-    // the encoder's tags); titles come from us only.
-    gst_pad_add_probe(
-        pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
-        [](GstPad*, GstPadProbeInfo* info, gpointer) {
-            return GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_TAG
-                       ? GST_PAD_PROBE_DROP
-                       : GST_PAD_PROBE_OK;
-        },
-        nullptr, nullptr);
     gst_object_unref(pad);
 
     bus = gst_element_get_bus(pipeline);
@@ -389,6 +417,7 @@ bool GstBroadcast::Impl::build(std::string& problem)
     return true;
 }
 
+// The UI thread: a new attempt to connect.
 void GstBroadcast::Impl::restart()
 {
     gst_element_set_state(pipeline, GST_STATE_NULL);
@@ -404,20 +433,21 @@ void GstBroadcast::Impl::restart()
 void GstBroadcast::Impl::pump()
 {
     while (GstMessage* msg = gst_bus_pop(bus)) {
-        if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
+        if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR && state != State::Waiting) {
             GError* err = nullptr;
-            gchar* debug = nullptr;
-            gst_message_parse_error(msg, &err, &debug);
-            std::string reason = err && err->message ? err->message : "unknown error";
-            // libshout's own words say why ("Login failed", "Socket error").
-            if (debug && std::strstr(debug, "Login failed"))
-                reason = "the server refused the source: wrong user or password, or the "
-                         "mount is in use";
-            else if (const char* why = debug ? std::strstr(debug, "err=") : nullptr)
-                reason += std::string(" (") + (why + 4) + ")";
+            gst_message_parse_error(msg, &err, nullptr);
+            const std::string said = err && err->message ? err->message : "unknown error";
             g_clear_error(&err);
-            g_free(debug);
-            failed(reason);
+            gst_element_set_state(pipeline, GST_STATE_NULL);
+            if (state == State::Connecting) {
+                // Why the server would not have us is its own answer to a source, asked
+                // again: the sender's words are a library's and change with it.
+                sendError = said;
+                state = State::Waiting;
+                messenger.ask(Messenger::Question::Source, attempt);
+            } else {
+                failed(said);
+            }
         }
         gst_message_unref(msg);
     }
@@ -425,8 +455,6 @@ void GstBroadcast::Impl::pump()
 
 void GstBroadcast::Impl::failed(const std::string& reason)
 {
-    if (state == State::Waiting)
-        return; // more words about the same failure
     gst_element_set_state(pipeline, GST_STATE_NULL);
     const bool wasConnected = state == State::Connected;
     state = State::Waiting;
@@ -441,24 +469,34 @@ void GstBroadcast::Impl::failed(const std::string& reason)
     retry.start(std::chrono::milliseconds(pause));
 }
 
-void GstBroadcast::Impl::check()
+void GstBroadcast::Impl::connected()
 {
-    if (state == State::Connecting)
-        titles.send(title, attempt);
-}
-
-void GstBroadcast::Impl::verdict(int ofAttempt, const std::string& problem)
-{
-    if (ofAttempt != attempt || state != State::Connecting)
-        return; // an attempt that has ended already
-    if (!problem.empty()) {
-        failed(problem);
+    if (state != State::Connecting)
         return;
-    }
     state = State::Connected;
     failures = 0;
     lastProblem.clear();
     say("broadcast: connected to " + settings.address());
+    if (!title.empty())
+        messenger.sendTitle(title);
+    // Whether listeners get in is news for whoever runs the server; the source stays.
+    messenger.ask(Messenger::Question::Listener, attempt);
+}
+
+void GstBroadcast::Impl::answered(Messenger::Question q, int ofAttempt, const HttpAnswer& a)
+{
+    if (ofAttempt != attempt)
+        return; // an attempt that has ended already
+    if (q == Messenger::Question::Source && state == State::Waiting && !retry.isActive()) {
+        std::string reason = sourceRefusal(a);
+        if (reason.empty())
+            reason = sendError;    // the server takes the source: the sending itself failed
+        state = State::Connecting; // failed() tells a failed attempt, not a lost connection
+        failed(reason);
+    } else if (q == Messenger::Question::Listener && state == State::Connected) {
+        if (std::string refusal = listenerRefusal(a); !refusal.empty())
+            say("broadcast: connected, but " + refusal);
+    }
 }
 
 GstBroadcast::GstBroadcast(BroadcastSettings settings)
@@ -486,6 +524,7 @@ GstElement* GstBroadcast::makeItemSink(GstElement* localSink)
     // on the air as it does here.
     GstElement* out = gst_element_factory_make("fakesink", nullptr);
     g_object_set(out, "sync", TRUE, "signal-handoffs", TRUE, nullptr);
+    // The output's streaming thread, as each buffer is due.
     g_signal_connect(out, "handoff",
                      G_CALLBACK(+[](GstElement*, GstBuffer* buffer, GstPad*, gpointer queue) {
                          GstMapInfo map;
@@ -499,6 +538,12 @@ GstElement* GstBroadcast::makeItemSink(GstElement* localSink)
         GstElement* tee = gst_element_factory_make("tee", nullptr);
         GstElement* toServer = gst_element_factory_make("queue", nullptr);
         GstElement* toCard = gst_element_factory_make("queue", nullptr);
+        // Only so that each sink waits for its own time: the output's queue ahead of them
+        // holds the look-ahead, and more here would take the items' ends further from the
+        // moment they are heard.
+        for (GstElement* q : {toServer, toCard})
+            g_object_set(q, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time",
+                         static_cast<guint64>(50 * GST_MSECOND), nullptr);
         gst_bin_add_many(GST_BIN(bin), caps, tee, toServer, out, toCard, localSink, nullptr);
         gst_element_link_many(caps, tee, toServer, out, nullptr);
         gst_element_link_many(tee, toCard, localSink, nullptr);
@@ -520,7 +565,7 @@ void GstBroadcast::setTitle(const std::string& title)
         return;
     d->title = title;
     if (d->state == Impl::State::Connected)
-        d->titles.send(title);
+        d->messenger.sendTitle(title);
 }
 
 } // namespace quavix

@@ -17,12 +17,23 @@
 // States, told on standard error, one line per change ("broadcast: connected to ...",
 // "broadcast: lost ..., retrying in 8 s"): connecting, connected, waiting to retry. A
 // failure (server unreachable, refused login, mount in use, connection lost) never reaches
-// the player: the output retries after broadcastRetryPause(failures). The password never
-// appears in a line.
+// the player: the output retries after broadcastRetryPause(failures). Why a connection
+// failed is the server's own answer to a source (IcecastRequests.h), asked after the
+// sender gave up. A server that takes the source but refuses listeners keeps it, and is
+// told once. The password never appears in a line.
 //
-// Titles go to the server's admin interface (with the source's credentials) from a worker
-// thread, the newest only, again after every (re)connection. Everything else runs on the
-// UI thread; needs a QCoreApplication and an initialized GStreamer.
+// Threads, and what each may touch:
+// - the UI thread: everything public; the broadcast pipeline's state, its bus, the retry
+//   timer and the state above;
+// - the output's streaming thread (the item side's fakesink "handoff"): puts into the
+//   sound queue only;
+// - the broadcast's streaming thread (the live silence source, the encoder, the sender):
+//   takes from the sound queue, counts the buffers sent (an atomic) and posts "connected"
+//   to the UI thread;
+// - the messenger's thread: titles and the questions to the server; posts the answers to
+//   the UI thread.
+// The sound queue has a lock of its own; nothing else is shared.
+// Needs a QCoreApplication and an initialized GStreamer.
 #include "platform/Broadcast.h"
 
 #include <gst/gst.h>

@@ -38,6 +38,7 @@ start_icecast() {
   <hostname>127.0.0.1</hostname>
   <listen-socket><port>$ICECAST_PORT</port><bind-address>127.0.0.1</bind-address></listen-socket>
   <fileserve>1</fileserve>
+  <mount><mount-name>/Closed.stream</mount-name><max-listeners>0</max-listeners></mount>
   <paths><basedir>/usr/share/icecast2</basedir><logdir>$dir/log</logdir>
     <webroot>/usr/share/icecast2/web</webroot><adminroot>/usr/share/icecast2/admin</adminroot></paths>
   <logging><accesslog>access.log</accesslog><errorlog>error.log</errorlog><loglevel>3</loglevel></logging>
