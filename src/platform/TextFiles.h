@@ -61,6 +61,43 @@ inline bool sameName(std::string_view a, std::string_view b)
     return true;
 }
 
+// Strict UTF-8: no overlong forms, surrogates or code points past U+10FFFF.
+inline bool isUtf8(std::string_view s)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const std::size_t n = s.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        // The second byte's range rules out overlong forms, surrogates and what lies
+        // past U+10FFFF.
+        std::size_t len = 4;
+        unsigned char lo = 0x80, hi = 0xbf;
+        if (c < 0xc2 || c > 0xf4)
+            return false;
+        if (c <= 0xdf) {
+            len = 2;
+        } else if (c <= 0xef) {
+            len = 3;
+            lo = c == 0xe0 ? 0xa0 : 0x80;
+            hi = c == 0xed ? 0x9f : 0xbf;
+        } else {
+            lo = c == 0xf0 ? 0x90 : 0x80;
+            hi = c == 0xf4 ? 0x8f : 0xbf;
+        }
+        if (i + len > n || p[i + 1] < lo || p[i + 1] > hi)
+            return false;
+        for (std::size_t k = 2; k < len; ++k)
+            if ((p[i + k] & 0xc0) != 0x80)
+                return false;
+        i += len;
+    }
+    return true;
+}
+
 // Takes the next line off the front of text, without its line end (LF or CR LF).
 inline std::string_view nextLine(std::string_view& text)
 {
