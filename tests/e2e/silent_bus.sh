@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # A message bus that takes connections and never answers holds nothing up: with a session
-# bus that is a deaf socket, and with a real session bus whose accessibility service never
-# answers, the strip shows, the song plays, one line says which bus was given up, and
-# SIGTERM ends the program.
+# bus that is a deaf socket or a deaf tcp port, and with a real session bus whose
+# accessibility service never answers, the strip shows, the song plays, one line says which
+# bus was given up, and SIGTERM ends the program.
 # Usage: silent_bus.sh <folder of quavix-gui>
 set -u
 if [ -z "${QUAVIX_E2E_OWN_BUS:-}" ]; then
@@ -57,7 +57,22 @@ wait_for "[ -S '$deaf' ]" 5 || fail "the deaf socket did not come up"
 shows_plays_and_ends "the session bus (unix:path=$deaf) does not answer" session \
     DBUS_SESSION_BUS_ADDRESS="unix:path=$deaf"
 
-# 2. A real session bus whose screen readers' service is on and names a bus that never
+# 2. The session bus is a tcp port that takes connections and never reads them.
+"$py" - "$E2E_DIR/deaf-port" <<'PY' &
+import socket, sys, time
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+s.listen(64)
+with open(sys.argv[1], "w") as f:
+    f.write(str(s.getsockname()[1]))
+time.sleep(3600)
+PY
+own_pid $!
+wait_for "[ -s '$E2E_DIR/deaf-port' ]" 5 || fail "the deaf tcp port did not come up"
+tcp="tcp:host=127.0.0.1,port=$(cat "$E2E_DIR/deaf-port")"
+shows_plays_and_ends "the session bus ($tcp) does not answer" tcp DBUS_SESSION_BUS_ADDRESS="$tcp"
+
+# 3. A real session bus whose screen readers' service is on and names a bus that never
 #    answers.
 "$py" - "unix:path=$deaf" <<'PY' &
 import sys
