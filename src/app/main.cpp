@@ -276,6 +276,9 @@ int stationMain(const std::vector<std::string>& arguments, int argc, char** argv
                              "(systemctl --user stop quavix-station)\n");
         return 1;
     }
+    for (const std::string& line :
+         quavix::bus::settleBeforeToolkit(std::chrono::seconds(1), quavix::bus::Buses::Session))
+        std::fprintf(stderr, "%s\n", line.c_str());
     QApplication app(argc, argv);
     QApplication::setApplicationName(quavix::ProgramTitle);
 

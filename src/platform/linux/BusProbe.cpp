@@ -163,26 +163,30 @@ std::optional<std::string> accessibilityAddress(const std::string& sessionAddres
     return o.readersBus;
 }
 
-std::vector<std::string> settleBeforeToolkit(std::chrono::milliseconds deadline)
+std::vector<std::string> settleBeforeToolkit(std::chrono::milliseconds deadline, Buses buses)
 {
     std::vector<std::string> lines;
     const char* session = std::getenv("DBUS_SESSION_BUS_ADDRESS");
     if (!session || !*session)
         return lines;
+    const bool readers = buses == Buses::SessionAndAccessibility;
     const char* forced = std::getenv("AT_SPI_BUS_ADDRESS");
-    const bool askReadersBus = !(forced && *forced);
+    const bool askReadersBus = readers && !(forced && *forced);
     // One conversation asks the session bus for the screen readers' bus too.
     const Outcome s = converseWithin(session, deadline, askReadersBus);
     if (s.answer.absent)
         return lines; // no bus: every connection to it fails at once anyway
     if (!s.answer.answers) {
         lines.push_back("quavix: the session bus (" + std::string(session) + ") does not answer (" +
-                        s.answer.why +
-                        "); going on without it: no media controls, screen readers or window "
-                        "following on Wayland this time");
+                        s.answer.why + "); going on without it: " +
+                        (readers ? "no media controls, screen readers or window following on "
+                                   "Wayland this time"
+                                 : "no media controls this time"));
         ::setenv("DBUS_SESSION_BUS_ADDRESS", Unreachable, 1);
         return lines;
     }
+    if (!readers)
+        return lines;
     const std::optional<std::string> a11y = askReadersBus ? s.readersBus : std::string(forced);
     std::string why = s.answer.why;
     if (a11y) {

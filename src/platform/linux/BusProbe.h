@@ -48,10 +48,16 @@ std::optional<std::string> accessibilityAddress(const std::string& sessionAddres
 // every later connection fails at once instead of waiting.
 inline constexpr const char* Unreachable = "unix:path=/dev/null/no-bus";
 
-// Checks DBUS_SESSION_BUS_ADDRESS and, when a screen reader's bus runs, that bus too, each
-// within `deadline`; replaces an address that does not answer by Unreachable (the
-// accessibility bus through AT_SPI_BUS_ADDRESS). Returns the lines for standard error, one
-// per bus given up; none for a bus that is absent or answers.
-std::vector<std::string> settleBeforeToolkit(std::chrono::milliseconds deadline);
+enum class Buses {
+    Session,                 // a program without windows (the station): media controls only
+    SessionAndAccessibility, // the strip: screen readers reach it on a bus of their own
+};
+
+// Checks DBUS_SESSION_BUS_ADDRESS and, for SessionAndAccessibility when a screen reader's
+// bus runs, that bus too, each within `deadline`; replaces an address that does not answer
+// by Unreachable (the accessibility bus through AT_SPI_BUS_ADDRESS). Returns the lines for
+// standard error, one per bus given up; none for a bus that is absent or answers.
+std::vector<std::string> settleBeforeToolkit(std::chrono::milliseconds deadline,
+                                             Buses buses = Buses::SessionAndAccessibility);
 
 } // namespace quavix::bus
