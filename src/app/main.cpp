@@ -9,6 +9,7 @@
 #include "mainwindow/MainWindowLoader.h"
 #include "mpris/MprisService.h"
 #include "platform/TextFiles.h"
+#include "platform/linux/BusProbe.h"
 #include "platform/linux/DesktopClassesRegistry.h"
 #include "platform/linux/FollowerWindowSystem.h"
 #include "platform/linux/GstMediaPlayer.h"
@@ -23,7 +24,6 @@
 #include "platform/linux/WindowMechanism.h"
 #include "platform/linux/X11WindowSystem.h"
 #include "platform/linux/XdgBrowser.h"
-#include "platform/posix/BusProbe.h"
 #include "platform/posix/IniOptionsStore.h"
 #include "platform/posix/IniProfile.h"
 #include "platform/posix/InstanceClient.h"
@@ -276,6 +276,9 @@ int stationMain(const std::vector<std::string>& arguments, int argc, char** argv
                              "(systemctl --user stop quavix-station)\n");
         return 1;
     }
+    for (const std::string& line :
+         quavix::bus::settleBeforeToolkit(std::chrono::seconds(1), quavix::bus::Buses::Session))
+        std::fprintf(stderr, "%s\n", line.c_str());
     QApplication app(argc, argv);
     QApplication::setApplicationName(quavix::ProgramTitle);
 
