@@ -8,6 +8,7 @@
 #include "mainwindow/Form1.h"
 #include "mainwindow/MainWindowLoader.h"
 #include "mpris/MprisService.h"
+#include "platform/Sound.h"
 #include "platform/TextFiles.h"
 #include "platform/linux/BusProbe.h"
 #include "platform/linux/DesktopClassesRegistry.h"
@@ -148,6 +149,15 @@ void configureBroadcast(quavix::Profile& profile, quavix::GstMediaPlayer& media,
         return std::string(quavix::text::trim(parts.group)) + " - " +
                std::string(quavix::text::trim(parts.title));
     });
+}
+
+// The profile's "Sound" section: loudness, crossfades, silence at the edges, dead air.
+void configureSound(quavix::Profile& profile, quavix::GstMediaPlayer& media)
+{
+    std::vector<std::string> problems;
+    media.setSound(quavix::readSoundSettings(profile, problems));
+    for (const std::string& line : problems)
+        std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 // Decided before the toolkit picks its platform: sway's strip, and the strip of a desktop
@@ -294,6 +304,10 @@ int stationMain(const std::vector<std::string>& arguments, int argc, char** argv
         quavix::PlayListPlayer::playStateChanged(oldState, newState, currentItem);
     });
     configureBroadcast(profile, *media, profilePath);
+    configureSound(profile, *media);
+    // Nobody reads a status display here: what it would say is a line for the journal.
+    media->setStatusHandler(
+        [](const std::string& text) { std::fprintf(stderr, "quavix: %s\n", text.c_str()); });
     quavix::DesktopClassesRegistry classes;
     quavix::QtTray tray;
     quavix::QtWindowSystem windows;
@@ -392,6 +406,11 @@ int main(int argc, char** argv)
             quavix::ProgramTitle, text, quavix::MsgIcon::Exclamation, quavix::MsgButtons::Ok);
     });
     configureBroadcast(profile, media);
+    configureSound(profile, media);
+    media.setStatusHandler([](const std::string& text) {
+        if (quavix::MainWindowPort* form1 = quavix::mainWindowIfLoaded())
+            form1->showStatusMessage(text);
+    });
     quavix::DesktopClassesRegistry classes;
     quavix::QtTray tray;
     std::unique_ptr<quavix::QtWindowSystem> windows = makeWindowSystem(mechanism);

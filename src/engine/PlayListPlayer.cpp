@@ -50,6 +50,31 @@ bool isGoingOn(int state)
     return state == MediaPlayer::Playing || state == MediaPlayer::Paused;
 }
 
+// Why an entry did not play, in the player's words where it had any.
+std::string whyNotPlayed(const std::string& name)
+{
+    auto* media = services().media;
+    if (media->fileName() == name && media->errorCode() != 0)
+        return media->errorDescription();
+    std::error_code ec;
+    const char* why = std::filesystem::is_directory(name, ec) ? "it is a folder, not a file."
+                      : name.empty()                          ? "the entry is empty."
+                                                              : "the file does not exist.";
+    return "Cannot play \"" + name + "\": " + why;
+}
+
+// A single thing the user opened (the command line, Play File, one dropped file) that
+// does not play is told in a box; an entry of a longer list is named in the status display
+// while the player goes on, so that a list never stops on it.
+void tellNotPlayed(const std::string& name, long entries)
+{
+    const std::string why = whyNotPlayed(name);
+    if (entries == 1)
+        services().dialogs->messageBox(ProgramTitle, why, MsgIcon::Exclamation, MsgButtons::Ok);
+    else if (auto* w = mainWindowIfLoaded())
+        w->showStatusMessage(why);
+}
+
 // Gives the media player the current entry; true when it plays.
 bool playCurrent()
 {
@@ -179,6 +204,8 @@ void PlayListPlayer::run()
         }
 
         bool played = playCurrent();
+        if (!played)
+            tellNotPlayed(g.gCurrentFileName, listIndex().count());
         waitForItem();
         letArmedStartRun();
 

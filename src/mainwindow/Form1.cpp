@@ -840,4 +840,10 @@ void Form1::setImageToolTip(const std::string& text)
     Image1->setToolTip(QString::fromStdString(text));
 }
 
+void Form1::showStatusMessage(const std::string& text)
+{
+    if (m_statusDisplay)
+        m_statusDisplay->showMessage(QString::fromStdString(text));
+}
+
 } // namespace quavix

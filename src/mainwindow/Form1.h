@@ -205,6 +205,7 @@ public:
     void setVisible(bool visible) override;
     void bringToFront() override;
     void setImageToolTip(const std::string& text) override;
+    void showStatusMessage(const std::string& text) override;
 
     // ---- PropertiesHost ----------------------------------------------------------------
     void applyProgramIcon(const QIcon& icon, int index) override;

@@ -38,6 +38,7 @@ PlayerReading read(MediaPlayer& media)
     r.position = media.currentPosition();
     r.volume = media.volume();
     r.canSeek = media.canSeek();
+    r.tags = media.tags();
     r.clock = monotonicSeconds();
     return r;
 }

@@ -55,7 +55,8 @@ std::string playbackStatusFor(int playState)
     }
 }
 
-TrackMetadata metadataFor(const std::string& fileName, double duration, std::uint64_t trackNumber)
+TrackMetadata metadataFor(const std::string& fileName, double duration, std::uint64_t trackNumber,
+                          const MediaTags& tags)
 {
     TrackMetadata m;
     if (fileName.empty()) {
@@ -64,10 +65,19 @@ TrackMetadata metadataFor(const std::string& fileName, double duration, std::uin
     }
     m.trackId = "/org/quavix/track/" + std::to_string(trackNumber);
     m.lengthUs = toMicroseconds(duration);
+    const auto ownNames = [&] {
+        if (!tags.title.empty())
+            m.title = tags.title;
+        if (!tags.artist.empty())
+            m.artist = tags.artist;
+        if (!tags.album.empty())
+            m.album = tags.album;
+        return m;
+    };
     if (isStreamAddress(fileName)) {
         m.url = fileName;
         m.title = fileName;
-        return m;
+        return ownNames();
     }
     m.url = fileUrl(fileName);
     const std::string_view name = fileNamePart(fileName);
@@ -81,7 +91,7 @@ TrackMetadata metadataFor(const std::string& fileName, double duration, std::uin
         if (m.lengthUs == 0)
             m.lengthUs = toMicroseconds(song.length);
     }
-    return m;
+    return ownNames();
 }
 
 Transport playActionFor(int playState)
@@ -124,7 +134,7 @@ MprisPlayerState::Changes MprisPlayerState::update(const PlayerReading& r)
 
     MprisPlayerProperties p;
     p.playbackStatus = playbackStatusFor(r.playState);
-    p.metadata = metadataFor(r.fileName, r.duration, m_trackNumber);
+    p.metadata = metadataFor(r.fileName, r.duration, m_trackNumber, r.tags);
     p.volume = linearVolume(r.volume);
     p.canGoNext = going;
     p.canGoPrevious = going;

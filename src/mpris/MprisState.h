@@ -2,6 +2,8 @@
 // What desktop media controls (MPRIS2) see of the player, worked out from readings of the
 // player without the bus: the properties of org.mpris.MediaPlayer2.Player, which of them
 // changed since the last reading, and which command a play or pause request runs.
+#include "platform/MediaPlayer.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,6 +19,7 @@ struct PlayerReading {
     int volume = 0;       // hundredths of a decibel, -10000 .. 0
     bool canSeek = false; // MediaPlayer::canSeek
     double clock = 0;     // a monotonic time in seconds, to tell a jump from playing on
+    MediaTags tags;       // what the item calls itself (MediaPlayer::tags)
 };
 
 inline constexpr const char* NoTrackId = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
@@ -43,11 +46,13 @@ struct MprisPlayerProperties {
 // "Playing", "Paused" or "Stopped"; an open under way is "Stopped": nothing plays yet.
 std::string playbackStatusFor(int playState);
 
-// The metadata of the item `fileName` (empty: no item, the "no track" id alone). A file
-// named by the song convention (Group - CD Title - Year - Title - M_SS) gives artist, album,
-// year and title, blanks around them dropped; its length comes from the name while the
-// player knows none.
-TrackMetadata metadataFor(const std::string& fileName, double duration, std::uint64_t trackNumber);
+// The metadata of the item `fileName` (empty: no item, the "no track" id alone). What the
+// item calls itself comes first (a stream's title, a file's tags); else a file named by the
+// song convention (Group - CD Title - Year - Title - M_SS) gives artist, album, year and
+// title, blanks around them dropped; else the title is the name. The length comes from
+// the name while the player knows none.
+TrackMetadata metadataFor(const std::string& fileName, double duration, std::uint64_t trackNumber,
+                          const MediaTags& tags = {});
 
 // What a play or pause request from the desktop runs, by the player's state. A paused
 // item is resumed (the Play command would move on to the next entry instead); a playing

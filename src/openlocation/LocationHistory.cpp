@@ -76,6 +76,9 @@ bool openLocation(const std::string& address, std::vector<std::string>& history)
     if ((w = mainWindowIfLoaded()))
         w->setImageToolTip(address);
     if (!opened) {
+        // The box keeps its words; why it failed is the status display's to say.
+        if (w && !address.empty())
+            w->showStatusMessage(s.media->errorDescription());
         s.dialogs->messageBox("URL Not Loaded",
                               std::string("An error occured loading the requested URL.") + CrLf +
                                   CrLf +

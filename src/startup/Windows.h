@@ -40,6 +40,9 @@ public:
     // Shows the window restored, raised and active (a second start handed a file over).
     virtual void bringToFront() = 0;
     virtual void setImageToolTip(const std::string& text) = 0;
+    // Says in the media player's status display why something did not play (or ended),
+    // until the player moves on. A window without the display has nowhere to say it.
+    virtual void showStatusMessage(const std::string& /*text*/) {}
 };
 
 // Form1: loaded on first use (its load handler runs), nullptr until a loader is registered.

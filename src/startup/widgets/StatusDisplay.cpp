@@ -24,8 +24,11 @@ QString formatMediaTime(double seconds)
     return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
 }
 
-QString mediaItemName(const std::string& name)
+QString mediaItemName(const std::string& name, const MediaTags& tags)
 {
+    if (!tags.title.empty())
+        return QString::fromStdString(tags.artist.empty() ? tags.title
+                                                          : tags.artist + " - " + tags.title);
     QString text = QString::fromStdString(name);
     if (isStreamAddress(name))
         return text;
@@ -67,7 +70,7 @@ void StatusDisplay::refresh()
         break;
     }
     std::string item = m_player.fileName();
-    QString name = mediaItemName(item);
+    QString name = mediaItemName(item, item.empty() ? MediaTags{} : m_player.tags());
     QString time;
     if (!item.empty()) {
         double length = m_player.duration();
@@ -75,6 +78,13 @@ void StatusDisplay::refresh()
         // Live streams have no length.
         if (length > 0)
             time += QStringLiteral(" / ") + formatMediaTime(length);
+    }
+    // A message stands while the player is where it was when the message came.
+    const bool keepMessage =
+        !m_message.isEmpty() && state == m_messageState && name == m_messageName;
+    if (!keepMessage && !m_message.isEmpty()) {
+        m_message.clear();
+        m_state.clear(); // drawn anew below
     }
     if (state == m_state && name == m_name && time == m_time)
         return;
@@ -84,6 +94,20 @@ void StatusDisplay::refresh()
     update();
     emit changed();
     // A screen reader speaks the new text (its name, see WidgetAccessibility).
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void StatusDisplay::showMessage(const QString& text)
+{
+    refresh();
+    m_message = text;
+    m_messageState = m_state;
+    m_messageName = m_name;
+    update();
+    emit changed();
     if (QAccessible::isActive()) {
         QAccessibleEvent event(this, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&event);
@@ -103,6 +127,11 @@ void StatusDisplay::paintEvent(QPaintEvent*)
 
     p.setPen(palette().color(QPalette::WindowText));
     const QFontMetrics fm(font());
+    if (!m_message.isEmpty()) {
+        p.drawText(inner, Qt::AlignLeft | Qt::AlignVCenter,
+                   fm.elidedText(m_message, Qt::ElideMiddle, inner.width()));
+        return;
+    }
     int stateWidth = fm.horizontalAdvance(m_state);
     int timeWidth = fm.horizontalAdvance(m_time);
     p.drawText(inner, Qt::AlignLeft | Qt::AlignVCenter, m_state);

@@ -1,7 +1,9 @@
 #pragma once
 // The media player's status display: one line with the play state ("Playing", "Paused",
-// "Stopped", "Opening"), the item's name (a file's name without its folder, an address as
-// it is) and "position / duration" as m:ss.
+// "Stopped", "Opening"), the item's name (what the item calls itself: a stream's title, a
+// file's "artist - title"; else a file's name without its folder, an address as it is) and
+// "position / duration" as m:ss. A message (why something did not play) takes the line's
+// place until the player's state or item changes.
 //
 // It reads the player once a second while it is visible, and whenever refresh() is called
 // (its owner forwards the player's play-state events there). It is drawn for a height of
@@ -17,9 +19,9 @@ namespace quavix {
 
 // "m:ss" for a time in seconds, whole seconds cut off; minutes are not wrapped into hours.
 QString formatMediaTime(double seconds);
-// What the display calls an item: the part after the last '/' of a file name, the whole
-// text of an address.
-QString mediaItemName(const std::string& name);
+// What the display calls an item: its own title ("Artist - Title" with an artist), else the
+// part after the last '/' of a file name, the whole text of an address.
+QString mediaItemName(const std::string& name, const MediaTags& tags = {});
 
 class StatusDisplay : public QWidget {
     Q_OBJECT
@@ -31,6 +33,7 @@ public:
     QString stateText() const { return m_state; }
     QString nameText() const { return m_name; }
     QString timeText() const { return m_time; }
+    QString messageText() const { return m_message; }
 
 signals:
     // The text changed (state, item or time).
@@ -38,6 +41,8 @@ signals:
 
 public slots:
     void refresh();
+    // Shows `text` until the state or the item changes.
+    void showMessage(const QString& text);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -48,6 +53,8 @@ private:
     MediaPlayer& m_player;
     QTimer m_timer;
     QString m_state, m_name, m_time;
+    QString m_message;
+    QString m_messageState, m_messageName; // what the line said when the message came
 };
 
 } // namespace quavix

@@ -132,6 +132,8 @@ public:
         if (t != QAccessible::Name)
             return QAccessibleWidget::text(t);
         const auto* display = static_cast<const StatusDisplay*>(widget());
+        if (!display->messageText().isEmpty())
+            return display->messageText();
         QStringList parts;
         for (const QString& part : {display->stateText(), display->nameText(), display->timeText()})
             if (!part.isEmpty())
