@@ -18,7 +18,7 @@ constexpr guint PlayFlagAudio = 1u << 1;
 constexpr guint AheadBuffers = 16;
 // The synthesiser's gain: its default (0.2) leaves a full-velocity piano note at -30 dBFS,
 // 20 dB under every other kind of file; this puts it near -6 dBFS.
-constexpr double MidiSynthGain = 3.0;
+constexpr double MidiSynthGain = 2.4;
 
 std::string mixCaps()
 {
