@@ -1,12 +1,12 @@
 #include "Station.h"
 
 #include "clsMainPerformLoop.h"
+#include "platform/posix/LineWriter.h"
 #include "startup/Globals.h"
 #include "startup/Services.h"
 #include "startup/clsINISettings.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -16,7 +16,7 @@ namespace {
 
 void configError(const std::string& line)
 {
-    std::fprintf(stderr, "quavix: %s\n", line.c_str());
+    errorLine("quavix: " + line);
     services().process->endProgram(StationConfigError);
 }
 

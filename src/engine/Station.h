@@ -6,6 +6,8 @@
 //
 // What differs from the strip, because nobody can answer:
 // - no first run: a profile the station cannot use ends it with StationConfigError;
+// - every box is a line on standard error (through the non-blocking LineWriter, so that a
+//   reader who does not read never stops the station);
 // - a song name that breaks the convention is skipped or played as it is (gBadNames),
 //   never offered for renaming (clsCreateFileList, clsGetNextSong);
 // - "End Of Play List" ends it with status 0 once its line is written, as the strip ends

@@ -3,11 +3,11 @@
 #include "RenameDialog.h"
 #include "SongFileName.h"
 #include "platform/FileReplace.h"
+#include "platform/posix/LineWriter.h"
 #include "startup/Globals.h"
 #include "startup/Services.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 
 namespace quavix {
@@ -110,9 +110,7 @@ bool clsCreateFileList::fParseSongFileName(const std::string& folder, const std:
         return true;
     if (g.gStation) {
         const bool play = g.gBadNames == "Play";
-        std::fprintf(
-            stderr, "%s\n",
-            badSongNameLine(folder + fileName, parseSongName(fileName).problem, play).c_str());
+        errorLine(badSongNameLine(folder + fileName, parseSongName(fileName).problem, play));
         return play;
     }
     mRebuildList = true;

@@ -1,13 +1,13 @@
 #include "clsPlaySong.h"
 
 #include "clsActivityLog.h"
+#include "platform/posix/LineWriter.h"
 #include "startup/Globals.h"
 #include "startup/Services.h"
 #include "startup/Windows.h"
 
 #include <climits>
 #include <cmath>
-#include <cstdio>
 
 namespace quavix {
 
@@ -31,8 +31,8 @@ void clsPlaySong::fPlaySong()
     // The log says what went on the air: a song that would not open (gone, unreadable, not
     // a song at all) did not, and nobody is there to read a box about it.
     if (player.errorCode() != 0) {
-        std::fprintf(stderr, "quavix: \"%s\" could not be played: %s\n", g.gCurrentFileName.c_str(),
-                     player.errorDescription().c_str());
+        errorLine("quavix: \"" + g.gCurrentFileName +
+                  "\" could not be played: " + player.errorDescription());
     } else if (g.gLogActivity) {
         clsActivityLog().fAppendActivity();
     }

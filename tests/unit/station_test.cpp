@@ -1,12 +1,17 @@
 // The station as a service, in virtual time: every value from its own profile, bad song
 // names skipped or played but never renamed, the exit statuses a service manager sees, a
-// stop by signal and a stop by the media controls. Its boxes as lines on standard error.
+// stop by signal and a stop by the media controls. Its boxes as lines on standard error,
+// which must never hold it up.
 #include "engine/Station.h"
 #include "engine/clsGetNextSong.h"
 #include "platform/posix/LineDialogs.h"
 #include "support/Rig.h"
 
+#include <chrono>
+#include <future>
 #include <gtest/gtest.h>
+#include <sstream>
+#include <unistd.h>
 
 using namespace quavix;
 using namespace quavix::testing;
@@ -55,6 +60,7 @@ public:
             runStation(profileFile);
         } catch (const fakes::ProgramEnded&) {
         }
+        drainStandardError(5000);
         return ::testing::internal::GetCapturedStderr();
     }
     std::string log() const { return readText(logFile("20261206")); }
@@ -205,11 +211,26 @@ TEST(Station, ARandomListOfOnlyBadNamesEndsWithAFailure)
     g.gSongCount = 2;
     ::testing::internal::CaptureStderr();
     EXPECT_THROW(clsGetNextSong().fPerformGetNextSong(), fakes::ProgramEnded);
+    drainStandardError(5000);
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(box.process.endStatus, 1);
     EXPECT_NE(err.find("no song of the list"), std::string::npos) << err;
     EXPECT_FALSE(g.gStopPlay);
 }
+
+namespace {
+
+// Everything a reader gets from `fd` until every writer has closed it.
+std::string readAll(int fd)
+{
+    std::string text;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;)
+        text.append(buf, static_cast<std::size_t>(n));
+    return text;
+}
+
+} // namespace
 
 TEST(LineDialogs, EveryBoxIsOneLineWithItsTitleTextAndAnswer)
 {
@@ -221,20 +242,74 @@ TEST(LineDialogs, EveryBoxIsOneLineWithItsTitleTextAndAnswer)
     EXPECT_EQ(LineDialogs::boxLine("Two\nLines", "a\nb\r\n", MsgButtons::YesNo),
               "quavix: Two / Lines: a / b (answered No)");
 
-    char* text = nullptr;
-    std::size_t size = 0;
-    std::FILE* out = ::open_memstream(&text, &size);
-    ASSERT_NE(out, nullptr);
-    LineDialogs dialogs(out);
-    EXPECT_EQ(dialogs.messageBox("Q", "Sure?", MsgIcon::Question, MsgButtons::YesNo),
-              MsgAnswer::No);
-    EXPECT_EQ(dialogs.messageBox("I", "Note", MsgIcon::Information, MsgButtons::Ok), MsgAnswer::Ok);
-    FileDialogRequest request;
-    request.title = "Open";
-    EXPECT_EQ(dialogs.openFile(request), std::nullopt);
-    std::fclose(out);
-    EXPECT_EQ(std::string(text, size), "quavix: Q: Sure? (answered No)\n"
-                                       "quavix: I: Note (answered OK)\n"
-                                       "quavix: Open: no file can be chosen here (cancelled)\n");
-    std::free(text);
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    auto reader = std::async(std::launch::async, [fd = fds[0]] { return readAll(fd); });
+    {
+        LineWriter out(fds[1]);
+        LineDialogs dialogs(out);
+        EXPECT_EQ(dialogs.messageBox("Q", "Sure?", MsgIcon::Question, MsgButtons::YesNo),
+                  MsgAnswer::No);
+        EXPECT_EQ(dialogs.messageBox("I", "Note", MsgIcon::Information, MsgButtons::Ok),
+                  MsgAnswer::Ok);
+        FileDialogRequest request;
+        request.title = "Open";
+        EXPECT_EQ(dialogs.openFile(request), std::nullopt);
+        EXPECT_TRUE(out.drain(5000));
+    }
+    ::close(fds[1]);
+    EXPECT_EQ(reader.get(), "quavix: Q: Sure? (answered No)\n"
+                            "quavix: I: Note (answered OK)\n"
+                            "quavix: Open: no file can be chosen here (cancelled)\n");
+    ::close(fds[0]);
+}
+
+// A reader that does not read (a pipe into a pager left alone, a stalled journal) never
+// holds up a line. When it reads again it gets every line that was queued before it
+// stalled, those the queue could take after, the count of the dropped ones in their place,
+// then what came later.
+TEST(LineWriter, AReaderThatDoesNotReadHoldsNothingUpAndLearnsHowManyLinesWereLost)
+{
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    auto line = [](int i) {
+        std::string text = "line " + std::to_string(10000 + i);
+        return text + std::string(99 - text.size(), '.');
+    };
+    int stalledAt = 0, total = 0;
+    std::string got;
+    {
+        LineWriter out(fds[1], 8192);
+        // Line by line until one is not written within 500 ms: the pipe is full.
+        do
+            out.write(line(stalledAt++));
+        while (out.drain(500) && stalledAt < 10000);
+        ASSERT_GT(stalledAt, 300) << "the pipe holds 64 kB";
+        total = stalledAt + 1000; // far more than the queue holds
+        auto writing = std::async(std::launch::async, [&] {
+            for (int i = stalledAt; i < total; ++i)
+                out.write(line(i));
+        });
+        ASSERT_EQ(writing.wait_for(std::chrono::seconds(10)), std::future_status::ready)
+            << "write() waited for the reader";
+        auto reader = std::async(std::launch::async, [fd = fds[0]] { return readAll(fd); });
+        EXPECT_TRUE(out.drain(10000));
+        out.write("after");
+        EXPECT_TRUE(out.drain(10000));
+        ::close(fds[1]);
+        got = reader.get();
+    }
+    ::close(fds[0]);
+
+    std::istringstream lines(got);
+    std::string text;
+    int written = 0;
+    while (std::getline(lines, text) && text == line(written))
+        ++written;
+    EXPECT_GE(written, stalledAt);
+    ASSERT_LT(written, total);
+    EXPECT_EQ(text, LineWriter::droppedLine(static_cast<std::uint64_t>(total - written)));
+    ASSERT_TRUE(std::getline(lines, text));
+    EXPECT_EQ(text, "after");
+    EXPECT_FALSE(std::getline(lines, text));
 }
