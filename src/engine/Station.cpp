@@ -42,9 +42,11 @@ void runStation(const std::string& profilePath)
         return;
     }
 
+    // One engine for the whole run: what it has said is not said again after a restart.
+    clsMainPerformLoop engine;
     for (;;) {
         g.gLogDate.clear();
-        clsMainPerformLoop().fPerformPlaySongs();
+        engine.fPerformPlaySongs();
         // The engine returns when a stop came in while it let events through: the same
         // stop as any other for a station, which idles until playback is started again.
         while (g.gStopPlay && !g.gExitProgram) {

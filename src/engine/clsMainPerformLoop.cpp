@@ -5,9 +5,11 @@
 #include "clsCreateFileList.h"
 #include "clsGetNextSong.h"
 #include "clsPlaySong.h"
+#include "platform/posix/LineWriter.h"
 #include "startup/Globals.h"
 #include "startup/Services.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace quavix {
@@ -19,6 +21,11 @@ template <class T> T& worker(std::unique_ptr<T>& slot)
     if (!slot)
         slot = std::make_unique<T>();
     return *slot;
+}
+
+std::string seconds(int milliseconds)
+{
+    return std::to_string(milliseconds / 1000) + " s";
 }
 
 } // namespace
@@ -48,18 +55,81 @@ void clsMainPerformLoop::fPerformPlaySongs()
         if (g.gStopPlay)
             return;
 
-        if (clsActivityLog::fDateText(s.clock->now()) != g.gLogDate) {
+        const bool newDay = clsActivityLog::fDateText(s.clock->now()) != g.gLogDate;
+        if (newDay || mRelist) {
+            mRelist = false;
             worker(createFileList).fCreateFileList();
-            g.gLogDate = clsActivityLog::fDateText(s.clock->now());
-            clsActivityLog().fCreateLogFile();
+            if (newDay) {
+                g.gLogDate = clsActivityLog::fDateText(s.clock->now());
+                clsActivityLog().fCreateLogFile();
+            }
+            // An empty first list is the end of it (the list order's message); later, the
+            // songs have gone away and may come back.
+            const bool first = !mListed;
+            mListed = true;
+            if (g.gSongCount == 0 && !first) {
+                fBackOff("quavix: the song folders hold no song to play; they are listed again "
+                         "every " +
+                         seconds(RelistMs));
+                continue;
+            }
         }
 
         worker(getNextSong).fPerformGetNextSong();
         process.processEvents();
-        if (!g.gStopPlay)
-            worker(playSong).fPlaySong();
+        if (!g.gStopPlay) {
+            if (worker(playSong).fPlaySong())
+                fSongPlayed();
+            else
+                fSongFailed();
+        }
         process.processEvents();
     }
+}
+
+void clsMainPerformLoop::fSongPlayed()
+{
+    mUnplayableSaid.erase(globals().gCurrentFileName);
+    mFailedInRow = 0;
+    mNothingSaid = false;
+}
+
+void clsMainPerformLoop::fSongFailed()
+{
+    Globals& g = globals();
+    if (mUnplayableSaid.insert(g.gCurrentFileName).second)
+        errorLine("quavix: \"" + g.gCurrentFileName +
+                  "\" could not be played: " + services().media->errorDescription());
+    // In random order the same few may come up again and again: as many failures in a row
+    // as the list has lines stand for the whole list.
+    if (++mFailedInRow >= std::max(1, static_cast<int>(g.gSongCount))) {
+        fBackOff("quavix: no song of the song list \"" + g.gPlayListFile +
+                 "\" can be played; the song folders are listed again every " + seconds(RelistMs));
+        return;
+    }
+    fWaitUnlessStopped(FailedSongPauseMs);
+}
+
+void clsMainPerformLoop::fBackOff(const std::string& line)
+{
+    if (!mNothingSaid)
+        errorLine(line);
+    mNothingSaid = true;
+    mFailedInRow = 0;
+    mRelist = true;
+    fWaitUnlessStopped(RelistMs);
+}
+
+bool clsMainPerformLoop::fWaitUnlessStopped(int milliseconds)
+{
+    Globals& g = globals();
+    Process& process = *services().process;
+    for (int waited = 0; waited < milliseconds; waited += 100) {
+        if (g.gStopPlay || g.gExitProgram)
+            return false;
+        process.waitForEvents(std::min(100, milliseconds - waited));
+    }
+    return !g.gStopPlay && !g.gExitProgram;
 }
 
 } // namespace quavix

@@ -30,6 +30,8 @@ struct ProgramEnded {};
 class FakeMediaPlayer : public MediaPlayer {
 public:
     void addItem(const std::string& name, double duration) { m_items[name] = duration; }
+    // The item cannot be opened any more (its file went away).
+    void removeItem(const std::string& name) { m_items.erase(name); }
     // Plays on by the given seconds; an item reaching its end stops with position == duration.
     void advance(double seconds);
     // Delivers the play-state events queued since the last call.

@@ -1,7 +1,7 @@
 // The station as a service, in virtual time: every value from its own profile, bad song
-// names skipped or played but never renamed, the exit statuses a service manager sees, a
-// stop by signal and a stop by the media controls. Its boxes as lines on standard error,
-// which must never hold it up.
+// names skipped or played but never renamed, songs that are not there, the exit statuses a
+// service manager sees, a stop by signal and a stop by the media controls. Its boxes as lines on
+// standard error, which must never hold it up.
 #include "engine/Station.h"
 #include "engine/clsGetNextSong.h"
 #include "platform/posix/LineDialogs.h"
@@ -69,6 +69,14 @@ public:
 std::string row(const std::string& fields, const std::string& path)
 {
     return "\"12/06/26 16:30:00\"," + fields + ",\"" + path + "\"\r\n";
+}
+
+int count(const std::string& text, const std::string& part)
+{
+    int n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
 }
 
 } // namespace
@@ -195,6 +203,61 @@ TEST(Station, AStopThatEndsTheEngineIdlesUntilPlayAndThenPlaysOn)
     EXPECT_EQ(box.media.opened, (std::vector<std::string>{a, b}));
     EXPECT_EQ(box.process.endStatus, 0);
     EXPECT_EQ(box.dialogs.titles(), std::vector<std::string>{"End Of Play List"});
+}
+
+// Songs deleted under a station at random: none is retried at once for ever. Each is said
+// once, that nothing can be played once; the station waits between tries and lists its
+// folder again every few seconds, so a song that comes back plays soon.
+TEST(Station, SongsThatGoAwayAreSaidOnceAndTriedAtAPaceUntilOneComesBack)
+{
+    StationRig box;
+    box.writeProfile("Action=Random\n");
+    const std::string bName = "B - B - 2001 - D - 0_01.mp3";
+    const std::vector<std::string> songs = {
+        box.addSong(box.songs, "A - B - 2001 - D - 0_01.mp3", 1), box.addSong(box.songs, bName, 1),
+        box.addSong(box.songs, "C - B - 2001 - D - 0_01.mp3", 1)};
+    bool gone = false, back = false, stopped = false;
+    long goneAt = 0, backAt = 0, eventsWhileGone = 0, playingAgainAfter = -1;
+    std::size_t opensWhileGone = 0;
+    box.process.onEvents = [&] {
+        box.media.deliverEvents();
+        const long now = box.process.sleptMs;
+        if (!gone && box.media.opened.size() == 1) {
+            for (const std::string& s : songs) {
+                fs::remove(s);
+                box.media.removeItem(s);
+            }
+            gone = true;
+            goneAt = now;
+        } else if (gone && !back) {
+            ++eventsWhileGone;
+            if (now - goneAt >= 60000) {
+                opensWhileGone = box.media.opened.size() - 1;
+                box.addSong(box.songs, bName, 1);
+                back = true;
+                backAt = now;
+            }
+        } else if (back && !stopped && box.media.playState() == MediaPlayer::Playing) {
+            playingAgainAfter = now - backAt;
+            stopped = true;
+            stopStation();
+        }
+    };
+
+    const std::string err = box.run();
+
+    ASSERT_TRUE(back) << "60 s never passed: " << eventsWhileGone << " event rounds, "
+                      << box.media.opened.size() << " opens, " << count(err, "\n") << " lines";
+    EXPECT_LE(eventsWhileGone, 800) << "the station must wait, not spin";
+    EXPECT_LE(opensWhileGone, 20u);
+    EXPECT_GE(playingAgainAfter, 0);
+    EXPECT_LE(playingAgainAfter, 5200) << "the folder is listed again every 5 s";
+    for (const std::string& s : songs)
+        EXPECT_LE(count(err, "\"" + s + "\" could not be played"), 1) << err;
+    EXPECT_EQ(count(err, "listed again every 5 s"), 1) << err;
+    EXPECT_EQ(box.process.endStatus, 0);
+    EXPECT_EQ(box.log(), Header + row("\"A\",\"B\",\"2001\",\"D\",\"1\"", songs[0]) +
+                             row("\"B\",\"B\",\"2001\",\"D\",\"1\"", songs[1]));
 }
 
 // Random order never runs out by itself: a list of nothing but bad names (changed behind
