@@ -5,7 +5,9 @@
 // file is PROFILE, so that every value comes from there; no window is ever loaded.
 //
 // What differs from the strip, because nobody can answer:
-// - no first run: a profile the station cannot use ends it with StationConfigError;
+// - no first run: a profile the station cannot use ends it with StationConfigError, and so
+//   does a first song list with nothing to play (its line names each folder and what is
+//   wrong with it);
 // - every box is a line on standard error (through the non-blocking LineWriter, so that a
 //   reader who does not read never stops the station);
 // - a song name that breaks the convention is skipped or played as it is (gBadNames),

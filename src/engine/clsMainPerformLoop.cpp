@@ -1,5 +1,6 @@
 #include "clsMainPerformLoop.h"
 
+#include "Station.h"
 #include "clsActivityLog.h"
 #include "clsCheckForStop.h"
 #include "clsCreateFileList.h"
@@ -58,20 +59,24 @@ void clsMainPerformLoop::fPerformPlaySongs()
         const bool newDay = clsActivityLog::fDateText(s.clock->now()) != g.gLogDate;
         if (newDay || mRelist) {
             mRelist = false;
-            worker(createFileList).fCreateFileList();
+            clsCreateFileList& list = worker(createFileList);
+            list.fCreateFileList();
             if (newDay) {
                 g.gLogDate = clsActivityLog::fDateText(s.clock->now());
                 clsActivityLog().fCreateLogFile();
             }
-            // An empty first list is the end of it (the list order's message); later, the
-            // songs have gone away and may come back.
             const bool first = !mListed;
             mListed = true;
-            if (g.gSongCount == 0 && !first) {
-                fBackOff("quavix: the song folders hold no song to play; they are listed again "
-                         "every " +
-                         seconds(RelistMs));
-                continue;
+            if (g.gSongCount == 0 && first) {
+                fNothingToPlayAtStart(list);
+            } else {
+                fSayFolderProblems(list);
+                if (g.gSongCount == 0) {
+                    fBackOff("quavix: the song folders hold no song to play; they are listed "
+                             "again every " +
+                             seconds(RelistMs));
+                    continue;
+                }
             }
         }
 
@@ -130,6 +135,45 @@ bool clsMainPerformLoop::fWaitUnlessStopped(int milliseconds)
         process.waitForEvents(std::min(100, milliseconds - waited));
     }
     return !g.gStopPlay && !g.gExitProgram;
+}
+
+void clsMainPerformLoop::fSayFolderProblems(const clsCreateFileList& list)
+{
+    for (const auto& p : list.fFolderProblems()) {
+        const std::string text = clsCreateFileList::fProblemText(p);
+        if (mFolderProblemsSaid.insert(text).second)
+            errorLine("quavix: " + text);
+    }
+}
+
+void clsMainPerformLoop::fNothingToPlayAtStart(const clsCreateFileList& list)
+{
+    Globals& g = globals();
+    Services& s = services();
+    std::vector<std::string> why;
+    for (const auto& p : list.fFolderProblems())
+        why.push_back(clsCreateFileList::fProblemText(p));
+    if (list.fSkippedNames() > 0)
+        why.push_back("every song file was left out for its name (" +
+                      std::to_string(list.fSkippedNames()) + " of them; BadNames=Play plays them)");
+    if (why.empty())
+        why.push_back("the song folders hold no song");
+
+    if (g.gStation) {
+        std::string line = "quavix: nothing to play, so the station ends: ";
+        for (std::size_t i = 0; i < why.size(); ++i)
+            line += (i ? "; " : "") + why[i];
+        errorLine(line);
+        s.process->endProgram(StationConfigError);
+        return;
+    }
+    std::string text = "There is nothing to play.";
+    for (std::string& reason : why) {
+        if (reason[0] >= 'a' && reason[0] <= 'z')
+            reason[0] = static_cast<char>(reason[0] - 'a' + 'A');
+        text += std::string(CrLf) + CrLf + reason + ".";
+    }
+    s.dialogs->messageBox("Song List", text, MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
 } // namespace quavix

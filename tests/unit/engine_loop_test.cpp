@@ -184,3 +184,18 @@ TEST(Engine, ASongThatWouldNotOpenIsNotLogged)
     EXPECT_EQ(readText(box.logFile("20261206")),
               Header + "\"12/06/26 16:30:00\",\"A\",\"B\",\"C\",\"D\",\"1\",\"" + a + "\"\r\n");
 }
+
+// A strip whose song folder is missing at its start: the box names the folder and what is
+// wrong, before the end of the (empty) list is announced.
+TEST(Engine, NothingToPlayAtTheStartIsExplainedBeforeTheEndOfTheList)
+{
+    Rig box;
+    std::string rock = box.addFolder("Rock");
+    fs::remove_all(rock);
+    EXPECT_EQ(runEngine(), Outcome::Ended);
+    ASSERT_EQ(box.dialogs.titles(), (std::vector<std::string>{"Song List", "End Of Play List"}));
+    EXPECT_NE(box.dialogs.boxes[0].text.find("The song folder \"" + rock +
+                                             "\" (MP3Location001) does not exist."),
+              std::string::npos)
+        << box.dialogs.boxes[0].text;
+}

@@ -1,7 +1,7 @@
 // The station as a service, in virtual time: every value from its own profile, bad song
-// names skipped or played but never renamed, songs that are not there, the exit statuses a
-// service manager sees, a stop by signal and a stop by the media controls. Its boxes as lines on
-// standard error, which must never hold it up.
+// names skipped or played but never renamed, songs and folders that are not there, the
+// exit statuses a service manager sees, a stop by signal and a stop by the media controls. Its
+// boxes as lines on standard error, which must never hold it up.
 #include "engine/Station.h"
 #include "engine/clsGetNextSong.h"
 #include "platform/posix/LineDialogs.h"
@@ -258,6 +258,56 @@ TEST(Station, SongsThatGoAwayAreSaidOnceAndTriedAtAPaceUntilOneComesBack)
     EXPECT_EQ(box.process.endStatus, 0);
     EXPECT_EQ(box.log(), Header + row("\"A\",\"B\",\"2001\",\"D\",\"1\"", songs[0]) +
                              row("\"B\",\"B\",\"2001\",\"D\",\"1\"", songs[1]));
+}
+
+// A station with nothing to play when it starts is set up wrong: its line names each song
+// folder and what is wrong with it, and it ends with the configuration status, which the
+// service manager shows and does not restart on (status 0 and "End Of Play List" hid it).
+TEST(Station, NothingToPlayAtTheStartNamesTheFolderAndEndsWithTheConfigurationStatus)
+{
+    struct Case {
+        const char* what;
+        std::function<void(StationRig&)> make;
+        std::string said;
+    };
+    const std::string folder = "the song folder \"%\" (MP3Location001) ";
+    const std::vector<Case> cases = {
+        {"missing", [](StationRig& b) { fs::remove_all(b.songs); }, folder + "does not exist"},
+        {"a file",
+         [](StationRig& b) {
+             fs::remove_all(b.songs);
+             writeText(b.box.path("songs"), "x");
+         },
+         folder + "is not a folder"},
+        {"empty", [](StationRig&) {}, folder + "holds no song file (*.mp3)"},
+        {"unreadable",
+         [](StationRig& b) {
+             b.addSong(b.songs, "A - B - 2001 - D - 0_02.mp3", 2);
+             fs::permissions(b.songs, fs::perms::none);
+         },
+         folder + "cannot be read: Permission denied"},
+        {"only bad names", [](StationRig& b) { b.addSong(b.songs, "Bad Name.mp3", 2); },
+         "every song file was left out for its name"},
+    };
+    for (const Case& c : cases) {
+        if (std::string(c.what) == "unreadable" && ::geteuid() == 0)
+            continue; // nothing is unreadable to root
+        StationRig box;
+        box.writeProfile();
+        c.make(box);
+        std::string said = c.said;
+        if (auto at = said.find('%'); at != std::string::npos)
+            said.replace(at, 1, box.songs);
+        const std::string err = box.run();
+        std::error_code ec; // the folder the case took away is not there to put back
+        fs::permissions(box.songs, fs::perms::owner_all, fs::perm_options::replace, ec);
+        EXPECT_EQ(box.process.endStatus, StationConfigError) << c.what << ": " << err;
+        EXPECT_NE(err.find("quavix: nothing to play, so the station ends: " + said),
+                  std::string::npos)
+            << c.what << ": " << err;
+        EXPECT_TRUE(box.media.opened.empty()) << c.what;
+        EXPECT_TRUE(box.dialogs.boxes.empty()) << c.what;
+    }
 }
 
 // Random order never runs out by itself: a list of nothing but bad names (changed behind
