@@ -1,16 +1,18 @@
 // The station as a service, in virtual time: every value from its own profile, bad song
 // names skipped or played but never renamed, songs and folders that are not there, the
-// exit statuses a service manager sees, a stop by signal and a stop by the media controls. Its
-// boxes as lines on standard error, which must never hold it up.
+// exit statuses a service manager sees, a stop by signal and a stop by the media controls.
+// Its boxes as lines on standard error, which must never hold it up.
 #include "engine/Station.h"
 #include "engine/clsGetNextSong.h"
 #include "platform/posix/LineDialogs.h"
 #include "support/Rig.h"
 
 #include <chrono>
+#include <fcntl.h>
 #include <future>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace quavix;
@@ -52,13 +54,24 @@ public:
         writeText(profileFile, text);
         fs::create_directories(logFolder);
     }
-    // Runs the station to its end; what it wrote on standard error.
+    // Runs the station to its end; what it wrote on standard error. A station that has
+    // not ended after 20 s fails the test (a reader waiting for a FIFO profile's writer is
+    // then given one, so that the test goes on).
     std::string run()
     {
         ::testing::internal::CaptureStderr();
-        try {
-            runStation(profileFile);
-        } catch (const fakes::ProgramEnded&) {
+        auto done = std::async(std::launch::async, [this] {
+            try {
+                runStation(profileFile);
+            } catch (const fakes::ProgramEnded&) {
+            }
+        });
+        if (done.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            ADD_FAILURE() << "the station did not end within 20 s";
+            const int fd = ::open(profileFile.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+            done.wait();
         }
         drainStandardError(5000);
         return ::testing::internal::GetCapturedStderr();
@@ -125,26 +138,35 @@ TEST(Station, BadNamesPlayPlaysItAsItIsWithEmptyFieldsInItsRow)
 }
 
 // What the first run would ask for, and what a station cannot run without, end it with a
-// status that the service manager shows and does not restart on; nothing is written.
+// status that the service manager shows and does not restart on; nothing is written. A
+// FIFO is refused without waiting for a writer.
 TEST(Station, AProfileItCannotUseEndsWithTheConfigurationStatus)
 {
+    enum class Kind { Missing, Profile, Folder, Fifo };
     struct Case {
         const char* what;
-        bool exists, withList, withFolder;
+        Kind kind;
+        bool withList, withFolder;
         const char* said;
     };
     const Case cases[] = {
-        {"missing", false, true, true, "cannot read the station profile"},
-        {"no FileList", true, false, true, "names no song list: set FileList"},
-        {"no folder", true, true, false, "names no song folder: set MP3Location001"},
+        {"missing", Kind::Missing, true, true, "cannot read the station profile"},
+        {"no FileList", Kind::Profile, false, true, "names no song list: set FileList"},
+        {"no folder", Kind::Profile, true, false, "names no song folder: set MP3Location001"},
+        {"a folder", Kind::Folder, true, true, "it is a folder"},
+        {"a FIFO", Kind::Fifo, true, true, "it is not a regular file"},
     };
     for (const Case& c : cases) {
         StationRig box;
         box.addSong(box.songs, "A - B - 2001 - D - 0_02.mp3", 2);
-        if (c.exists)
+        fs::remove(box.profileFile);
+        if (c.kind == Kind::Profile)
             box.writeProfile("", c.withList, c.withFolder);
-        else
-            fs::remove(box.profileFile);
+        if (c.kind == Kind::Folder)
+            fs::create_directories(box.profileFile);
+        if (c.kind == Kind::Fifo) {
+            ASSERT_EQ(::mkfifo(box.profileFile.c_str(), 0600), 0);
+        }
         const std::string err = box.run();
         EXPECT_EQ(box.process.endStatus, StationConfigError) << c.what;
         EXPECT_NE(err.find(c.said), std::string::npos) << c.what << ": " << err;
@@ -307,6 +329,52 @@ TEST(Station, NothingToPlayAtTheStartNamesTheFolderAndEndsWithTheConfigurationSt
             << c.what << ": " << err;
         EXPECT_TRUE(box.media.opened.empty()) << c.what;
         EXPECT_TRUE(box.dialogs.boxes.empty()) << c.what;
+    }
+}
+
+// A profile that goes bad while the station runs stops it, as its check says, and one line
+// says why: nobody watches a station.
+TEST(Station, AProfileThatGoesBadWhileItRunsStopsItWithOneLineSayingWhy)
+{
+    struct Case {
+        const char* what;
+        void (*spoil)(const std::string& profile);
+        const char* said;
+    };
+    const Case cases[] = {
+        {"deleted", [](const std::string& p) { fs::remove(p); }, "does not exist"},
+        {"a folder",
+         [](const std::string& p) {
+             fs::remove(p);
+             fs::create_directories(p);
+         },
+         "is a folder"},
+        {"garbage", [](const std::string& p) { writeText(p, "\x01\x7f\xfe garbage\n"); },
+         "has no Continue=Yes in [Play Status]"},
+    };
+    for (const Case& c : cases) {
+        StationRig box;
+        box.writeProfile();
+        const std::string a = box.addSong(box.songs, "A - B - 2001 - D - 0_02.mp3", 2);
+        box.addSong(box.songs, "B - B - 2001 - D - 0_02.mp3", 2);
+        bool spoiled = false;
+        int idle = 0;
+        box.process.onEvents = [&] {
+            box.media.deliverEvents();
+            if (!spoiled && box.media.opened.size() == 1) {
+                c.spoil(box.profileFile);
+                spoiled = true;
+            } else if (spoiled && globals().gStopPlay && ++idle == 30) {
+                stopStation();
+            }
+        };
+        const std::string err = box.run();
+        EXPECT_EQ(box.media.opened, std::vector<std::string>{a}) << c.what;
+        EXPECT_EQ(box.process.endStatus, 0) << c.what;
+        EXPECT_EQ(count(err, "quavix: the station stops: its profile \"" + box.profileFile + "\" " +
+                                 c.said),
+                  1)
+            << c.what << ": " << err;
     }
 }
 
