@@ -24,12 +24,26 @@ template <class T> T& worker(std::unique_ptr<T>& slot)
     return *slot;
 }
 
+int g_running = 0;
+
+struct Running {
+    Running() { ++g_running; }
+    ~Running() { --g_running; }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+};
+
 std::string seconds(int milliseconds)
 {
     return std::to_string(milliseconds / 1000) + " s";
 }
 
 } // namespace
+
+bool clsMainPerformLoop::fRunning()
+{
+    return g_running > 0;
+}
 
 void clsMainPerformLoop::fPerformPlaySongs()
 {
@@ -40,6 +54,7 @@ void clsMainPerformLoop::fPerformPlaySongs()
     std::unique_ptr<clsCreateFileList> createFileList;
     std::unique_ptr<clsGetNextSong> getNextSong;
     std::unique_ptr<clsPlaySong> playSong;
+    Running running;
 
     for (;;) {
         g.gStopPlay = worker(checkForStop).fPerformCheckForStop();

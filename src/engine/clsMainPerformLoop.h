@@ -30,6 +30,10 @@ public:
     // twice.
     void fPerformPlaySongs();
 
+    // True while some fPerformPlaySongs runs: its activity log is the one every song that
+    // is played goes in (the play-list player's too).
+    static bool fRunning();
+
     static constexpr int FailedSongPauseMs = 100;
     static constexpr int RelistMs = 5000;
 
