@@ -76,6 +76,8 @@ public:
     std::deque<MsgAnswer> answers; // empty: Ok for OK boxes, No for Yes/No boxes
     std::vector<FileDialogRequest> fileRequests;
     std::deque<std::optional<std::string>> fileAnswers; // empty: Cancel
+    // Runs while a box is open, before it is answered (as the box's own event loop would).
+    std::function<void(const Box&)> whileOpen;
 
     MsgAnswer messageBox(const std::string& title, const std::string& text, MsgIcon icon,
                          MsgButtons buttons) override;
