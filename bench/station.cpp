@@ -6,6 +6,10 @@
 // CPU time is what remains when the cost of playing (measured on the same station playing
 // one long song: decoding, the sink and, when on, encoding and sending) is taken away for
 // the time each song took.
+//
+// A third run plays at random from three songs of 1 s, which are then deleted: its CPU time
+// and the lines it writes on standard error in the 10 s after the songs are gone
+// (`bench_station gone` runs only this one).
 #include "BenchSupport.h"
 #include "support/IcecastServer.h"
 
@@ -87,15 +91,16 @@ std::string appDir()
 // Starts `quavix-gui --station` on a profile for `folder`; its standard error goes to
 // root/stderr<suffix>, its log rows to `logs`.
 pid_t startStation(const fs::path& root, const std::string& suffix, const fs::path& folder,
-                   const fs::path& logs, const std::string& broadcast)
+                   const fs::path& logs, const std::string& broadcast,
+                   const std::string& action = "Preview")
 {
     fs::create_directories(logs);
     const fs::path profile = root / ("station" + suffix + ".ini");
     std::ofstream(profile) << "[File Locations]\nFileList=" << (root / ("list" + suffix)).string()
                            << "\nMP3Location001=" << folder.string()
                            << "/\nLogLocation=" << logs.string()
-                           << "/\n[StartUp]\nAction=Preview\nLogActivity=Yes\n[Play Status]\n"
-                              "Continue=Yes\n"
+                           << "/\n[StartUp]\nAction=" << action
+                           << "\nLogActivity=Yes\n[Play Status]\nContinue=Yes\n"
                            << broadcast;
     fs::permissions(profile, fs::perms::owner_read | fs::perms::owner_write);
 
@@ -186,12 +191,66 @@ bool run(const fs::path& root, const std::string& suffix, const std::string& bro
     return true;
 }
 
+int lineCount(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    int lines = 0;
+    for (std::string line; std::getline(in, line);)
+        ++lines;
+    return lines;
+}
+
+// A station at random whose songs are deleted after the first has begun: what it costs and
+// writes in the 10 s from then (the song under way plays its second to the end).
+bool songsGone(const fs::path& root)
+{
+    const fs::path folder = root / "gone";
+    fs::create_directories(folder);
+    for (const char* name : {"A - Gone - 2026 - One - 0_01.mp3", "B - Gone - 2026 - Two - 0_01.mp3",
+                             "C - Gone - 2026 - Three - 0_01.mp3"})
+        bench::generateMp3((folder / name).string(), 10);
+    const fs::path logs = root / "logs-gone";
+    const pid_t pid = startStation(root, "-gone", folder, logs, "", "Random");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (logRows(logs) < 1 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const bool began = logRows(logs) >= 1;
+    const Sample a = sample(pid);
+    for (const auto& entry : fs::directory_iterator(folder))
+        fs::remove(entry.path());
+    const int linesBefore = lineCount(root / "stderr-gone");
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    const Sample b = sample(pid);
+    const int lines = lineCount(root / "stderr-gone") - linesBefore;
+    ::kill(pid, SIGTERM);
+    const auto killDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > killDeadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (!began) {
+        std::fprintf(stderr, "station_gone: no song began; see %s\n",
+                     (root / "stderr-gone").c_str());
+        return false;
+    }
+    std::printf("RESULT station_songs_gone_cpu_10s %.0f ms\n", b.cpuMs - a.cpuMs);
+    std::printf("RESULT station_songs_gone_lines_10s %d count\n", lines);
+    std::fflush(stdout);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     gst_init(&argc, &argv);
+    const bool goneOnly = argc > 1 && std::string(argv[1]) == "gone";
     if (argc > 1 && std::atoi(argv[1]) >= 20) {
         Songs = std::atoi(argv[1]);
         From = Songs / 10;
@@ -210,6 +269,13 @@ int main(int argc, char** argv)
     }
     fs::permissions(root / "runtime", fs::perms::owner_all);
 
+    if (goneOnly) {
+        const bool ok = songsGone(root);
+        std::error_code ec;
+        fs::remove_all(root, ec);
+        return ok ? 0 : 1;
+    }
+
     // One generated song, copied under 1,000 names that follow the convention.
     const fs::path songs = root / "songs";
     fs::create_directories(songs);
@@ -225,6 +291,7 @@ int main(int argc, char** argv)
     bench::generateMp3((root / "long" / "Long - Bench - 2026 - Song - 0_20.mp3").string(), 200);
 
     bool ok = run(root, "", "");
+    ok = songsGone(root) && ok;
     quavix::testing::IcecastServer server;
     if (!quavix::testing::IcecastServer::installed() || !server.start()) {
         std::fprintf(stderr, "station: no Icecast server; the broadcasting run is left out\n");

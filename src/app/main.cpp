@@ -29,6 +29,7 @@
 #include "platform/posix/IniProfile.h"
 #include "platform/posix/InstanceClient.h"
 #include "platform/posix/LineDialogs.h"
+#include "platform/posix/LineWriter.h"
 #include "platform/posix/SystemClock.h"
 #include "platform/posix/XdgPaths.h"
 #include "rename/frmResetSongFileName.h"
@@ -139,7 +140,7 @@ void configureBroadcast(quavix::Profile& profile, quavix::GstMediaPlayer& media,
         if (auto warning = quavix::passwordExposure(*settings, profilePath))
             problems.push_back(*warning);
     for (const std::string& line : problems)
-        std::fprintf(stderr, "%s\n", line.c_str());
+        quavix::errorLine(line);
     if (!settings)
         return;
     media.setBroadcast(*settings, [](const std::string& item) {
@@ -157,7 +158,7 @@ void configureSound(quavix::Profile& profile, quavix::GstMediaPlayer& media)
     std::vector<std::string> problems;
     media.setSound(quavix::readSoundSettings(profile, problems));
     for (const std::string& line : problems)
-        std::fprintf(stderr, "%s\n", line.c_str());
+        quavix::errorLine(line);
 }
 
 // Decided before the toolkit picks its platform: sway's strip, and the strip of a desktop
@@ -166,12 +167,11 @@ quavix::MechanismChoice chooseMechanism()
 {
     quavix::MechanismChoice choice = quavix::chooseWindowMechanism(quavix::liveSessionProbe());
     if (!choice.badOverride.empty())
-        std::fprintf(stderr,
-                     "quavix: QUAVIX_WINDOW_SYSTEM=%s names no window system (x11, sway, kwin, "
-                     "gnome, none); choosing by the session\n",
-                     choice.badOverride.c_str());
+        quavix::errorLine("quavix: QUAVIX_WINDOW_SYSTEM=" + choice.badOverride +
+                          " names no window system (x11, sway, kwin, gnome, none); choosing by "
+                          "the session");
     if (!choice.note.empty())
-        std::fprintf(stderr, "quavix: %s\n", choice.note.c_str());
+        quavix::errorLine("quavix: " + choice.note);
     const bool xwayland = std::getenv("DISPLAY") && *std::getenv("DISPLAY");
     if ((choice.mechanism == quavix::WindowMechanism::Sway ||
          choice.mechanism == quavix::WindowMechanism::None) &&
@@ -195,7 +195,7 @@ std::unique_ptr<quavix::QtWindowSystem> makeWindowSystem(quavix::MechanismChoice
         std::string problem;
         if (follower->start(problem))
             return follower;
-        std::fprintf(stderr, "quavix: %s\n", problem.c_str());
+        quavix::errorLine("quavix: " + problem);
         choice.mechanism = WindowMechanism::None;
         choice.found = kwin ? "KWin did not take the script that reports the active window"
                             : "GNOME Shell's Quavix extension does not answer";
@@ -214,10 +214,10 @@ void tellWhyTheStripStays(const quavix::MechanismChoice& choice, quavix::Options
 {
     if (choice.mechanism != quavix::WindowMechanism::None || choice.advice.empty())
         return;
-    std::fprintf(stderr,
-                 "quavix: %s, so the strip stays at the top edge and follows only X11 windows; "
-                 "to make it follow, %s\n",
-                 choice.found.c_str(), choice.advice.c_str());
+    quavix::errorLine("quavix: " + choice.found +
+                      ", so the strip stays at the top edge and follows only X11 windows; to "
+                      "make it follow, " +
+                      choice.advice);
     if (options.get(quavix::ProgramTitle, "Options", "WaylandNoticeShown", "") == "Yes")
         return;
     options.save(quavix::ProgramTitle, "Options", "WaylandNoticeShown", "Yes");
@@ -282,13 +282,20 @@ int stationMain(const std::vector<std::string>& arguments, int argc, char** argv
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     quavix::InstanceServer server([] {});
     if (!server.listen(quavix::instance::stationSocketName())) {
-        std::fprintf(stderr, "quavix: a station of this user runs already; stop it first "
-                             "(systemctl --user stop quavix-station)\n");
+        quavix::errorLine("quavix: a station of this user runs already; stop it first "
+                          "(systemctl --user stop quavix-station)");
         return 1;
     }
     for (const std::string& line :
          quavix::bus::settleBeforeToolkit(std::chrono::seconds(1), quavix::bus::Buses::Session))
-        std::fprintf(stderr, "%s\n", line.c_str());
+        quavix::errorLine(line);
+    // The toolkit's own warnings too: a reader who does not read must not stop the station.
+    qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+            quavix::errorLine(qFormatLogMessage(type, context, message).toStdString());
+            if (type == QtFatalMsg) // the toolkit aborts next
+                quavix::drainStandardError(300);
+        });
     QApplication app(argc, argv);
     QApplication::setApplicationName(quavix::ProgramTitle);
 
@@ -307,7 +314,7 @@ int stationMain(const std::vector<std::string>& arguments, int argc, char** argv
     configureSound(profile, *media);
     // Nobody reads a status display here: what it would say is a line for the journal.
     media->setStatusHandler(
-        [](const std::string& text) { std::fprintf(stderr, "quavix: %s\n", text.c_str()); });
+        [](const std::string& text) { quavix::errorLine("quavix: " + text); });
     quavix::DesktopClassesRegistry classes;
     quavix::QtTray tray;
     quavix::QtWindowSystem windows;
@@ -379,7 +386,7 @@ int main(int argc, char** argv)
         });
     // Before anything asks a bus: the toolkit's own questions cannot be given up.
     for (const std::string& line : quavix::bus::settleBeforeToolkit(std::chrono::seconds(1)))
-        std::fprintf(stderr, "%s\n", line.c_str());
+        quavix::errorLine(line);
     quavix::MechanismChoice mechanism = chooseMechanism();
     g_toolkitMessages = qInstallMessageHandler(displayMessages);
     QApplication app(argc, argv);

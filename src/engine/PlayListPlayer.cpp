@@ -1,5 +1,7 @@
 #include "PlayListPlayer.h"
 
+#include "clsActivityLog.h"
+#include "clsMainPerformLoop.h"
 #include "platform/MediaAddress.h"
 #include "startup/Globals.h"
 #include "startup/Services.h"
@@ -86,6 +88,11 @@ bool playCurrent()
     if (auto* w = mainWindowIfLoaded())
         w->setImageToolTip(name);
     media->setFileName(name);
+    // Started by hand while the engine runs, it goes on the air all the same: the engine's
+    // log (once it has made the day's file) must not miss it.
+    if (clsMainPerformLoop::fRunning() && g.gLogActivity && !g.gLogDate.empty() &&
+        media->errorCode() == 0)
+        clsActivityLog().fAppendPlayed(name);
     if (auto* w = mainWindowIfLoaded()) {
         w->setSliderMin(0);
         w->setSliderMax(toSliderSeconds(media->duration()));

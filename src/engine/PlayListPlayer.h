@@ -12,8 +12,10 @@
 //   of the file with equal chance except the one that just played; a file of one entry has
 //   nothing else to play, so the list ends.
 // - Existing files and stream addresses are played (tool tip, file name, slider 0..duration);
-//   anything else is passed over. The wait for an item lets events run every 250 ms and ends
-//   when the item is neither playing nor paused, or gStopPlay is set.
+//   anything else is passed over. While the play engine runs with its activity log on, each
+//   item that opens gets its row there, as the engine's own songs do. The wait for an item lets
+//   events run every 250 ms and ends when the item is neither playing nor paused, or gStopPlay is
+//   set.
 // - After each item: the after-file icon change (when both icon options are on), then on to
 //   the next entry while gPlayingPlayList or gPlayFirstEntry is set.
 // - A start armed while an activation runs gets a nested activation, which takes the player

@@ -1,14 +1,16 @@
 #include "Station.h"
 
 #include "clsMainPerformLoop.h"
+#include "platform/posix/LineWriter.h"
 #include "startup/Globals.h"
 #include "startup/Services.h"
 #include "startup/clsINISettings.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace quavix {
 
@@ -16,11 +18,28 @@ namespace {
 
 void configError(const std::string& line)
 {
-    std::fprintf(stderr, "quavix: %s\n", line.c_str());
+    errorLine("quavix: " + line);
     services().process->endProgram(StationConfigError);
 }
 
 } // namespace
+
+std::string stationProfileProblem(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT ? "does not exist"
+                               : std::string("cannot be read: ") + std::strerror(errno);
+    if (S_ISDIR(st.st_mode))
+        return "is a folder";
+    if (!S_ISREG(st.st_mode))
+        return "is not a regular file";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return std::string("cannot be read: ") + std::strerror(errno);
+    ::close(fd);
+    return {};
+}
 
 void runStation(const std::string& profilePath)
 {
@@ -29,12 +48,10 @@ void runStation(const std::string& profilePath)
     g.gStation = true;
     g.gExitProgram = false;
     g.gCommandLine = profilePath;
-    // The reader takes a missing file for one without values: say which it is.
-    errno = 0;
-    if (!std::ifstream(profilePath, std::ios::binary)) {
-        const int err = errno;
-        configError("cannot read the station profile \"" + profilePath +
-                    "\": " + (err ? std::strerror(err) : "not readable"));
+    // The reader takes a missing file for one without values: say which it is. A FIFO
+    // would hold the station before it reads anything, deaf to SIGTERM.
+    if (std::string problem = stationProfileProblem(profilePath); !problem.empty()) {
+        configError("cannot read the station profile \"" + profilePath + "\": it " + problem);
         return;
     }
     if (std::string problem = clsINISettings().fGetStationSettings(); !problem.empty()) {
@@ -42,9 +59,11 @@ void runStation(const std::string& profilePath)
         return;
     }
 
+    // One engine for the whole run: what it has said is not said again after a restart.
+    clsMainPerformLoop engine;
     for (;;) {
         g.gLogDate.clear();
-        clsMainPerformLoop().fPerformPlaySongs();
+        engine.fPerformPlaySongs();
         // The engine returns when a stop came in while it let events through: the same
         // stop as any other for a station, which idles until playback is started again.
         while (g.gStopPlay && !g.gExitProgram) {

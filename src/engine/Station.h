@@ -5,7 +5,11 @@
 // file is PROFILE, so that every value comes from there; no window is ever loaded.
 //
 // What differs from the strip, because nobody can answer:
-// - no first run: a profile the station cannot use ends it with StationConfigError;
+// - no first run: a profile the station cannot use (missing, a folder, a FIFO, unreadable,
+//   no FileList or song folder) ends it with StationConfigError, and so does a first song
+//   list with nothing to play (its line names each folder and what is wrong with it);
+// - every box is a line on standard error (through the non-blocking LineWriter, so that a
+//   reader who does not read never stops the station);
 // - a song name that breaks the convention is skipped or played as it is (gBadNames),
 //   never offered for renaming (clsCreateFileList, clsGetNextSong);
 // - "End Of Play List" ends it with status 0 once its line is written, as the strip ends
@@ -24,6 +28,11 @@ inline constexpr int StationConfigError = 78;
 // runs the engine until the program ends; never returns in the program, where
 // services().process->endProgram does not return.
 void runStation(const std::string& profilePath);
+
+// Why `path` cannot serve as a station profile, in words that follow its name ("does not
+// exist", "is a folder", "is not a regular file", "cannot be read: ..."); "" when it can be
+// read. Never waits: a FIFO is refused, not opened.
+std::string stationProfileProblem(const std::string& path);
 
 // SIGTERM, SIGINT and MPRIS Quit: the song that plays stops (its log row was written when
 // it began) and the engine ends the program with status 0 at its next check, within the

@@ -1,5 +1,6 @@
 #include "clsActivityLog.h"
 
+#include "SongFileName.h"
 #include "startup/Globals.h"
 #include "startup/Services.h"
 
@@ -106,6 +107,17 @@ void clsActivityLog::fAppendActivity()
     writeLine(fLogFileName(),
               fFormatActivityRow(when, g.gCurrentGroup, g.gCurrentCDTitle, g.gCurrentReleaseYear,
                                  g.gCurrentTitle, g.gCurrentLength, g.gCurrentFileName),
+              std::ios::out | std::ios::app);
+}
+
+void clsActivityLog::fAppendPlayed(const std::string& entry)
+{
+    const SongNameParts parts = parseSongName(fileNamePart(entry));
+    const bool ok = parts.ok;
+    writeLine(fLogFileName(),
+              fFormatActivityRow(services().clock->dateTimeText(), ok ? parts.group : "",
+                                 ok ? parts.cdTitle : "", ok ? parts.releaseYear : "",
+                                 ok ? parts.title : "", ok ? parts.length : 0, entry),
               std::ios::out | std::ios::app);
 }
 

@@ -28,6 +28,9 @@ public:
     void fCreateLogFile();
     // Appends the row of the current song (the gCurrent* fields) to the day's log.
     void fAppendActivity();
+    // Appends the row of an entry the play-list player put on the air, its fields taken
+    // from its file name (empty, length 0, when the name breaks the convention).
+    void fAppendPlayed(const std::string& entry);
 
     // One row without its line end: seven fields in double quotes, separated by commas;
     // the texts trimmed of blanks, a double quote inside a field doubled.

@@ -1,5 +1,7 @@
 #include "clsCheckForStop.h"
 
+#include "Station.h"
+#include "platform/posix/LineWriter.h"
 #include "startup/Globals.h"
 #include "startup/Services.h"
 
@@ -7,9 +9,22 @@ namespace quavix {
 
 bool clsCheckForStop::fPerformCheckForStop()
 {
-    if (globals().gStopPlay)
+    Globals& g = globals();
+    if (g.gStopPlay)
         return true;
-    return services().profile->read("Play Status", "Continue", "", globals().gCommandLine) != "Yes";
+    const std::string value =
+        services().profile->read("Play Status", "Continue", "", g.gCommandLine);
+    if (value == "Yes")
+        return false;
+    if (g.gStation) {
+        std::string why = stationProfileProblem(g.gCommandLine);
+        if (why.empty())
+            why = value.empty() ? "has no Continue=Yes in [Play Status]" : "says Continue=" + value;
+        errorLine("quavix: the station stops: its profile \"" + g.gCommandLine + "\" " + why +
+                  "; it plays on when started again (playerctl play) once the profile says "
+                  "Continue=Yes");
+    }
+    return true;
 }
 
 } // namespace quavix

@@ -3,11 +3,12 @@
 #include "RenameDialog.h"
 #include "SongFileName.h"
 #include "platform/FileReplace.h"
+#include "platform/posix/LineWriter.h"
 #include "startup/Globals.h"
 #include "startup/Services.h"
+#include "startup/clsIniItemCounter.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 
 namespace quavix {
@@ -63,18 +64,54 @@ std::vector<std::string> clsCreateFileList::fListSongFiles(const std::string& fo
     return names;
 }
 
+std::string clsCreateFileList::fFolderProblem(const std::string& folder)
+{
+    namespace fs = std::filesystem;
+    // Without its closing "/": "song.mp3/" would pass for a folder that does not exist.
+    fs::path path = folder.empty() ? fs::path(".") : fs::path(folder);
+    if (folder.size() > 1 && folder.back() == '/')
+        path = fs::path(folder.substr(0, folder.size() - 1));
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (ec && st.type() != fs::file_type::not_found)
+        return "cannot be read: " + ec.message();
+    if (st.type() == fs::file_type::not_found)
+        return "does not exist";
+    if (!fs::is_directory(st))
+        return "is not a folder";
+    fs::directory_iterator it(path, ec);
+    if (ec)
+        return "cannot be read: " + ec.message();
+    return {};
+}
+
+std::string clsCreateFileList::fProblemText(const FolderProblem& p)
+{
+    return "the song folder \"" + p.folder + "\" (" + p.key + ") " + p.problem;
+}
+
 void clsCreateFileList::fCreateFileList()
 {
     Globals& g = globals();
     do {
         mRebuildList = false;
+        mFolderProblems.clear();
+        mSkippedNames = 0;
         g.gSongCount = 0;
         // The list is made whole in memory and then replaces the file: a kill while the
         // folders are read (or while a rename waits for an answer) leaves the old list.
         std::string list;
+        clsIniItemCounter counter;
         for (const std::string& location : g.gMP3Locations) {
             const std::string folder = folderText(location);
-            for (const std::string& name : fListSongFiles(folder)) {
+            const std::vector<std::string> names = fListSongFiles(folder);
+            const std::string key = "MP3Location" + counter.fGetNextNumber();
+            if (names.empty()) {
+                std::string problem = fFolderProblem(location);
+                mFolderProblems.push_back(
+                    {key, location, problem.empty() ? "holds no song file (*.mp3)" : problem});
+            }
+            for (const std::string& name : names) {
                 if (!fParseSongFileName(folder, name))
                     continue;
                 list += folder;
@@ -110,9 +147,9 @@ bool clsCreateFileList::fParseSongFileName(const std::string& folder, const std:
         return true;
     if (g.gStation) {
         const bool play = g.gBadNames == "Play";
-        std::fprintf(
-            stderr, "%s\n",
-            badSongNameLine(folder + fileName, parseSongName(fileName).problem, play).c_str());
+        errorLine(badSongNameLine(folder + fileName, parseSongName(fileName).problem, play));
+        if (!play)
+            ++mSkippedNames;
         return play;
     }
     mRebuildList = true;

@@ -2,11 +2,11 @@
 
 #include "RenameDialog.h"
 #include "SongFileName.h"
+#include "platform/posix/LineWriter.h"
 #include "startup/Globals.h"
 #include "startup/Services.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <string>
 
@@ -68,12 +68,11 @@ void clsGetNextSong::fPerformGetNextSong()
             return;
         }
         const std::string problem = parseSongName(fileNamePart(g.gCurrentFileName)).problem;
-        std::fprintf(stderr, "%s\n", badSongNameLine(g.gCurrentFileName, problem, false).c_str());
+        errorLine(badSongNameLine(g.gCurrentFileName, problem, false));
         // List order runs into the end of the list, but a list of one line never does,
         // and random order never: after as many tries as there are lines, give up.
         if (tries > g.gSongCount) {
-            std::fprintf(stderr, "quavix: no song of the list \"%s\" can be played\n",
-                         g.gPlayListFile.c_str());
+            errorLine("quavix: no song of the list \"" + g.gPlayListFile + "\" can be played");
             services().process->endProgram(1);
             return;
         }

@@ -7,7 +7,6 @@
 
 #include <climits>
 #include <cmath>
-#include <cstdio>
 
 namespace quavix {
 
@@ -22,20 +21,17 @@ int wholeSeconds(double seconds)
 
 } // namespace
 
-void clsPlaySong::fPlaySong()
+bool clsPlaySong::fPlaySong()
 {
     Globals& g = globals();
     Services& s = services();
     MediaPlayer& player = *s.media;
     player.setFileName(g.gCurrentFileName);
     // The log says what went on the air: a song that would not open (gone, unreadable, not
-    // a song at all) did not, and nobody is there to read a box about it.
-    if (player.errorCode() != 0) {
-        std::fprintf(stderr, "quavix: \"%s\" could not be played: %s\n", g.gCurrentFileName.c_str(),
-                     player.errorDescription().c_str());
-    } else if (g.gLogActivity) {
+    // a song at all) did not.
+    const bool opened = player.errorCode() == 0;
+    if (opened && g.gLogActivity)
         clsActivityLog().fAppendActivity();
-    }
     MainWindowPort* form = mainWindow();
     if (form)
         form->setSliderMin(0);
@@ -46,7 +42,7 @@ void clsPlaySong::fPlaySong()
     for (;;) {
         int state = player.playState();
         if (state != MediaPlayer::Paused && state != MediaPlayer::Playing)
-            return;
+            return opened;
         s.process->waitForEvents(100);
     }
 }

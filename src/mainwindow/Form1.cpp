@@ -521,12 +521,20 @@ void Form1::closeEvent(QCloseEvent* event)
     }
     const CloseReason reason = m_closeReason;
     m_closeReason = CloseReason::User;
-    if (!Form_QueryUnload(reason)) {
+    m_asking = true;
+    const bool confirmed = Form_QueryUnload(reason);
+    m_asking = false;
+    // A close without the question that came while it was open has unloaded the window
+    // and ends the program: the answer changes nothing any more.
+    if (m_unloaded) {
+        event->accept();
+        return;
+    }
+    if (!confirmed) {
         event->ignore();
         return;
     }
-    if (!m_unloaded) // a close that came while the question was open may have unloaded us
-        Form_Unload();
+    Form_Unload();
     event->accept();
     endAfterUnload();
 }
@@ -544,6 +552,13 @@ void Form1::closeWithoutAsking(CloseReason reason)
 {
     if (m_unloaded)
         return;
+    // The toolkit ignores a close inside the close that asks the exit question; it would
+    // be forgotten once the user answers No.
+    if (m_asking) {
+        Form_Unload();
+        endAfterUnload();
+        return;
+    }
     m_closeReason = reason;
     close();
     m_closeReason = CloseReason::User;

@@ -119,7 +119,9 @@ public:
     // end of a process that the toolkit ends before the unload (the display went away).
     void saveUnloadOptions();
     bool isUnloaded() const { return m_unloaded; }
-    // Closes without the question (the session ends, or the process is told to end).
+    // Closes without the question (the session ends, or the process is told to end), also
+    // while the exit question is open: the window unloads and the program ends then,
+    // whatever the answer would have been.
     void closeWithoutAsking(CloseReason reason = CloseReason::SessionEnding);
 
     // ---- layout -----------------------------------------------------------------------
@@ -258,6 +260,8 @@ private:
 
     StatusDisplay* m_statusDisplay = nullptr;
     bool m_unloaded = false;
+    // The exit question is open (inside closeEvent).
+    bool m_asking = false;
     bool m_optionsSaved = false;
     // Whether the tray commands' states leave Minimize to System Tray enabled.
     bool m_minimizeAllowed = true;

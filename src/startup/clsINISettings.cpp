@@ -6,6 +6,7 @@
 #include "Windows.h"
 #include "clsIniItemCounter.h"
 #include "platform/posix/CommandText.h"
+#include "platform/posix/LineWriter.h"
 #include "platform/posix/XdgPaths.h"
 
 #include <cstdio>
@@ -70,10 +71,9 @@ std::string clsINISettings::fGetStationSettings()
                "ending with /";
     g.gBadNames = readProfile("StartUp", "BadNames", "Skip");
     if (g.gBadNames != "Skip" && g.gBadNames != "Play")
-        std::fprintf(stderr,
-                     "quavix: [StartUp] BadNames=%s is neither Skip nor Play; songs whose name "
-                     "breaks the convention are skipped\n",
-                     g.gBadNames.c_str());
+        errorLine("quavix: [StartUp] BadNames=" + g.gBadNames +
+                  " is neither Skip nor Play; songs whose name breaks the convention are "
+                  "skipped");
     return {};
 }
 

@@ -5,7 +5,8 @@
 # listener across the songs, and ends with status 0 at the end of the list. A second run is
 # paused, resumed and skipped to its next song with playerctl on a private session bus, and
 # gets SIGTERM in the middle of that song: it ends within a second, the song's row written,
-# the server connection closed.
+# the server connection closed. A third run writes 2,000 lines about badly named files
+# into a pipe that nobody reads: it plays all the same and still ends on SIGTERM.
 if [ -z "${QUAVIX_E2E_PRIVATE_BUS:-}" ]; then
     QUAVIX_E2E_PRIVATE_BUS=1 exec dbus-run-session -- bash "$0" "$@"
 fi
@@ -160,4 +161,33 @@ log=$(tr -d '\r' <"$E2E_DIR"/logs/OnAirActivity-*.log)
     fail "the log after SIGTERM: $log"
 wait_for "! source_on_air" 3 || fail "the server still has the source after SIGTERM"
 ! grep -q "$ICECAST_PASSWORD" "$E2E_DIR"/station-*.err || fail "the password reached standard error"
-echo "PASS: a station without a display played, skipped, logged and broadcast its list; SIGTERM ended it in $took ms"
+echo "list, playerctl and SIGTERM: ok (SIGTERM ended it in $took ms)"
+
+# --- Standard error that nobody reads ------------------------------------------------------
+# `quavix --station P 2>&1 | less` left alone: 2,000 lines about badly named files fill the
+# pipe five times over. The station plays all the same and obeys SIGTERM.
+rm -f "$songs"/*.mp3 "$E2E_DIR"/logs/*
+make_song "Long - Disc - 2002 - Song - 0_20.mp3" 20 440
+for i in $(seq 1 2000); do
+    : >"$songs/badly named file number $i of the many that break the convention.mp3"
+done
+quiet=$E2E_DIR/unread.ini
+printf '[File Locations]\nFileList=%s\nMP3Location001=%s/\nLogLocation=%s/logs/\n[StartUp]\nAction=Preview\nLogActivity=Yes\n[Play Status]\nContinue=Yes\n' \
+    "$list" "$songs" "$E2E_DIR" >"$quiet"
+unread=$E2E_DIR/unread
+mkfifo "$unread"
+exec 3<>"$unread" # held open, never read
+"$bin/quavix" --station "$quiet" >/dev/null 2>"$unread" &
+pid=$!
+own_pid $pid
+wait_for "[ \$(rows) -ge 1 ]" 30 || fail "the station did not play with its standard error unread"
+sent=$(date +%s%N)
+kill -TERM $pid
+wait_for "! kill -0 $pid" 5 || fail "the station did not end on SIGTERM with its standard error unread"
+took_unread=$((($(date +%s%N) - sent) / 1000000))
+wait $pid
+status=$?
+exec 3<&-
+[ "$status" = 0 ] || fail "SIGTERM with standard error unread: status $status"
+[ "$took_unread" -le 1000 ] || fail "the station took $took_unread ms to end on SIGTERM"
+echo "PASS: a station without a display played, skipped, logged and broadcast its list; SIGTERM ended it in $took ms, and in $took_unread ms with its standard error unread"

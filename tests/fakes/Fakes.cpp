@@ -98,6 +98,10 @@ MsgAnswer ScriptedDialogs::messageBox(const std::string& title, const std::strin
                                       MsgIcon icon, MsgButtons buttons)
 {
     boxes.push_back({title, text, icon, buttons});
+    if (whileOpen) {
+        const Box shown = boxes.back(); // a box opened meanwhile may move the list
+        whileOpen(shown);
+    }
     if (!answers.empty()) {
         auto a = answers.front();
         answers.pop_front();

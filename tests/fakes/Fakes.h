@@ -30,6 +30,8 @@ struct ProgramEnded {};
 class FakeMediaPlayer : public MediaPlayer {
 public:
     void addItem(const std::string& name, double duration) { m_items[name] = duration; }
+    // The item cannot be opened any more (its file went away).
+    void removeItem(const std::string& name) { m_items.erase(name); }
     // Plays on by the given seconds; an item reaching its end stops with position == duration.
     void advance(double seconds);
     // Delivers the play-state events queued since the last call.
@@ -74,6 +76,8 @@ public:
     std::deque<MsgAnswer> answers; // empty: Ok for OK boxes, No for Yes/No boxes
     std::vector<FileDialogRequest> fileRequests;
     std::deque<std::optional<std::string>> fileAnswers; // empty: Cancel
+    // Runs while a box is open, before it is answered (as the box's own event loop would).
+    std::function<void(const Box&)> whileOpen;
 
     MsgAnswer messageBox(const std::string& title, const std::string& text, MsgIcon icon,
                          MsgButtons buttons) override;

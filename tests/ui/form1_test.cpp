@@ -394,6 +394,32 @@ TEST(Termination, EachSignalClosesLikeASessionEndAndSavesTheOptions)
         EXPECT_EQ(rig.options.value("Options", "SliderVisible"), "True") << signal;
         delete form;
     }
+    // While the exit question is open too: the toolkit ignores a close inside the close that
+    // asks, so the signal was forgotten once the user answered No.
+    {
+        quavix::testing::FormRig h;
+        quavix::testing::Rig& rig = h.rig;
+        rig.process.endThrows = false;
+        installMainWindow();
+        auto* form = dynamic_cast<Form1*>(mainWindow());
+        ASSERT_NE(form, nullptr);
+        form->show();
+        form->mnuShowSlider->trigger();
+        TerminationSignals termination([](int) { closeMainWindowWithoutAsking(); });
+        bool endedWhileAsking = false;
+        rig.dialogs.answers = {MsgAnswer::No};
+        rig.dialogs.whileOpen = [&](const fakes::ScriptedDialogs::Box& box) {
+            if (box.title != "Exit")
+                return;
+            ::raise(SIGTERM);
+            endedWhileAsking = QTest::qWaitFor([&] { return rig.process.ended; }, 2000);
+        };
+        form->mnuExit->trigger();
+        EXPECT_TRUE(endedWhileAsking);
+        EXPECT_TRUE(form->isUnloaded());
+        EXPECT_EQ(rig.options.value("Options", "SliderVisible"), "True");
+        delete form;
+    }
     // Without a window there is nothing to save: the program ends at once.
     quavix::testing::Rig rig{false};
     rig.process.endThrows = false;

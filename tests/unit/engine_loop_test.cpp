@@ -184,3 +184,57 @@ TEST(Engine, ASongThatWouldNotOpenIsNotLogged)
     EXPECT_EQ(readText(box.logFile("20261206")),
               Header + "\"12/06/26 16:30:00\",\"A\",\"B\",\"C\",\"D\",\"1\",\"" + a + "\"\r\n");
 }
+
+// Play pressed while the engine's song plays (or after a Stop): the play-list player takes
+// over inside the engine's waits, and what it plays goes on the air with its row in the
+// engine's log, as the engine's own songs have theirs.
+TEST(Engine, SongsStartedWithPlayWhileTheEngineRunsAreLoggedToo)
+{
+    for (bool stopFirst : {false, true}) {
+        Rig box;
+        std::string rock = box.addFolder("Rock");
+        std::string a = box.addSong(rock, "A - Disc - 2001 - One - 0_03.mp3", 3);
+        std::string b = box.addSong(rock, "B - Disc - 2002 - Two - 0_01.mp3", 1);
+        std::string c = box.addSong(rock, "C - Disc - 2003 - Three - 0_01.mp3", 1);
+        bool pressed = false;
+        box.process.onEvents = [&] {
+            box.media.deliverEvents();
+            box.window.firePending();
+            if (!pressed && box.media.opened.size() == 1 && box.media.currentPosition() >= 1) {
+                pressed = true;
+                if (stopFirst) {
+                    PlayListPlayer::stop();
+                    box.media.deliverEvents();
+                }
+                PlayListPlayer::start();
+            }
+        };
+        EXPECT_EQ(runEngine(), Outcome::Ended);
+        // The player moves on from the engine's song; the engine then goes on in list order.
+        EXPECT_EQ(box.media.opened, (std::vector<std::string>{a, b, b, c})) << stopFirst;
+        auto row = [](const std::string& fields, const std::string& path) {
+            return "\"12/06/26 16:30:00\"," + fields + ",\"" + path + "\"\r\n";
+        };
+        EXPECT_EQ(readText(box.logFile("20261206")),
+                  Header + row("\"A\",\"Disc\",\"2001\",\"One\",\"3\"", a) +
+                      row("\"B\",\"Disc\",\"2002\",\"Two\",\"1\"", b) +
+                      row("\"B\",\"Disc\",\"2002\",\"Two\",\"1\"", b) +
+                      row("\"C\",\"Disc\",\"2003\",\"Three\",\"1\"", c))
+            << stopFirst;
+    }
+}
+
+// A strip whose song folder is missing at its start: the box names the folder and what is
+// wrong, before the end of the (empty) list is announced.
+TEST(Engine, NothingToPlayAtTheStartIsExplainedBeforeTheEndOfTheList)
+{
+    Rig box;
+    std::string rock = box.addFolder("Rock");
+    fs::remove_all(rock);
+    EXPECT_EQ(runEngine(), Outcome::Ended);
+    ASSERT_EQ(box.dialogs.titles(), (std::vector<std::string>{"Song List", "End Of Play List"}));
+    EXPECT_NE(box.dialogs.boxes[0].text.find("The song folder \"" + rock +
+                                             "\" (MP3Location001) does not exist."),
+              std::string::npos)
+        << box.dialogs.boxes[0].text;
+}

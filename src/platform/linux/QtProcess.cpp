@@ -1,6 +1,7 @@
 #include "QtProcess.h"
 
 #include "InstanceServer.h"
+#include "platform/posix/LineWriter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -58,6 +59,7 @@ void QtProcess::endProgram(int status)
         hook();
     // Every store write is already on disk (each is an atomic replace); ending without
     // destructors keeps the media framework and the windows from running late handlers.
+    drainStandardError(EndDrainMs);
     std::fflush(nullptr);
     ::_exit(status);
 }

@@ -1,5 +1,6 @@
 #include "IniProfile.h"
 
+#include "LineWriter.h"
 #include "XdgPaths.h"
 #include "platform/TextFiles.h"
 
@@ -75,10 +76,9 @@ const std::string& IniProfile::readHead(const std::string& path)
         }
         if (text.size() >= MaxProfileBytes && m_warnedPath != path) {
             m_warnedPath = path; // once, not at every song of the station
-            std::fprintf(stderr,
-                         "quavix: the profile \"%s\" is larger than %zu MiB; only its first "
-                         "%zu MiB are read\n",
-                         path.c_str(), MaxProfileBytes >> 20, MaxProfileBytes >> 20);
+            const std::string mib = std::to_string(MaxProfileBytes >> 20);
+            errorLine("quavix: the profile \"" + path + "\" is larger than " + mib +
+                      " MiB; only its first " + mib + " MiB are read");
         }
         // A file changed in the tick it was read in could change again with the same size
         // and time stamp: only text older than any time stamp granularity is kept.

@@ -34,27 +34,19 @@ std::string LineDialogs::boxLine(const std::string& title, const std::string& te
 MsgAnswer LineDialogs::messageBox(const std::string& title, const std::string& text, MsgIcon,
                                   MsgButtons buttons)
 {
-    write(boxLine(title, text, buttons));
+    m_out.write(boxLine(title, text, buttons));
     return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
 }
 
 std::optional<std::string> LineDialogs::openFile(const FileDialogRequest& request)
 {
-    write("quavix: " + oneLine(request.title) + ": no file can be chosen here (cancelled)");
+    m_out.write("quavix: " + oneLine(request.title) + ": no file can be chosen here (cancelled)");
     return std::nullopt;
 }
 
 std::optional<std::string> LineDialogs::saveFile(const FileDialogRequest& request)
 {
     return openFile(request);
-}
-
-void LineDialogs::write(const std::string& line)
-{
-    // A line at a time, straight through: the journal must have it before the program
-    // ends, which may follow at once.
-    std::fprintf(m_out, "%s\n", line.c_str());
-    std::fflush(m_out);
 }
 
 } // namespace quavix

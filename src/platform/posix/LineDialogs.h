@@ -1,7 +1,7 @@
 #pragma once
 // Message boxes for a program that nobody watches (the station as a service): each box is
-// one line on a stream (standard error, which systemd puts in the journal) and is answered
-// at once, the way that changes nothing the user did not ask for.
+// one line through a LineWriter (standard error, which systemd puts in the journal, by
+// default) and is answered at once, the way that changes nothing the user did not ask for.
 //
 // - messageBox(title, text, ...) writes "quavix: <title>: <text> (answered <OK|No>)": the
 //   paragraphs of the text (separated by CR LF CR LF, or any line break) joined by " / ",
@@ -9,14 +9,13 @@
 // - openFile / saveFile write a line naming the dialog's title and return std::nullopt
 //   (Cancel): nobody can choose a file.
 #include "platform/Dialogs.h"
-
-#include <cstdio>
+#include "platform/posix/LineWriter.h"
 
 namespace quavix {
 
 class LineDialogs : public Dialogs {
 public:
-    explicit LineDialogs(std::FILE* out = stderr) : m_out(out) {}
+    explicit LineDialogs(LineWriter& out = standardError()) : m_out(out) {}
     MsgAnswer messageBox(const std::string& title, const std::string& text, MsgIcon icon,
                          MsgButtons buttons) override;
     std::optional<std::string> openFile(const FileDialogRequest& request) override;
@@ -27,8 +26,7 @@ public:
                                MsgButtons buttons);
 
 private:
-    void write(const std::string& line);
-    std::FILE* m_out;
+    LineWriter& m_out;
 };
 
 } // namespace quavix

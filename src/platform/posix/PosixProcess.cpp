@@ -1,5 +1,6 @@
 #include "PosixProcess.h"
 
+#include "LineWriter.h"
 #include "platform/MediaAddress.h"
 
 #include <cstdio>
@@ -99,6 +100,9 @@ void PosixProcess::waitForEvents(int milliseconds)
 
 void PosixProcess::endProgram(int status)
 {
+    // The last lines (why the program ends) belong in the journal, but a reader that does
+    // not read must not keep a stopped service from ending.
+    drainStandardError(EndDrainMs);
     std::fflush(nullptr);
     ::_exit(status);
 }

@@ -33,8 +33,10 @@ public:
     void processEvents() override {}
     // No events exist here: the thread sleeps.
     void waitForEvents(int milliseconds) override;
-    // Flushes stdio and leaves with status 0 (no destructors run; stores are atomic).
+    // Gives standard error's queued lines EndDrainMs, flushes stdio and leaves with the
+    // status (no destructors run; stores are atomic).
     [[noreturn]] void endProgram(int status = 0) override;
+    static constexpr int EndDrainMs = 300;
 
 protected:
     std::vector<std::string> m_arguments;
