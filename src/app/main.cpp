@@ -312,9 +312,9 @@ int stationMain(const std::vector<std::string>& arguments, int argc, char** argv
     });
     configureBroadcast(profile, *media, profilePath);
     configureSound(profile, *media);
+    media->setLineHandler(quavix::errorLine);
     // Nobody reads a status display here: what it would say is a line for the journal.
-    media->setStatusHandler(
-        [](const std::string& text) { quavix::errorLine("quavix: " + text); });
+    media->setStatusHandler([](const std::string& text) { quavix::errorLine("quavix: " + text); });
     quavix::DesktopClassesRegistry classes;
     quavix::QtTray tray;
     quavix::QtWindowSystem windows;
@@ -414,6 +414,7 @@ int main(int argc, char** argv)
     });
     configureBroadcast(profile, media);
     configureSound(profile, media);
+    media.setLineHandler(quavix::errorLine);
     media.setStatusHandler([](const std::string& text) {
         if (quavix::MainWindowPort* form1 = quavix::mainWindowIfLoaded())
             form1->showStatusMessage(text);

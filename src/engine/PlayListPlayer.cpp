@@ -67,11 +67,12 @@ std::string whyNotPlayed(const std::string& name)
 
 // A single thing the user opened (the command line, Play File, one dropped file) that
 // does not play is told in a box; an entry of a longer list is named in the status display
-// while the player goes on, so that a list never stops on it.
+// while the player goes on, so that a list never stops on it. While the play engine runs,
+// the command line names its profile, not a song, and nobody may be there for a box.
 void tellNotPlayed(const std::string& name, long entries)
 {
     const std::string why = whyNotPlayed(name);
-    if (entries == 1)
+    if (entries == 1 && !globals().gAutoLoadMP3Locations)
         services().dialogs->messageBox(ProgramTitle, why, MsgIcon::Exclamation, MsgButtons::Ok);
     else if (auto* w = mainWindowIfLoaded())
         w->showStatusMessage(why);

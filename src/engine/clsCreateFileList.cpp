@@ -101,6 +101,7 @@ void clsCreateFileList::fCreateFileList()
         // The list is made whole in memory and then replaces the file: a kill while the
         // folders are read (or while a rename waits for an answer) leaves the old list.
         std::string list;
+        std::vector<std::string> songs;
         clsIniItemCounter counter;
         for (const std::string& location : g.gMP3Locations) {
             const std::string folder = folderText(location);
@@ -114,8 +115,8 @@ void clsCreateFileList::fCreateFileList()
             for (const std::string& name : names) {
                 if (!fParseSongFileName(folder, name))
                     continue;
-                list += folder;
-                list += name;
+                songs.push_back(folder + name);
+                list += songs.back();
                 list += CrLf;
                 ++g.gSongCount;
             }
@@ -136,6 +137,9 @@ void clsCreateFileList::fCreateFileList()
             return;
         }
         unloadResetSongFileName();
+        // The player may get ready for them (measure their loudness) while songs play.
+        if (!mRebuildList)
+            services().media->expect(songs);
     } while (mRebuildList);
 }
 

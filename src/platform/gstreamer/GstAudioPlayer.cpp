@@ -178,6 +178,7 @@ public:
 
     void setNoticeHandler(std::function<void(const std::string&)> handler) override;
     void setStatusHandler(std::function<void(const std::string&)> handler) override;
+    void setLineHandler(std::function<void(const std::string&)> handler) override;
     void setSound(const SoundSettings& settings) override;
     void setFileName(const std::string& name) override;
     std::string fileName() const override;
@@ -260,7 +261,7 @@ private:
     std::vector<std::unique_ptr<GstDecoder>> m_decoders;
     QSocketNotifier* m_outputNotifier = nullptr;
     GstElement* m_autoSink = nullptr; // the automatic output, when no override is set
-    std::function<void(const std::string&)> m_noticeHandler, m_statusHandler;
+    std::function<void(const std::string&)> m_noticeHandler, m_statusHandler, m_lineHandler;
     bool m_noticeGiven = false;
     bool m_openedOnce = false;
     bool m_failedToStart = false;
@@ -403,7 +404,8 @@ void GstAudioPlayer::startBroadcast()
 {
     if (!m_broadcastSettings || m_broadcast)
         return;
-    auto output = std::make_unique<GstBroadcast>(*m_broadcastSettings);
+    auto output = std::make_unique<GstBroadcast>(*m_broadcastSettings,
+                                                 [this](const std::string& line) { say(line); });
     std::string problem;
     if (!output->start(problem)) {
         // Nobody may be there to answer a box: the station plays on without the server.
@@ -415,8 +417,35 @@ void GstAudioPlayer::startBroadcast()
 
 void GstAudioPlayer::say(const std::string& line)
 {
-    std::fprintf(stderr, "%s\n", line.c_str());
-    std::fflush(stderr);
+    if (m_lineHandler) {
+        m_lineHandler(line);
+    } else {
+        std::fprintf(stderr, "%s\n", line.c_str());
+        std::fflush(stderr);
+    }
+}
+
+void GstAudioPlayer::setLineHandler(std::function<void(const std::string&)> handler)
+{
+    if (m_output)
+        return;
+    m_lineHandler = std::move(handler);
+    // What GLib and the media framework log goes the same way (once for the process: the
+    // writer can be set only once).
+    static std::function<void(const std::string&)>* logLines = nullptr;
+    if (!logLines) {
+        logLines = new std::function<void(const std::string&)>(m_lineHandler);
+        g_log_set_writer_func(
+            [](GLogLevelFlags level, const GLogField* fields, gsize n, gpointer lines) {
+                if (g_log_writer_default_would_drop(level, nullptr))
+                    return G_LOG_WRITER_HANDLED;
+                gchar* text = g_log_writer_format_fields(level, fields, n, FALSE);
+                (*static_cast<std::function<void(const std::string&)>*>(lines))(text);
+                g_free(text);
+                return G_LOG_WRITER_HANDLED;
+            },
+            logLines, nullptr);
+    }
 }
 
 GstDecoder* GstAudioPlayer::freeDecoder()

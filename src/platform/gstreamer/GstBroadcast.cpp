@@ -121,12 +121,6 @@ private:
     gint64 m_lastPut = 0; // microseconds, monotonic
 };
 
-void say(const std::string& line)
-{
-    std::fprintf(stderr, "%s\n", line.c_str());
-    std::fflush(stderr);
-}
-
 GstElement* make(const char* factory, std::string& missing)
 {
     GstElement* e = gst_element_factory_make(factory, nullptr);
@@ -263,8 +257,8 @@ private:
 } // namespace
 
 struct GstBroadcast::Impl {
-    explicit Impl(BroadcastSettings s)
-        : settings(std::move(s)),
+    Impl(BroadcastSettings s, std::function<void(const std::string&)> sayLine)
+        : settings(std::move(s)), say(std::move(sayLine)),
           messenger(settings, [this](Messenger::Question q, int ofAttempt, HttpAnswer a) {
               // The messenger's thread: the answer is handled on the UI thread.
               QMetaObject::invokeMethod(
@@ -276,6 +270,7 @@ struct GstBroadcast::Impl {
     ~Impl();
 
     const BroadcastSettings settings;
+    const std::function<void(const std::string&)> say;
     SoundQueue queue;
     QObject context; // owns the notifier and the timer; queued calls die with it
     GstElement* pipeline = nullptr;
@@ -499,8 +494,8 @@ void GstBroadcast::Impl::answered(Messenger::Question q, int ofAttempt, const Ht
     }
 }
 
-GstBroadcast::GstBroadcast(BroadcastSettings settings)
-    : d(std::make_unique<Impl>(std::move(settings)))
+GstBroadcast::GstBroadcast(BroadcastSettings settings, std::function<void(const std::string&)> say)
+    : d(std::make_unique<Impl>(std::move(settings), std::move(say)))
 {
 }
 

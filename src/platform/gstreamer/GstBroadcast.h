@@ -36,6 +36,7 @@
 // Needs a QCoreApplication and an initialized GStreamer.
 #include "platform/Broadcast.h"
 
+#include <functional>
 #include <gst/gst.h>
 #include <memory>
 #include <string>
@@ -46,7 +47,8 @@ class GstBroadcast {
 public:
     static constexpr GstClockTime Latency = 200 * GST_MSECOND;
 
-    explicit GstBroadcast(BroadcastSettings settings);
+    // `say` takes the lines for standard error (UI thread).
+    GstBroadcast(BroadcastSettings settings, std::function<void(const std::string&)> say);
     ~GstBroadcast();
     GstBroadcast(const GstBroadcast&) = delete;
     GstBroadcast& operator=(const GstBroadcast&) = delete;

@@ -34,6 +34,11 @@ public:
     // Lines about what plays that the user should see but need not answer (a song ended
     // for dead air, an entry of a list passed over); called on the UI thread.
     virtual void setStatusHandler(std::function<void(const std::string&)> handler) = 0;
+    // Where the player's lines for standard error go (the broadcast's state, the media
+    // framework's own warnings): the program's writer, which never blocks. Without one they
+    // are written to standard error directly. Takes effect only before the first open or
+    // warm-up.
+    virtual void setLineHandler(std::function<void(const std::string&)> handler) = 0;
     // How songs sound (loudness, crossfade, silence at the edges, dead air). Takes effect
     // only before the first open or warm-up.
     virtual void setSound(const SoundSettings& settings) = 0;

@@ -88,6 +88,8 @@ GstPlayer* GstMediaPlayer::player()
     });
     m_player->setNoticeHandler(m_noticeHandler);
     m_player->setStatusHandler(m_statusHandler);
+    if (m_lineHandler)
+        m_player->setLineHandler(m_lineHandler);
     if (m_sound)
         m_player->setSound(*m_sound);
     if (!m_expected.empty())
@@ -110,6 +112,13 @@ void GstMediaPlayer::setStatusHandler(std::function<void(const std::string&)> ha
     m_statusHandler = std::move(handler);
     if (m_player)
         m_player->setStatusHandler(m_statusHandler);
+}
+
+void GstMediaPlayer::setLineHandler(std::function<void(const std::string&)> handler)
+{
+    m_lineHandler = std::move(handler);
+    if (m_player)
+        m_player->setLineHandler(m_lineHandler);
 }
 
 void GstMediaPlayer::setSound(const SoundSettings& settings)

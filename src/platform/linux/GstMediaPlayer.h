@@ -47,6 +47,7 @@ public:
 
     void setNoticeHandler(std::function<void(const std::string&)> handler) override;
     void setStatusHandler(std::function<void(const std::string&)> handler) override;
+    void setLineHandler(std::function<void(const std::string&)> handler) override;
     void setSound(const SoundSettings& settings) override;
 
     void setFileName(const std::string& name) override;
@@ -86,7 +87,7 @@ private:
     std::string m_loadError; // why the module could not be opened
     std::string m_name;      // what an open asked for while there is no player
     int m_volume = 0;
-    std::function<void(const std::string&)> m_noticeHandler, m_statusHandler;
+    std::function<void(const std::string&)> m_noticeHandler, m_statusHandler, m_lineHandler;
     std::optional<SoundSettings> m_sound;
     std::vector<std::string> m_expected; // until the module's player exists
     std::optional<BroadcastSettings> m_broadcast;
