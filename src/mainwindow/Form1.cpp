@@ -362,7 +362,8 @@ void Form1::loadGeometry()
     twipsMMControl1 = {0, strip::ControlsTop, strip::ControlsWidth, strip::ControlsHeight};
     twipsImage1.top = static_cast<float>(g.gAdjustIconUpDown);
     twipsImage1.left = static_cast<float>(g.gAdjustIconLeftRight);
-    twipsForm.top = static_cast<float>(g.gAdjustFontUpDown);
+    twipsForm.top = static_cast<float>(clsScreenSize().fGetScreenRect().top * twipsPerPixelY() +
+                                       g.gAdjustFontUpDown);
     twipsForm.height = strip::Height;
     twipsImage1.height = twipsForm.height;
     twipsImage1.width = twipsImage1.height;
@@ -584,7 +585,8 @@ void Form1::fAdjustFormWidth()
     twipsMMControl1.left = l.controlsLeft;
     twipsImage1.left = l.imageLeft;
     twipsForm.width = l.width;
-    twipsForm.left = stripLeftFor(clsScreenSize().fGetScreenWidth(), twipsPerPixelX(), l.width);
+    twipsForm.left =
+        stripLeftFor(clsScreenSize().fGetScreenRect().right, twipsPerPixelX(), l.width);
     applyGeometry();
 }
 

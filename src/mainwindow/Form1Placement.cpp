@@ -14,7 +14,7 @@ void Form1::placeInCaptionArea()
     const auto own = static_cast<WindowSystem::Handle>(winId());
     PlacementInput in = askWindowSystem(*windows, own);
     if (in.foreground != 0 && in.foreground != own && !in.visible)
-        in.screenWidth = clsScreenSize().fGetScreenWidth();
+        in.screen = clsScreenSize().fGetScreenRect();
     in.tppX = twipsPerPixelX();
     in.tppY = twipsPerPixelY();
     in.stripWidth = twipsForm.width;

@@ -17,7 +17,9 @@
 //   makeTopmost(window, on) keeps one of our windows above the others.
 //   bypassWindowManager(): the strip must be a window the manager leaves alone (it would
 //   otherwise centre it, as sway does with utility windows).
-// desktopRect(): the whole screen; twipsPerPixelX/Y: 1440 / logical DPI (15 at 96 DPI).
+// desktopRect(): the whole primary screen where it lies on the desktop (left or top not 0
+// when another screen lies left of or above it); twipsPerPixelX/Y: 1440 / logical DPI (15 at
+// 96 DPI).
 #include <cstdint>
 #include <functional>
 #include <optional>
