@@ -590,11 +590,21 @@ void Form1::fAdjustFormWidth()
     applyGeometry();
 }
 
-void Form1::moveStripTwips(float left, float top)
+void Form1::moveStripTwips(float left, float top, bool above)
 {
     twipsForm.left = left;
     twipsForm.top = top;
-    move(twipsToPixels(left, twipsPerPixelX()), twipsToPixels(top, twipsPerPixelY()));
+    const PixelRect at = stripPixels(left, top);
+    WindowSystem* windows = services().windows;
+    if (!windows || !windows->placeStrip(static_cast<WindowSystem::Handle>(winId()), at, above))
+        move(at.left, at.top);
+}
+
+PixelRect Form1::stripPixels(float left, float top) const
+{
+    const double tx = twipsPerPixelX(), ty = twipsPerPixelY();
+    const int x = twipsToPixels(left, tx), y = twipsToPixels(top, ty);
+    return {x, y, x + twipsToPixels(twipsForm.width, tx), y + twipsToPixels(twipsForm.height, ty)};
 }
 
 void Form1::applyGeometry()
@@ -610,7 +620,8 @@ void Form1::applyGeometry()
     place(Image1, twipsImage1);
     const QSize size(twipsToPixels(twipsForm.width, tx), twipsToPixels(twipsForm.height, ty));
     setFixedSize(size);
-    move(twipsToPixels(twipsForm.left, tx), twipsToPixels(twipsForm.top, ty));
+    // A compositor that places the strip learns its new size here, and where it parks.
+    moveStripTwips(twipsForm.left, twipsForm.top);
 }
 
 void Form1::mnuShowStatusInformation_Click()
