@@ -2,7 +2,7 @@
 # On KDE Plasma (KWin) the strip rides the active window, native Wayland and X11 alike: our
 # script in KWin puts it at the placement rule's spot within 1.5 s of an activation or a
 # move, kept above, as KWin itself reads it back; grown by a Show command, it goes back there
-# without another activation. With Always On Top off it stays.
+# without another activation; ended, it takes the script out. With Always On Top off it stays.
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/support/wayland.sh"
 app=${1:?usage: wayland_kwin.sh <folder of quavix-gui>}
@@ -103,6 +103,8 @@ wait_for placed_wider 5 ||
 
 kill "$pid"
 wait "$pid" 2>/dev/null
+gdbus call --session -d org.kde.KWin -o /Scripting -m org.kde.kwin.Scripting.isScriptLoaded \
+    "quavix-follow-$pid" | grep -q false || fail "the ended strip left its script in KWin"
 strip_option AlwaysOnTop False
 start_strip two "[ \"\$(readback NativeA | cut -d' ' -f7)\" -gt 0 ]"
 activate NativeA
