@@ -161,9 +161,9 @@ int main(int argc, char** argv)
     bool above = false;
     start = threadCpuMs();
     for (int i = 0; i < Ticks; ++i)
-        follower.Frame(QStringLiteral("Editor"),
-                       QStringLiteral("4242 %1 50.5 640 480").arg(100 + i % 7), x, y, width, height,
-                       above);
+        follower.Report(QStringLiteral("Editor"),
+                        QStringLiteral("4242 %1 50.5 640 480").arg(100 + i % 7), x, y, width,
+                        height, above);
     const double report = (threadCpuMs() - start) / Ticks;
     start = threadCpuMs();
     for (int i = 0; i < Ticks; ++i) {

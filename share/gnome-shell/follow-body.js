@@ -145,7 +145,7 @@ class QuavixFollow {
             return;
         const r = w.get_frame_rect();
         Gio.DBus.session.call('org.quavix.Follower', '/org/quavix/Follower', 'org.quavix.Follower',
-            'Frame', new GLib.Variant('(ss)', [w.get_title() || '',
+            'Report', new GLib.Variant('(ss)', [w.get_title() || '',
                 [w.get_pid(), r.x, r.y, r.width, r.height].join(' ')]),
             new GLib.VariantType('(biiiib)'), Gio.DBusCallFlags.NO_AUTO_START, 1000, null,
             (connection, result) => {

@@ -100,7 +100,15 @@ bool FollowerWindowSystem::start(std::string& problem)
 }
 
 bool FollowerWindowSystem::Frame(const QString& caption, const QString& numbers, int& stripX,
-                                 int& stripY, int& stripWidth, int& stripHeight, bool& stripAbove)
+                                 int& stripY)
+{
+    int width = 0, height = 0;
+    bool above = false;
+    return Report(caption, numbers, stripX, stripY, width, height, above);
+}
+
+bool FollowerWindowSystem::Report(const QString& caption, const QString& numbers, int& stripX,
+                                  int& stripY, int& stripWidth, int& stripHeight, bool& stripAbove)
 {
     const QStringList fields = numbers.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (fields.size() != 5)

@@ -2,7 +2,7 @@
 // The window system where code of ours runs inside the compositor: a KWin script (KDE
 // Plasma 5.27 and 6) or the Quavix GNOME Shell extension. That code tells us the frame of
 // the window in front on every activation and every move or resize of it (a D-Bus call to
-// org.quavix.Follower /org/quavix/Follower Frame), and puts the strip where our answer
+// org.quavix.Follower /org/quavix/Follower Report), and puts the strip where our answer
 // says, above the others. The strip stays a native window; only the compositor moves it.
 //
 // - start() serves org.quavix.Follower and, for KWin, loads the script (org.kde.KWin
@@ -62,10 +62,14 @@ public Q_SLOTS:
     // text: the script's numbers reach D-Bus as integers or doubles by whim). Answers
     // whether and where the strip goes, its size and whether to keep it above; numbers that
     // are no frame are refused.
+    Q_SCRIPTABLE bool Report(const QString& caption, const QString& numbers, int& stripX,
+                             int& stripY, int& stripWidth, int& stripHeight, bool& stripAbove);
+    // Report as an extension of an older Quavix asks it, which a running GNOME Shell keeps
+    // until the next login after an upgrade: the spot alone.
     Q_SCRIPTABLE bool Frame(const QString& caption, const QString& numbers, int& stripX,
-                            int& stripY, int& stripWidth, int& stripHeight, bool& stripAbove);
+                            int& stripY);
     // The compositor's standing question for the strip of process pid (decimal text):
-    // answered (true, as Frame) when the strip is to go somewhere new, or (false) after the
+    // answered (true, as Report) when the strip is to go somewhere new, or (false) after the
     // hold; see the class comment.
     Q_SCRIPTABLE bool NextSpot(const QString& pid, const QDBusMessage& question, int& stripX,
                                int& stripY, int& stripWidth, int& stripHeight, bool& stripAbove);

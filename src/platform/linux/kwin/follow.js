@@ -63,7 +63,7 @@ function report() {
     if (!w)
         return;
     var g = w.frameGeometry;
-    callDBus(service, path, iface, "Frame", String(w.caption),
+    callDBus(service, path, iface, "Report", String(w.caption),
              [w.pid, g.x, g.y, g.width, g.height].join(" "), place);
 }
 function activated(w) {
