@@ -154,13 +154,16 @@ int main(int argc, char** argv)
     follower.setChangeHandler([&] {
         const auto w = follower.foregroundWindow();
         if (const auto r = follower.windowRect(w))
-            follower.placeStrip(1, r->right - 57 - 400, r->top + 5);
+            follower.placeStrip(1, {r->right - 57 - 400, r->top + 5, r->right - 57, r->top + 21},
+                                true);
     });
-    int x = 0, y = 0;
+    int x = 0, y = 0, width = 0, height = 0;
+    bool above = false;
     start = threadCpuMs();
     for (int i = 0; i < Ticks; ++i)
-        follower.Frame(QStringLiteral("Editor"),
-                       QStringLiteral("4242 %1 50.5 640 480").arg(100 + i % 7), x, y);
+        follower.Report(QStringLiteral("Editor"),
+                        QStringLiteral("4242 %1 50.5 640 480").arg(100 + i % 7), x, y, width,
+                        height, above);
     const double report = (threadCpuMs() - start) / Ticks;
     start = threadCpuMs();
     for (int i = 0; i < Ticks; ++i) {

@@ -441,6 +441,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "quavix: a service is missing\n");
         std::abort();
     }
+    // The program ends without destructors: code of ours in the compositor (the KWin script)
+    // must not outlive it.
+    process.setBeforeEnd([&windows] {
+        quavix::services().windows = nullptr;
+        windows.reset();
+    });
 
     // Reaching the session bus can mean starting its launcher: the strip does not wait for
     // it, nor for the media framework (the first MP3 then opens in a fraction of the time).

@@ -362,7 +362,8 @@ void Form1::loadGeometry()
     twipsMMControl1 = {0, strip::ControlsTop, strip::ControlsWidth, strip::ControlsHeight};
     twipsImage1.top = static_cast<float>(g.gAdjustIconUpDown);
     twipsImage1.left = static_cast<float>(g.gAdjustIconLeftRight);
-    twipsForm.top = static_cast<float>(g.gAdjustFontUpDown);
+    twipsForm.top = static_cast<float>(clsScreenSize().fGetScreenRect().top * twipsPerPixelY() +
+                                       g.gAdjustFontUpDown);
     twipsForm.height = strip::Height;
     twipsImage1.height = twipsForm.height;
     twipsImage1.width = twipsImage1.height;
@@ -599,15 +600,26 @@ void Form1::fAdjustFormWidth()
     twipsMMControl1.left = l.controlsLeft;
     twipsImage1.left = l.imageLeft;
     twipsForm.width = l.width;
-    twipsForm.left = stripLeftFor(clsScreenSize().fGetScreenWidth(), twipsPerPixelX(), l.width);
+    twipsForm.left =
+        stripLeftFor(clsScreenSize().fGetScreenRect().right, twipsPerPixelX(), l.width);
     applyGeometry();
 }
 
-void Form1::moveStripTwips(float left, float top)
+void Form1::moveStripTwips(float left, float top, bool above)
 {
     twipsForm.left = left;
     twipsForm.top = top;
-    move(twipsToPixels(left, twipsPerPixelX()), twipsToPixels(top, twipsPerPixelY()));
+    const PixelRect at = stripPixels(left, top);
+    WindowSystem* windows = services().windows;
+    if (!windows || !windows->placeStrip(static_cast<WindowSystem::Handle>(winId()), at, above))
+        move(at.left, at.top);
+}
+
+PixelRect Form1::stripPixels(float left, float top) const
+{
+    const double tx = twipsPerPixelX(), ty = twipsPerPixelY();
+    const int x = twipsToPixels(left, tx), y = twipsToPixels(top, ty);
+    return {x, y, x + twipsToPixels(twipsForm.width, tx), y + twipsToPixels(twipsForm.height, ty)};
 }
 
 void Form1::applyGeometry()
@@ -623,7 +635,8 @@ void Form1::applyGeometry()
     place(Image1, twipsImage1);
     const QSize size(twipsToPixels(twipsForm.width, tx), twipsToPixels(twipsForm.height, ty));
     setFixedSize(size);
-    move(twipsToPixels(twipsForm.left, tx), twipsToPixels(twipsForm.top, ty));
+    // A compositor that places the strip learns its new size here, and where it parks.
+    moveStripTwips(twipsForm.left, twipsForm.top);
 }
 
 void Form1::mnuShowStatusInformation_Click()

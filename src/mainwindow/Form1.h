@@ -14,6 +14,7 @@
 // Handlers other parts fill in live in Form1Commands.cpp.
 #include "mainwindow/IconImage.h"
 #include "platform/Tray.h"
+#include "platform/WindowSystem.h"
 #include "properties/IconChange.h"
 #include "properties/PropertiesHost.h"
 #include "startup/MediaControl.h"
@@ -128,8 +129,9 @@ public:
     // Shows the checked elements side by side, sizes the strip to them and parks it with
     // its right edge 57 pixels left of the screen's right edge.
     void fAdjustFormWidth();
-    // Moves the strip (twips, relative to the screen); size and layout are kept.
-    void moveStripTwips(float left, float top);
+    // Moves the strip (twips, relative to the desktop); size and layout are kept. Where only
+    // the compositor moves windows, it is told instead, and whether to keep the strip above.
+    void moveStripTwips(float left, float top, bool above = false);
 
     // ---- program icon and tray ----------------------------------------------------------
     // Shows icon on Image1 and as the window's icon.
@@ -250,6 +252,8 @@ private:
     // Connects a menu item to its handler; see the class comment on checkable items.
     void connectCommand(QAction* action, void (Form1::*handler)());
     void applyGeometry();
+    // The strip at left, top (twips) as the window system wants it: pixels, our size.
+    PixelRect stripPixels(float left, float top) const;
     void processEventsOnce();
     // Ends the program at the next event pump, whatever loop is running then.
     void endAfterUnload();

@@ -14,7 +14,7 @@ void Form1::placeInCaptionArea()
     const auto own = static_cast<WindowSystem::Handle>(winId());
     PlacementInput in = askWindowSystem(*windows, own);
     if (in.foreground != 0 && in.foreground != own && !in.visible)
-        in.screenWidth = clsScreenSize().fGetScreenWidth();
+        in.screen = clsScreenSize().fGetScreenRect();
     in.tppX = twipsPerPixelX();
     in.tppY = twipsPerPixelY();
     in.stripWidth = twipsForm.width;
@@ -23,16 +23,13 @@ void Form1::placeInCaptionArea()
     const std::optional<StripSpot> spot = captionSpot(in);
     if (!spot)
         return;
-    // Where only the compositor moves windows, it is told every time (it may have moved the
-    // strip itself); elsewhere moving to where the strip already is would only make it
-    // flicker.
-    if (windows->placeStrip(own, twipsToPixels(spot->left, in.tppX),
-                            twipsToPixels(spot->top, in.tppY))) {
-        twipsForm.left = spot->left;
-        twipsForm.top = spot->top;
-    } else if (spot->left != twipsForm.left || spot->top != twipsForm.top) {
-        moveStripTwips(spot->left, spot->top);
-    }
+    // Moving a strip that moves itself to where it already is would only make it flicker;
+    // a compositor that places it is told every time all the same (the placer passes on only
+    // what the compositor has not heard yet).
+    if (spot->left != twipsForm.left || spot->top != twipsForm.top)
+        moveStripTwips(spot->left, spot->top, spot->topmost);
+    else
+        windows->placeStrip(own, stripPixels(spot->left, spot->top), spot->topmost);
     if (spot->topmost)
         windows->makeTopmost(own, true);
 }

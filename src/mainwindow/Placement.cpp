@@ -22,8 +22,8 @@ std::optional<StripSpot> captionSpot(const PlacementInput& in)
         return s;
     }
     StripSpot s;
-    s.top = 0;
-    s.left = stripLeftFor(in.screenWidth, in.tppX, in.stripWidth);
+    s.top = static_cast<float>(in.screen.top * in.tppY);
+    s.left = stripLeftFor(in.screen.right, in.tppX, in.stripWidth);
     return s;
 }
 

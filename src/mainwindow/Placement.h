@@ -3,8 +3,9 @@
 //
 // Over a visible window in front: top = window top x tppY + 80 + up/down adjustment,
 // left = window right x tppX - strip width - 57 x tppX + left/right adjustment, and the
-// strip is made topmost. Over a hidden window: the top edge of the screen, 57 pixels left
-// of its right edge, no adjustment, not topmost. No window in front (or our own): nothing.
+// strip is made topmost. Over a hidden window: the top edge of the primary screen, 57 pixels
+// left of its right edge (that screen need not start at the desktop's origin), no adjustment,
+// not topmost. No window in front (or our own): nothing.
 // Computed in double, kept as single-precision twips.
 #include "platform/WindowSystem.h"
 
@@ -26,7 +27,7 @@ struct PlacementInput {
     WindowSystem::Handle foreground = 0, own = 0;
     bool visible = false;
     std::optional<PixelRect> rect; // of the foreground window; nullopt when it has gone
-    int screenWidth = 0;
+    PixelRect screen; // the primary screen, asked only when the window in front is hidden
     double tppX = 15, tppY = 15;
     float stripWidth = 0;
     std::int32_t adjustUpDown = 0, adjustLeftRight = 0;

@@ -31,6 +31,11 @@ std::int16_t clsScreenSize::fGetScreenHeight()
     return to16(static_cast<long long>(r.bottom) - r.top);
 }
 
+PixelRect clsScreenSize::fGetScreenRect()
+{
+    return desktop();
+}
+
 std::string clsScreenSize::fGetScreenResolution()
 {
     return std::to_string(fGetScreenWidth()) + "x" + std::to_string(fGetScreenHeight());

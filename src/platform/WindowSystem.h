@@ -12,12 +12,17 @@
 //   window that has gone. A source that is told of changes (rather than asked) calls the
 //   change handler on the UI thread when the window in front or its rectangle changed.
 // - StripPlacer, putting our strip there and keeping it above:
-//   placeStrip(own, left, top) moves our window to that spot (pixels) when only the
-//   compositor can move it, and returns true; false means the window moves itself (Qt).
+//   placeStrip(own, strip, above) moves our window to strip's left and top (pixels) when
+//   only the compositor can move it, and returns true; false means the window moves itself
+//   (Qt). strip's width and height are the size we draw it at, which the compositor may not
+//   know yet (it is told every time the strip moves or changes size). above: keep it above
+//   the others from now on (false leaves that as it was).
 //   makeTopmost(window, on) keeps one of our windows above the others.
 //   bypassWindowManager(): the strip must be a window the manager leaves alone (it would
 //   otherwise centre it, as sway does with utility windows).
-// desktopRect(): the whole screen; twipsPerPixelX/Y: 1440 / logical DPI (15 at 96 DPI).
+// desktopRect(): the whole primary screen where it lies on the desktop (left or top not 0
+// when another screen lies left of or above it); twipsPerPixelX/Y: 1440 / logical DPI (15 at
+// 96 DPI).
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -28,6 +33,7 @@ struct PixelRect {
     int left = 0, top = 0, right = 0, bottom = 0;
     int width() const { return right - left; }
     int height() const { return bottom - top; }
+    bool operator==(const PixelRect&) const = default;
 };
 
 using WindowHandle = std::uintptr_t;
@@ -54,7 +60,10 @@ private:
 class StripPlacer {
 public:
     virtual ~StripPlacer() = default;
-    virtual bool placeStrip(WindowHandle /*own*/, int /*left*/, int /*top*/) { return false; }
+    virtual bool placeStrip(WindowHandle /*own*/, const PixelRect& /*strip*/, bool /*above*/)
+    {
+        return false;
+    }
     virtual void makeTopmost(WindowHandle window, bool on) = 0;
     virtual bool bypassWindowManager() const { return false; }
 };

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # On GNOME with the Quavix extension enabled the strip rides the focused window, native
 # Wayland and X11 alike: within 1.5 s it sits at the placement rule's spot, above, as the
-# extension reads it back from the shell. With Always On Top off it stays.
+# extension reads it back from the shell; grown by a Show command, it goes back there without
+# another focus change. With Always On Top off it stays.
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/support/wayland.sh"
 app=${1:?usage: wayland_gnome.sh <folder of quavix-gui>}
@@ -70,6 +71,7 @@ follows() { # title
 
 strip_option StatusAreaVisible True
 strip_option ControlsVisible True
+start_accessibility
 start_strip one "[ \"\$(strip | cut -d' ' -f3)\" -gt 0 ]"
 # New windows take the focus.
 QT_QPA_PLATFORM=wayland "$testwin" NativeA 640 400 "#3060c0" >"$E2E_DIR/a.log" 2>&1 &
@@ -84,6 +86,18 @@ xdotool search --name '^X11B$' windowactivate 2>/dev/null
 follows X11B || fail "the strip did not follow the X11 window: DISPLAY=${DISPLAY:-} $(cat "$E2E_DIR/b.log"; ls -a "$XDG_RUNTIME_DIR")"
 xdotool search --name '^X11B$' windowmove 200 300 2>/dev/null
 follows X11B || fail "the strip did not follow the moved window"
+# Show Slider widens the strip; the shell must learn it and place the strip again over X11B
+# (the menu, once open, has the focus).
+read -r fx fy fw fh _ < <(focused)
+narrow=$(strip | cut -d' ' -f3)
+strip_menu Options "Show Slider" || fail "Options > Show Slider could not be chosen"
+placed_wider() {
+    local sx sy sw sh above
+    read -r sx sy sw sh above < <(strip)
+    [ "$sw" -gt "$narrow" ] && [ "$sx $sy" = "$((fx + fw - 57 - sw)) $((fy + 5))" ]
+}
+wait_for placed_wider 5 ||
+    fail "the wider strip was not placed again: at $(strip) over $fx,$fy ${fw}x$fh, was $narrow wide"
 
 kill "$pid"
 wait "$pid" 2>/dev/null
@@ -96,4 +110,4 @@ own_pid $!
 sleep 1.5
 [ "$(focused | cut -d' ' -f5)" = NativeC ] || fail "the new window did not take the focus"
 [ "$(strip)" = "$before" ] || fail "with Always On Top off the strip still moved: $before -> $(strip)"
-echo "PASS: on GNOME with the extension the strip follows native and X11 windows, kept above, and stays put when asked"
+echo "PASS: on GNOME with the extension the strip follows native and X11 windows, kept above, placed again when it grows, and stays put when asked"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # On KDE Plasma (KWin) the strip rides the active window, native Wayland and X11 alike: our
 # script in KWin puts it at the placement rule's spot within 1.5 s of an activation or a
-# move, kept above, as KWin itself reads it back. With Always On Top off it stays.
+# move, kept above, as KWin itself reads it back; grown by a Show command, it goes back there
+# without another activation; ended, it takes the script out. With Always On Top off it stays.
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/support/wayland.sh"
 app=${1:?usage: wayland_kwin.sh <folder of quavix-gui>}
@@ -46,16 +47,16 @@ kwin_eval() {
 # Plasma 5 names windows "clients", Plasma 6 "windows".
 js_find='var six = workspace.windowList !== undefined;
 function find(test) { var l = six ? workspace.windowList() : workspace.clientList();
-  for (var i = 0; i < l.length; ++i) if (test(l[i])) return l[i]; return null; }
-function active() { return six ? workspace.activeWindow : workspace.activeClient; }'
+  for (var i = 0; i < l.length; ++i) if (test(l[i])) return l[i]; return null; }'
 activate() {
     kwin_eval act "$js_find var w = find(function (c) { return c.caption == \"$1\"; });
         if (w && six) workspace.activeWindow = w; else if (w) workspace.activeClient = w;
         print(\"act$((n + 1)) \" + (w != null));" >/dev/null
 }
-# "frame x y w h strip x y w h keepAbove" of the active window and the strip, as KWin has them.
+# "frame x y w h strip x y w h keepAbove" of the window titled $1 and the strip, as KWin has
+# them. (The strip's menu, once open, is the active window.)
 readback() {
-    kwin_eval rb "$js_find var a = active();
+    kwin_eval rb "$js_find var a = find(function (c) { return c.caption == \"$1\"; });
         var s = find(function (c) { return String(c.caption) == \"Quavix\" && !c.dialog && !c.modal; });
         var f = a.frameGeometry, g = s ? s.frameGeometry : {x: -1, y: -1, width: 0, height: 0};
         print(\"rb$((n + 1)) \" + [f.x, f.y, f.width, f.height, g.x, g.y, g.width, g.height,
@@ -65,7 +66,7 @@ follows() { # title
     local fx fy fw fh sx sy sw sh above
     activate "$1"
     for _ in $(seq 15); do
-        read -r fx fy fw fh sx sy sw sh above < <(readback)
+        read -r fx fy fw fh sx sy sw sh above < <(readback "$1")
         [ "$sx $sy $above" = "$((fx + fw - 57 - sw)) $((fy + 5)) true" ] && return 0
         sleep 0.1
     done
@@ -82,22 +83,35 @@ sleep 1
 
 strip_option StatusAreaVisible True
 strip_option ControlsVisible True
-start_strip one "[ \"\$(readback | cut -d' ' -f7)\" -gt 0 ]"
+start_accessibility
+start_strip one "[ \"\$(readback NativeA | cut -d' ' -f7)\" -gt 0 ]"
 follows NativeA || fail "the strip did not follow the native Wayland window: $(cat "$E2E_DIR/gui-one.log")"
 follows X11B || fail "the strip did not follow the X11 window"
 kwin_eval mv "$js_find var w = find(function (c) { return c.caption == \"X11B\"; });
     w.frameGeometry = {x: 300, y: 250, width: 500, height: 300};" >/dev/null
 follows X11B || fail "the strip did not follow the moved window"
+# Show Slider widens the strip; KWin must learn it and place the strip again over X11B.
+narrow=$(readback X11B | cut -d' ' -f7)
+strip_menu Options "Show Slider" || fail "Options > Show Slider could not be chosen"
+placed_wider() {
+    local fx fy fw fh sx sy sw sh above
+    read -r fx fy fw fh sx sy sw sh above < <(readback X11B)
+    [ "$sw" -gt "$narrow" ] && [ "$sx $sy" = "$((fx + fw - 57 - sw)) $((fy + 5))" ]
+}
+wait_for placed_wider 5 ||
+    fail "the wider strip was not placed again: frame and strip $(readback X11B), was $narrow wide"
 
 kill "$pid"
 wait "$pid" 2>/dev/null
+gdbus call --session -d org.kde.KWin -o /Scripting -m org.kde.kwin.Scripting.isScriptLoaded \
+    "quavix-follow-$pid" | grep -q false || fail "the ended strip left its script in KWin"
 strip_option AlwaysOnTop False
-start_strip two "[ \"\$(readback | cut -d' ' -f7)\" -gt 0 ]"
+start_strip two "[ \"\$(readback NativeA | cut -d' ' -f7)\" -gt 0 ]"
 activate NativeA
 sleep 1.5
-before=$(readback | cut -d' ' -f5,6)
+before=$(readback NativeA | cut -d' ' -f5,6)
 activate X11B
 sleep 1.5
-after=$(readback | cut -d' ' -f5,6)
+after=$(readback X11B | cut -d' ' -f5,6)
 [ "$before" = "$after" ] || fail "with Always On Top off the strip still moved: $before -> $after"
-echo "PASS: on KWin the strip follows native and X11 windows, kept above, and stays put when asked"
+echo "PASS: on KWin the strip follows native and X11 windows, kept above, placed again when it grows, and stays put when asked"

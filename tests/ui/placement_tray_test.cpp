@@ -2,9 +2,11 @@
 // on the main window against a scripted window system and a recording tray.
 #include "mainwindow/Layout.h"
 #include "platform/linux/QtTray.h"
+#include "platform/linux/QtWindowSystem.h"
 #include "support/FormRig.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -39,17 +41,21 @@ TEST_F(PlacementTrayTest, TickPlacesTheStripOverTheWindowInFront)
         bool visible;
         int up, left;
         float wantLeft, wantTop;
+        PixelRect screen;
     };
+    const PixelRect one{0, 0, 1920, 1080}, beside{1920, 120, 3200, 920};
     const Case cases[] = {
-        {"caption of a plain window", {100, 50, 900, 600}, true, 0, 0, 12405, 830},
-        {"maximised, top above the screen", {-4, -4, 1924, 1084}, true, 0, 0, 27765, 20},
-        {"adjustments move down and right", {100, 50, 900, 600}, true, 45, 30, 12435, 875},
-        {"hidden window: screen top, no adjustment", {100, 50, 900, 600}, false, 45, 30, 27705, 0},
+        {"caption of a plain window", {100, 50, 900, 600}, true, 0, 0, 12405, 830, one},
+        {"maximised, top above the screen", {-4, -4, 1924, 1084}, true, 0, 0, 27765, 20, one},
+        {"adjustments move down and right", {100, 50, 900, 600}, true, 45, 30, 12435, 875, one},
+        {"hidden: screen top, no adjustment", {100, 50, 900, 600}, false, 45, 30, 27705, 0, one},
+        {"hidden, the screen right of another", {0, 0, 9, 9}, false, 0, 0, 46905, 1800, beside},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         globals().gAdjustFontUpDown = c.up;
         globals().gAdjustFontLeftRight = c.left;
+        windows.desktop = c.screen;
         Form1& f = load();
         windows.foreground = 77;
         windows.rects = {{77, c.rect}};
@@ -64,6 +70,26 @@ TEST_F(PlacementTrayTest, TickPlacesTheStripOverTheWindowInFront)
                                                   : std::vector<WindowSystem::Handle>{});
         form.reset();
     }
+}
+
+// This program runs with two screens (tests/CMakeLists.txt): the primary one right of the
+// other and lower. With no window in front the strip stays where the layout parked it: at
+// the primary screen's top, 57 px left of its right edge, on that screen.
+TEST_F(PlacementTrayTest, TheStripParksOnThePrimaryScreenWhereverItLies)
+{
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    ASSERT_EQ(primary->geometry(), QRect(1920, 120, 1280, 800))
+        << "needs QT_QPA_PLATFORM=offscreen:configfile=tests/support/two-screens.json";
+    QtWindowSystem qt;
+    services().windows = &qt;
+    Form1& f = load();
+    EXPECT_EQ(f.geometry(), QRect(1920 + 1280 - 57 - 16, 120, 16, 16));
+    f.mnuShowControls->trigger();
+    f.Timer1_Timer();
+    EXPECT_EQ(f.geometry(), QRect(1920 + 1280 - 57 - 252, 120, 252, 16));
+    EXPECT_EQ(QGuiApplication::screenAt(f.geometry().center()), primary);
+    form.reset();
+    services().windows = &windows;
 }
 
 TEST_F(PlacementTrayTest, NoWindowOurOwnOrAGoneOneLeavesTheStripButTheSliderFollows)

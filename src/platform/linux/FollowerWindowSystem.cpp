@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusError>
 #include <QDBusInterface>
 #include <QDBusReply>
 #include <QFile>
@@ -29,14 +30,19 @@ QDBusMessage scripting(const char* method, const QVariantList& args)
 
 } // namespace
 
-FollowerWindowSystem::FollowerWindowSystem(Host host)
+FollowerWindowSystem::FollowerWindowSystem(Host host, std::chrono::milliseconds hold)
     : m_host(host), m_scriptName(QStringLiteral("quavix-follow-") +
                                  QString::number(QCoreApplication::applicationPid()))
 {
+    m_hold.setSingleShot(true);
+    m_hold.setInterval(hold);
+    connect(&m_hold, &QTimer::timeout, this, [this] { answerHeld(std::nullopt); });
 }
 
 FollowerWindowSystem::~FollowerWindowSystem()
 {
+    // Ended with nothing rather than left to fail (KWin logs every failed call).
+    answerHeld(std::nullopt);
     if (m_loaded)
         scripting("unloadScript", {m_scriptName});
     if (!m_scriptFile.isEmpty())
@@ -96,6 +102,14 @@ bool FollowerWindowSystem::start(std::string& problem)
 bool FollowerWindowSystem::Frame(const QString& caption, const QString& numbers, int& stripX,
                                  int& stripY)
 {
+    int width = 0, height = 0;
+    bool above = false;
+    return Report(caption, numbers, stripX, stripY, width, height, above);
+}
+
+bool FollowerWindowSystem::Report(const QString& caption, const QString& numbers, int& stripX,
+                                  int& stripY, int& stripWidth, int& stripHeight, bool& stripAbove)
+{
     const QStringList fields = numbers.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (fields.size() != 5)
         return false;
@@ -122,12 +136,70 @@ bool FollowerWindowSystem::Frame(const QString& caption, const QString& numbers,
     const auto px = [](double v) { return static_cast<int>(std::lround(v)); };
     m_frame = PixelRect{px(x), px(y), px(x + width), px(y + height)};
     m_answer.reset();
+    m_reporting = true;
     changed();
-    if (!m_answer)
+    m_reporting = false;
+    // Not placed now (Always On Top off), the strip still goes where it was put last and the
+    // compositor has not heard of.
+    const std::optional<Spot> answer = m_answer ? m_answer : m_pending;
+    if (!answer)
         return false;
-    stripX = m_answer->first;
-    stripY = m_answer->second;
+    m_sent = answer;
+    m_pending.reset();
+    fill(*answer, stripX, stripY, stripWidth, stripHeight, stripAbove);
     return true;
+}
+
+bool FollowerWindowSystem::NextSpot(const QString& pid, const QDBusMessage& question, int& stripX,
+                                    int& stripY, int& stripWidth, int& stripHeight,
+                                    bool& stripAbove)
+{
+    if (pid != QString::number(QCoreApplication::applicationPid())) {
+        question.setDelayedReply(true);
+        send(question.createErrorReply(QDBusError::InvalidArgs,
+                                       QStringLiteral("this is not process ") + pid));
+        return false;
+    }
+    answerHeld(std::nullopt);
+    if (m_pending) {
+        m_sent = m_pending;
+        m_pending.reset();
+        fill(*m_sent, stripX, stripY, stripWidth, stripHeight, stripAbove);
+        return true;
+    }
+    question.setDelayedReply(true);
+    m_held = question;
+    m_hold.start();
+    return false;
+}
+
+void FollowerWindowSystem::answerHeld(const std::optional<Spot>& spot)
+{
+    if (!m_held)
+        return;
+    m_hold.stop();
+    int x = 0, y = 0, width = 0, height = 0;
+    bool above = false;
+    if (spot)
+        fill(*spot, x, y, width, height, above);
+    const QDBusMessage question = *m_held;
+    m_held.reset();
+    send(question.createReply(QVariantList{spot.has_value(), x, y, width, height, above}));
+}
+
+void FollowerWindowSystem::send(const QDBusMessage& reply)
+{
+    QDBusConnection::sessionBus().send(reply);
+}
+
+void FollowerWindowSystem::fill(const Spot& spot, int& x, int& y, int& width, int& height,
+                                bool& above)
+{
+    x = spot.strip.left;
+    y = spot.strip.top;
+    width = spot.strip.width();
+    height = spot.strip.height();
+    above = spot.above;
 }
 
 WindowSystem::Handle FollowerWindowSystem::foregroundWindow()
@@ -147,15 +219,29 @@ std::optional<PixelRect> FollowerWindowSystem::windowRect(Handle window)
     return QtWindowSystem::windowRect(window);
 }
 
-bool FollowerWindowSystem::placeStrip(Handle, int left, int top)
+bool FollowerWindowSystem::placeStrip(Handle, const PixelRect& strip, bool above)
 {
-    m_answer = std::make_pair(left, top);
+    const Spot spot{strip, above};
+    if (m_reporting) {
+        m_answer = spot;
+        return true;
+    }
+    if (m_sent == spot) {
+        m_pending.reset();
+        return true;
+    }
+    m_pending = spot;
+    if (m_held) {
+        m_sent = m_pending;
+        m_pending.reset();
+        answerHeld(m_sent);
+    }
     return true;
 }
 
 void FollowerWindowSystem::makeTopmost(Handle, bool)
 {
-    // The script keeps the strip above whenever it places it.
+    // The script keeps the strip above when placeStrip says so.
 }
 
 } // namespace quavix

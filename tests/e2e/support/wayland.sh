@@ -11,6 +11,9 @@
 #   strip_option KEY VALUE sets one of the strip's options for its next start
 #   expected_spot R T W    the placement rule's spot for a strip W wide over a window
 #                          whose outer right edge is R and top edge T
+#   start_accessibility    switches the accessibility bus on (before the strip starts)
+#   strip_menu ITEM...     chooses a command of the strip $pid's menu through it, as a
+#                          screen reader does (no input device reaches a native window here)
 here_wl=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here_wl/session.sh"
 
@@ -117,4 +120,16 @@ strip_option() {
     else
         printf '[Options]\n%s=%s\n' "$1" "$2" >>"$options"
     fi
+}
+
+start_accessibility() {
+    as_owner /usr/bin/python3 -c 'import pyatspi; pyatspi.Registry.getDesktop(0).childCount' >/dev/null ||
+        fail "no accessibility bus (python3-pyatspi, at-spi2-core: scripts/install-deps)"
+    as_owner gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus --method \
+        org.freedesktop.DBus.Properties.Set org.a11y.Status IsEnabled '<true>' >/dev/null ||
+        fail "cannot switch accessibility on"
+}
+
+strip_menu() {
+    as_owner /usr/bin/python3 "$here_wl/strip_menu.py" "$pid" "$@"
 }
