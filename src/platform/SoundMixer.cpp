@@ -15,9 +15,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t MaxMarks = 512;
-// How long a pull may wait for a decoder that has nothing ready: the output asks well
-// ahead of time, and the player's thread waits for the mixer meanwhile.
-constexpr std::chrono::milliseconds PullWait{5};
+// How long the mix waits for a decoder that has nothing ready before it plays silence in
+// its place (a stream that stalls): the output asks well ahead of time, but the player's
+// thread waits for the mixer meanwhile. A decoder that has some sound ready is not waited
+// for: the mix plays that much.
+constexpr std::chrono::milliseconds UnderrunWait{60};
 // How far ahead of the mix a feed is read when the end of an item's sound is found only by
 // looking: its last seconds of silence are skipped when they fit.
 constexpr std::int64_t EdgeLookahead = 5 * MixRate;
@@ -298,18 +300,16 @@ bool SoundMixer::prepare(Source& s, std::size_t frames)
     const bool lookForEnd = s.shape.trimLevel > 0 && !s.shape.end;
     const std::int64_t want =
         static_cast<std::int64_t>(frames) + (lookForEnd || !s.edgeTrimmed ? EdgeLookahead : 0);
-    auto wait = PullWait;
     while (!s.feedEnded && s.ready() < want) {
         if (s.head > 0 && s.head * 2 >= s.fifo.size()) {
             s.fifo.erase(s.fifo.begin(), s.fifo.begin() + static_cast<std::ptrdiff_t>(s.head));
             s.head = 0;
         }
         const std::size_t before = s.fifo.size();
-        if (!s.feed->pull(s.fifo, wait))
+        if (!s.feed->pull(s.fifo, s.ready() > 0 ? std::chrono::milliseconds(0) : UnderrunWait))
             s.feedEnded = true;
-        wait = std::chrono::milliseconds(0);
         if (s.fifo.size() == before && !s.feedEnded)
-            break; // nothing more now: the look-ahead waits, an underrun plays what there is
+            break; // nothing more now: the look-ahead waits, an underrun plays silence
     }
     if (!s.edgeTrimmed) {
         // The song starts at its first sound.
@@ -337,12 +337,13 @@ bool SoundMixer::prepare(Source& s, std::size_t frames)
 }
 
 // Frames of `s` that can be mixed before something happens to it (its end, the point where
-// the next item is due, the end of its fade). An item the decoder is late for still counts
-// in full: the mix plays silence for what is missing.
+// the next item is due, the end of its fade), and no more than its decoder has ready. One
+// the decoder has nothing for at all (a stream that stalls) still counts in full: the mix
+// plays silence for it.
 std::size_t SoundMixer::available(const Source& s, std::size_t frames) const
 {
     std::int64_t n = static_cast<std::int64_t>(frames);
-    if (s.feedEnded)
+    if (s.feedEnded || s.ready() > 0)
         n = std::min(n, s.ready());
     n = std::min(n, s.endFrame - s.frame);
     if (s.state == Source::State::Playing && !s.overTold)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # What listeners hear is every sample of every song, in MP3 and in Ogg: the station plays
 # tones of known lengths (two of 2 s, three of 0.5 s) and a listener's stream holds each
-# tone for its whole length. A source the server refuses (wrong password) is never said to
+# tone for its whole length, with no dead air at the changes of song. A source the server refuses (wrong password) is never said to
 # be connected, and its attempts back off (1 s, 2 s, 4 s ...). A mount that takes the source
 # but no listeners keeps the source, and says so once.
 # Usage: broadcast_every_sample.sh <folder of quavix-gui>
@@ -25,9 +25,11 @@ mkdir -p "$songs" "$XDG_CONFIG_HOME/quavix"
 tones=("A 330 2000" "B 440 500" "C 550 2000" "D 660 500" "E 770 500")
 for t in "${tones[@]}"; do
     read -r name freq ms <<<"$t"
+    # WAV data under a song's name (the station goes by the name, the player by the data):
+    # an MP3 encoder's delay and padding would put 45 ms of silence of its own at each end.
     gst-launch-1.0 -q audiotestsrc wave=sine volume=0.5 freq="$freq" samplesperbuffer=441 \
-        num-buffers=$((ms / 10)) ! audio/x-raw,rate=44100,channels=2 ! audioconvert \
-        ! lamemp3enc ! xingmux ! filesink location="$songs/$name - Tones - 2026 - $freq Hz - 0_0$((ms / 1000)).mp3" ||
+        num-buffers=$((ms / 10)) ! audio/x-raw,rate=44100,channels=2 ! wavenc \
+        ! filesink location="$songs/$name - Tones - 2026 - $freq Hz - 0_0$((ms / 1000)).mp3" ||
         fail "cannot generate $name"
 done
 
@@ -60,15 +62,23 @@ samples = array.array("h", open(sys.argv[1], "rb").read())
 tones = [t.split() for t in sys.argv[2:]]
 window = 441  # 10 ms: a tone of f Hz crosses zero about f / 50 times in it
 counts = {t[0]: 0 for t in tones}
+loud = []
 for i in range(0, len(samples) - window + 1, window):
     w = samples[i:i + window]
+    loud.append(max(abs(v) for v in w) >= 1000)
     if max(abs(v) for v in w) < 3000:
         continue
     crossings = sum(1 for a, b in zip(w, w[1:]) if (a < 0) != (b < 0))
     for name, freq, _ in tones:
         if abs(crossings - int(freq) / 50) <= 1.5:
             counts[name] += 1
-print(" ".join(str(counts[t[0]] * 10) for t in tones))
+# The longest silence between the first and the last sound: at the changes of song.
+longest = run = 0
+if True in loud:
+    for v in loud[loud.index(True):len(loud) - loud[::-1].index(True)]:
+        run = 0 if v else run + 1
+        longest = max(longest, run)
+print(" ".join(str(counts[t[0]] * 10) for t in tones), longest * 10)
 PY
 }
 
@@ -91,14 +101,16 @@ run_station() { # format
     wait $listener $pid 2>/dev/null
     local got short=""
     got=$(heard "$stream") && [ -n "$got" ] || fail "$1: the listener's stream does not decode"
-    local i=0
-    for ms in $got; do
+    local i=0 gap=${got##* }
+    for ms in ${got% *}; do
         read -r name _ length <<<"${tones[$i]}"
         [ "$ms" -ge $((length * 9 / 10)) ] || short="$short $name:${ms}ms/${length}ms"
         i=$((i + 1))
     done
-    echo "$1: heard per tone (ms): $got"
+    echo "$1: heard per tone (ms): ${got% *}; longest silence between songs: $gap ms"
     [ -z "$short" ] || fail "$1: tones cut short on the air:$short"
+    # Between songs the air stays full: within a window or two of 10 ms.
+    [ "$1" != MP3 ] || [ "$gap" -le 50 ] || fail "$1: $gap ms of dead air at a change of song"
 }
 
 # The station restarts from the top of its folders each run: each run plays all five.

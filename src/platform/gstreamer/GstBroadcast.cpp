@@ -29,9 +29,12 @@ namespace {
 constexpr int Rate = 44100;
 constexpr const char* Caps = "audio/x-raw,format=S16LE,layout=interleaved,rate=44100,channels=2";
 constexpr std::size_t FrameBytes = 4;
-// Buffers (20 ms each) that pass to the sender before it counts as connected: by then it
-// has logged in and sent the ones before.
-constexpr int SentBeforeConnected = 10;
+// The broadcast's buffers: each one wakes the encoder and the sender, so they are long;
+// the sound queue's latency covers them.
+constexpr int BufferFrames = Rate / 10;
+// Buffers that pass to the sender before it counts as connected: by then it has logged in
+// and sent the ones before.
+constexpr int SentBeforeConnected = 2;
 
 // The sound on its way from the items to the broadcast: raw frames in the format of Caps.
 // Items put as they play, in real time; the broadcast's clock takes as it sends. The
@@ -329,9 +332,9 @@ bool GstBroadcast::Impl::build(std::string& problem)
         problem = "the media framework has no \"" + missing + "\" element";
         return false;
     }
-    // The clock of the broadcast: a live silence of 20 ms buffers, each filled with what
+    // The clock of the broadcast: a live silence of 100 ms buffers, each filled with what
     // the items left in the queue.
-    g_object_set(src, "wave", 4 /* silence */, "is-live", TRUE, "samplesperbuffer", Rate / 50,
+    g_object_set(src, "wave", 4 /* silence */, "is-live", TRUE, "samplesperbuffer", BufferFrames,
                  nullptr);
     if (ogg)
         g_object_set(encoder, "bitrate", settings.bitrate * 1000, nullptr);
@@ -367,7 +370,7 @@ bool GstBroadcast::Impl::build(std::string& problem)
     }
 
     GstPad* srcPad = gst_element_get_static_pad(src, "src");
-    // The broadcast's streaming thread: each 20 ms of silence is filled from the queue.
+    // The broadcast's streaming thread: each buffer of silence is filled from the queue.
     gst_pad_add_probe(
         srcPad, GST_PAD_PROBE_TYPE_BUFFER,
         [](GstPad*, GstPadProbeInfo* info, gpointer self) {

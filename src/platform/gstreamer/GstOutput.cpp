@@ -7,8 +7,8 @@ namespace quavix {
 namespace {
 
 // Frames the mixer renders at a time: small against the queue's lead, large enough that a
-// buffer's way through the pipeline costs little.
-constexpr guint ChunkFrames = 1024;
+// buffer's way through the pipeline (and each wake-up of its threads) costs little.
+constexpr guint ChunkFrames = 4096;
 constexpr std::size_t FrameBytes = MixChannels * sizeof(float);
 
 } // namespace
