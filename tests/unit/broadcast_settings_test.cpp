@@ -198,3 +198,32 @@ TEST(BroadcastTitles, ALongTitleIsCutToWhatTheServerTakes)
         title.rfind(QUrl::fromPercentEncoding(QByteArray::fromStdString(song)).toStdString(), 0),
         0u);
 }
+
+// Why a connection failed is the server's own answer to a source, as Icecast 2.4 gives it:
+// the password is blamed only when the server says so, and its own reason is passed on.
+TEST(BroadcastAnswers, TheServersAnswerSaysWhyTheSourceOrTheListenersAreRefused)
+{
+    using quavix::httpAnswer;
+    using quavix::listenerRefusal;
+    using quavix::sourceRefusal;
+    const std::string head = "\r\nServer: Icecast 2.4.4\r\nConnection: Close\r\n"
+                             "Content-Type: text/plain; charset=utf-8\r\n\r\n";
+    EXPECT_EQ(sourceRefusal(httpAnswer("HTTP/1.1 100 Continue\r\nContent-Length: 0\r\n\r\n")), "");
+    const std::string password =
+        sourceRefusal(httpAnswer("HTTP/1.0 401 Authentication Required" + head));
+    EXPECT_NE(password.find("user or password"), std::string::npos) << password;
+    for (const char* says : {"Mountpoint in use", "Icecast connection limit reached"}) {
+        const std::string why =
+            sourceRefusal(httpAnswer("HTTP/1.0 403 Forbidden" + head + says + "\r\n"));
+        EXPECT_EQ(why.find("password"), std::string::npos) << why;
+        EXPECT_NE(why.find(std::string("403 Forbidden: ") + says), std::string::npos) << why;
+    }
+    EXPECT_EQ(sourceRefusal(httpAnswer("")), "the server sent no answer to the source");
+    EXPECT_EQ(sourceRefusal(httpAnswer("SSH-2.0-OpenSSH_9.2\r\n")),
+              "the server sent no answer to the source");
+
+    EXPECT_EQ(listenerRefusal(httpAnswer("HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n")),
+              "");
+    EXPECT_NE(listenerRefusal(httpAnswer("HTTP/1.0 403 Forbidden" + head)).find("max-listeners"),
+              std::string::npos);
+}

@@ -221,8 +221,8 @@ private:
                 request(icecastTitleRequest(m_settings, *p.title));
         }
     }
-    // The head of the server's answer; empty when there was none. The connection closes
-    // once the head is in: nothing more is sent or read.
+    // The head of the server's answer (and of a refusal, its body); empty when there was
+    // none. The connection closes then: nothing more is sent or read.
     std::string request(const std::string& text) const
     {
         std::string answer;
@@ -241,6 +241,12 @@ private:
                 while (answer.size() < 4096 && answer.find("\r\n\r\n") == std::string::npos &&
                        (n = g_input_stream_read(in, chunk, sizeof chunk, nullptr, nullptr)) > 0)
                     answer.append(chunk, static_cast<std::size_t>(n));
+                // A refusal says why in a few words of body, and the server closes after them;
+                // an acceptance waits for the sound, which never comes.
+                if (httpAnswer(answer).status >= 400)
+                    while (answer.size() < 4608 &&
+                           (n = g_input_stream_read(in, chunk, sizeof chunk, nullptr, nullptr)) > 0)
+                        answer.append(chunk, static_cast<std::size_t>(n));
             }
             g_object_unref(connection);
         }

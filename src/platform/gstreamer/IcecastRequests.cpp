@@ -1,5 +1,6 @@
 #include "IcecastRequests.h"
 
+#include <algorithm>
 #include <charconv>
 #include <glib.h>
 
@@ -63,10 +64,10 @@ std::string icecastListenerRequest(const BroadcastSettings& s)
     return "GET " + escaped(s.mount) + " HTTP/1.0\r\n" + hostLine(s) + "\r\n";
 }
 
-HttpAnswer httpAnswer(std::string_view head)
+HttpAnswer httpAnswer(std::string_view answer)
 {
     HttpAnswer a;
-    const std::string_view line = head.substr(0, head.find("\r\n"));
+    const std::string_view line = answer.substr(0, answer.find("\r\n"));
     if (line.rfind("HTTP/", 0) != 0 && line.rfind("ICY ", 0) != 0)
         return a;
     const std::size_t space = line.find(' ');
@@ -79,20 +80,29 @@ HttpAnswer httpAnswer(std::string_view head)
     a.status = status;
     if (space + 5 < line.size())
         a.phrase = std::string(line.substr(space + 5));
+    if (const auto body = answer.find("\r\n\r\n"); body != std::string_view::npos) {
+        std::string_view text = answer.substr(body + 4);
+        text = text.substr(0, std::min(text.find_first_of("\r\n<"), std::size_t{200}));
+        const bool plain = std::all_of(text.begin(), text.end(),
+                                       [](unsigned char c) { return c >= 0x20 && c < 0x7f; });
+        if (plain)
+            a.says = std::string(text);
+    }
     return a;
 }
 
 std::string sourceRefusal(const HttpAnswer& a)
 {
-    const std::string said =
-        "it answered " + std::to_string(a.status) + (a.phrase.empty() ? "" : " " + a.phrase);
+    const std::string said = "it answered " + std::to_string(a.status) +
+                             (a.phrase.empty() ? "" : " " + a.phrase) +
+                             (a.says.empty() ? "" : ": " + a.says);
     if (a.status == 0)
         return "the server sent no answer to the source";
     if (a.status == 100 || a.status == 200)
         return "";
     if (a.status == 401)
         return "the server refused the source's user or password (" + said + ")";
-    if (a.status == 403 || a.status == 409)
+    if ((a.status == 403 || a.status == 409) && a.says.empty())
         return "the server refused the source (" + said +
                "): the mount is in use, or it takes no more sources or clients";
     return "the server refused the source (" + said + ")";

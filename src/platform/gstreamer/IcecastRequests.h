@@ -27,11 +27,14 @@ std::string icecastListenerRequest(const BroadcastSettings& settings);
 struct HttpAnswer {
     int status = 0;     // 0: no answer, or not HTTP
     std::string phrase; // the server's words after the status, as sent
+    std::string says;   // the first line of a short text body (Icecast's reason), or ""
 };
-HttpAnswer httpAnswer(std::string_view head);
+// `answer`: the head of the server's answer and what came of its body.
+HttpAnswer httpAnswer(std::string_view answer);
 
-// Why the server refused the source, from its answer to icecastSourceRequest: "" when it
-// would take it.
+// Why the server refused the source, from its answer to icecastSourceRequest, in the
+// server's own words where it gave some ("Mountpoint in use", "Icecast connection limit
+// reached"): "" when it would take it.
 std::string sourceRefusal(const HttpAnswer& answer);
 // Why listeners cannot hear the mount, from the answer to icecastListenerRequest: "" when
 // they can.
