@@ -172,8 +172,10 @@ for i in $(seq 1 2000); do
     : >"$songs/badly named file number $i of the many that break the convention.mp3"
 done
 quiet=$E2E_DIR/unread.ini
-printf '[File Locations]\nFileList=%s\nMP3Location001=%s/\nLogLocation=%s/logs/\n[StartUp]\nAction=Preview\nLogActivity=Yes\n[Play Status]\nContinue=Yes\n' \
-    "$list" "$songs" "$E2E_DIR" >"$quiet"
+# On the air too: the broadcast's own lines come after the pipe is full.
+printf '[File Locations]\nFileList=%s\nMP3Location001=%s/\nLogLocation=%s/logs/\n[StartUp]\nAction=Preview\nLogActivity=Yes\n[Play Status]\nContinue=Yes\n[Broadcast]\nURL=http://127.0.0.1:%s/unread.mp3\nPassword=%s\n' \
+    "$list" "$songs" "$E2E_DIR" "$ICECAST_PORT" "$ICECAST_PASSWORD" >"$quiet"
+chmod 600 "$quiet"
 unread=$E2E_DIR/unread
 mkfifo "$unread"
 exec 3<>"$unread" # held open, never read
