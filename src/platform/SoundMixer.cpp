@@ -32,23 +32,30 @@ bool loud(const float* frame, double level)
     return std::fabs(frame[0]) >= level || std::fabs(frame[1]) >= level;
 }
 
-// Four-times interpolation for the true-peak estimate: the three points between two samples
-// from eight neighbours, a Hann-windowed sinc.
+// Four-times interpolation for the true-peak estimate: the three points between the two
+// middle ones of PeakLimiter::Taps samples, a Hann-windowed sinc. Eight taps read the hit of
+// a drum (noise to 16 kHz) 0.3 dB low; 24 follow what songs hold to within a few hundredths.
 struct Interpolator {
-    static constexpr int Taps = 8;
-    std::array<std::array<double, Taps>, 3> coefficients{};
+    static constexpr int Taps = PeakLimiter::Taps;
+    std::array<std::array<float, Taps>, 3> coefficients{};
+    // The most a point can be over the largest of the samples it is made of.
+    double overshoot = 1;
     Interpolator()
     {
         for (int phase = 0; phase < 3; ++phase) {
-            const double at = 3 + (phase + 1) / 4.0; // between tap 3 and tap 4
+            const double at = Taps / 2 - 1 + (phase + 1) / 4.0;
+            double sum = 0;
             for (int j = 0; j < Taps; ++j) {
                 const double x = at - j;
                 const double sinc =
                     x == 0 ? 1 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
-                const double window = 0.5 + 0.5 * std::cos(std::numbers::pi * x / 4.5);
+                const double window = 0.5 + 0.5 * std::cos(std::numbers::pi * x / (Taps / 2 + 0.5));
+                const double c = sinc * window;
                 coefficients[static_cast<std::size_t>(phase)][static_cast<std::size_t>(j)] =
-                    sinc * window;
+                    static_cast<float>(c);
+                sum += std::fabs(c);
             }
+            overshoot = std::max(overshoot, sum);
         }
     }
 };
@@ -62,73 +69,106 @@ const Interpolator& interpolator()
 } // namespace
 
 // --- PeakLimiter ---------------------------------------------------------------------------
+//
+// Frame k comes in; the estimate of frame f = k - (Taps / 2 - 1), the points between it and
+// the frame before, is then complete; frame f goes out Lookahead frames later with the
+// least gain any frame of its look-ahead needs, averaged over the last Lookahead frames out
+// so that the gain moves smoothly, and released slowly: every frame gets at most the gain it
+// needs. The estimate is skipped where no sample of its taps is loud enough for any point
+// between them to reach the ceiling, and the gain where no frame needs one: most of a song
+// costs a copy.
 
+// Meters with other filters read a peak a few hundredths of a dB apart from this estimate:
+// the limiter aims a tenth of a dB under its ceiling, so that none of them reads it over.
 PeakLimiter::PeakLimiter(double ceilingLinear)
-    : m_ceiling(ceilingLinear), m_history(2 * Interpolator::Taps, 0.0f)
+    : m_ceiling(ceilingLinear * 0.98855), m_quiet(m_ceiling / interpolator().overshoot),
+      m_history(2 * 2 * Taps, 0.0f), m_delay(2 * Lookahead, 0.0f), m_box(Lookahead, 1.0)
 {
 }
 
-double PeakLimiter::truePeak(float left, float right)
+double PeakLimiter::truePeak() const
 {
     const auto& c = interpolator().coefficients;
-    double peak = 0;
+    float peak = 0;
     for (int ch = 0; ch < 2; ++ch) {
-        float* h = m_history.data() + ch * Interpolator::Taps;
-        std::copy(h + 1, h + Interpolator::Taps, h);
-        h[Interpolator::Taps - 1] = ch == 0 ? left : right;
-        peak = std::max(peak, static_cast<double>(std::fabs(h[4])));
-        for (const auto& phase : c) {
-            double y = 0;
-            for (int j = 0; j < Interpolator::Taps; ++j)
-                y += phase[static_cast<std::size_t>(j)] * h[j];
-            peak = std::max(peak, std::fabs(y));
+        const float* h = m_history.data() + ch * 2 * Taps + m_at; // oldest first
+        float y0 = 0, y1 = 0, y2 = 0;
+        for (std::size_t j = 0; j < static_cast<std::size_t>(Taps); ++j) {
+            y0 += c[0][j] * h[j];
+            y1 += c[1][j] * h[j];
+            y2 += c[2][j] * h[j];
         }
+        peak =
+            std::max({peak, std::fabs(h[Taps / 2]), std::fabs(y0), std::fabs(y1), std::fabs(y2)});
     }
     return peak;
 }
 
+void PeakLimiter::pushBox(double least)
+{
+    if (m_boxCount == m_box.size()) {
+        const double old = m_box[m_boxAt];
+        m_boxSum -= old;
+        m_boxBelow -= old < 1.0;
+    } else {
+        ++m_boxCount;
+    }
+    m_box[m_boxAt] = least;
+    m_boxSum += least;
+    m_boxBelow += least < 1.0;
+    m_boxAt = (m_boxAt + 1) % m_box.size();
+    if (m_boxBelow == 0)
+        m_boxSum = static_cast<double>(m_boxCount); // no drift where the gain is whole
+}
+
 void PeakLimiter::process(float* samples, std::size_t frames)
 {
-    // The estimate of a frame is ready three frames after it came in; the sound waits as long
-    // and then another Lookahead frames, over which the gain comes down ahead of a peak.
     static const double release = std::exp(-1.0 / (0.05 * MixRate));
+    constexpr std::int64_t Late = Taps / 2 - 1;
     for (std::size_t i = 0; i < frames; ++i) {
         float* frame = samples + 2 * i;
-        const double peak = truePeak(frame[0], frame[1]);
-        // The estimate belongs to the frame that entered three frames ago (history tap 4).
-        const float* h = m_history.data();
-        m_delay.push_back(h[4]);
-        m_delay.push_back(h[Interpolator::Taps + 4]);
-        const double required = peak > m_ceiling ? m_ceiling / peak : 1.0;
-        const std::int64_t index = m_in++;
-        while (!m_windowMins.empty() && m_windowMins.back().second > required)
-            m_windowMins.pop_back();
-        m_windowMins.emplace_back(index, required);
-
-        float outLeft = 0, outRight = 0; // while filling: the silence before the delayed sound
-        const std::int64_t oldest = index - Lookahead;
-        if (oldest >= 0) {
-            // The oldest waiting frame's gain: the least any frame of its look-ahead needs,
-            // averaged over the frames before it so that the gain moves smoothly. Every
-            // frame then gets at most the gain it needs.
-            while (m_windowMins.front().first < oldest)
-                m_windowMins.pop_front();
-            const double least = m_windowMins.front().second;
-            m_boxValues.push_back(least);
-            m_boxSum += least;
-            if (m_boxValues.size() > static_cast<std::size_t>(Lookahead)) {
-                m_boxSum -= m_boxValues.front();
-                m_boxValues.pop_front();
-            }
-            const double smooth = m_boxSum / static_cast<double>(m_boxValues.size());
-            m_gain = std::min(smooth, 1.0 - (1.0 - m_gain) * release);
-            outLeft = static_cast<float>(m_delay[0] * m_gain);
-            outRight = static_cast<float>(m_delay[1] * m_gain);
-            m_delay.pop_front();
-            m_delay.pop_front();
+        const std::int64_t k = m_in++;
+        if (std::fabs(frame[0]) >= m_quiet || std::fabs(frame[1]) >= m_quiet)
+            m_lastLoud = k;
+        for (int ch = 0; ch < 2; ++ch) {
+            float* h = m_history.data() + ch * 2 * Taps;
+            h[m_at] = h[m_at + Taps] = frame[ch];
         }
-        frame[0] = outLeft;
-        frame[1] = outRight;
+        m_at = (m_at + 1) % Taps;
+
+        const std::int64_t f = k - Late;
+        if (m_lastLoud > k - Taps) {
+            const double peak = truePeak();
+            if (peak > m_ceiling) {
+                const double required = m_ceiling / peak;
+                while (!m_windowMins.empty() && m_windowMins.back().second > required)
+                    m_windowMins.pop_back();
+                m_windowMins.emplace_back(f, required);
+            }
+        }
+        const float* in = m_history.data() + m_at + Taps / 2; // frame f, left; right 2 Taps on
+        // Frame f waits in the slot of the frame that goes out now, Lookahead frames before it.
+        const std::size_t slot = 2 * static_cast<std::size_t>(k % Lookahead);
+        const float outLeft = m_delay[slot], outRight = m_delay[slot + 1];
+        m_delay[slot] = in[0];
+        m_delay[slot + 1] = in[2 * Taps];
+
+        const std::int64_t out = f - Lookahead;
+        while (!m_windowMins.empty() && m_windowMins.front().first < out)
+            m_windowMins.pop_front();
+        if (m_windowMins.empty() && m_boxBelow == 0 && m_gain == 1.0) {
+            pushBox(1.0);
+            frame[0] = outLeft;
+            frame[1] = outRight;
+            continue;
+        }
+        pushBox(m_windowMins.empty() ? 1.0 : m_windowMins.front().second);
+        const double smooth = m_boxSum / static_cast<double>(m_boxCount);
+        m_gain = std::min(smooth, 1.0 - (1.0 - m_gain) * release);
+        if (smooth == 1.0 && 1.0 - m_gain < 1e-6) // whole again: the copy suffices
+            m_gain = 1.0;
+        frame[0] = static_cast<float>(outLeft * m_gain);
+        frame[1] = static_cast<float>(outRight * m_gain);
     }
 }
 
