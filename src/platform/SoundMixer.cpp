@@ -189,6 +189,9 @@ struct SoundMixer::Source {
     std::int64_t fadeInFrames = 0, fadeInDone = 0;
     std::int64_t fadeOutFrames = 0, fadeOutDone = 0;
     bool edgeTrimmed = false;
+    std::int64_t soundUntil = 0; // after the last loud frame read, while its end is looked for
+    // While the mix waits for the decoder at an edge: until when.
+    std::optional<std::chrono::steady_clock::time_point> waitUntil;
     bool overTold = false;
     std::int64_t quiet = 0; // frames below the dead-air level in a row
 
@@ -197,6 +200,8 @@ struct SoundMixer::Source {
         return static_cast<std::int64_t>((fifo.size() - head) / MixChannels);
     }
     bool playable() const { return state == State::Playing || state == State::Fading; }
+    // Where its sound ends is found by looking, and not found yet.
+    bool endUnknown() const { return shape.trimLevel > 0 && !shape.end && endFrame == LLONG_MAX; }
     bool finished() const { return frame >= endFrame || (feedEnded && ready() == 0); }
     double position() const { return static_cast<double>(frame) / MixRate; }
 };
@@ -347,6 +352,11 @@ bool SoundMixer::prepare(Source& s, std::size_t frames)
         const std::size_t before = s.fifo.size();
         if (!s.feed->pull(s.fifo, wait))
             s.feedEnded = true;
+        if (lookForEnd)
+            for (std::size_t at = before; at < s.fifo.size(); at += MixChannels)
+                if (loud(s.fifo.data() + at, s.shape.trimLevel))
+                    s.soundUntil =
+                        s.frame + static_cast<std::int64_t>((at - s.head) / MixChannels) + 1;
         wait = std::chrono::milliseconds(0);
         if (s.fifo.size() == before && !s.feedEnded)
             break; // nothing more now: the look-ahead waits, an underrun plays what there is
@@ -376,6 +386,23 @@ bool SoundMixer::prepare(Source& s, std::size_t frames)
     return !s.finished();
 }
 
+// Whether the mix waits for the decoder of `s` now. Its decoder runs ahead of the sound,
+// but seconds of silence at an edge take it a moment: rather than fill in silence that is to
+// be skipped, or play what may be the silence after the last sound, the mix waits for the
+// first sound, the next loud frame or the end, for as long as the output's look-ahead lasts.
+bool SoundMixer::waitsForDecoder(Source& s, Clock::time_point now)
+{
+    const bool start = !s.edgeTrimmed && s.ready() == 0;
+    const bool end = s.endUnknown() && s.frame >= s.soundUntil && s.ready() < EdgeLookahead;
+    if (s.feedEnded || m_interrupted || !(start || end)) {
+        s.waitUntil.reset();
+        return false;
+    }
+    if (!s.waitUntil)
+        s.waitUntil = now + Grace;
+    return now < *s.waitUntil;
+}
+
 // Frames of `s` that can be mixed before something happens to it (its end, the point where
 // the next item is due, the end of its fade). An item the decoder is late for still counts
 // in full: the mix plays silence for what is missing.
@@ -385,6 +412,8 @@ std::size_t SoundMixer::available(const Source& s, std::size_t frames) const
     if (s.feedEnded)
         n = std::min(n, s.ready());
     n = std::min(n, s.endFrame - s.frame);
+    if (s.endUnknown() && !s.feedEnded && s.frame < s.soundUntil)
+        n = std::min(n, s.soundUntil - s.frame); // what follows may be the silence at its end
     if (s.state == Source::State::Playing && !s.overTold)
         n = std::min(n, s.overFrame - s.frame);
     if (s.state == Source::State::Fading)
@@ -487,17 +516,22 @@ std::size_t SoundMixer::render(float* out, std::size_t frames)
             }
 
             std::size_t n = frames;
-            bool ended = false;
+            bool ended = false, looking = false;
             for (auto& s : m_sources)
                 if (s->playable()) {
                     if (!prepare(*s, frames)) {
                         ended = true;
                         continue;
                     }
+                    looking = waitsForDecoder(*s, now) || looking;
                     n = std::min(n, available(*s, frames));
                 }
             if (ended)
                 continue; // told and dropped first; the next may follow at once
+            if (looking) {
+                m_arrived.wait_for(lock, PullWait);
+                continue;
+            }
             if (n == 0) {
                 // Something happens right here: a song reached the point where the next
                 // is due.

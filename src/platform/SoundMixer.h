@@ -148,6 +148,7 @@ private:
     };
 
     bool prepare(Source& s, std::size_t frames);
+    bool waitsForDecoder(Source& s, std::chrono::steady_clock::time_point now);
     std::size_t available(const Source& s, std::size_t frames) const;
     void mix(Source& s, float* out, std::size_t frames, std::vector<Told>& told);
     void startNext();

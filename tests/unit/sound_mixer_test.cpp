@@ -9,7 +9,9 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <numbers>
+#include <optional>
 #include <random>
+#include <thread>
 
 using quavix::MixRate;
 using quavix::SoundMixer;
@@ -17,13 +19,29 @@ using quavix::SoundShape;
 
 namespace {
 
-// An item of known frames, handed over in decoder-sized pieces.
+// An item of known frames, handed over in decoder-sized pieces: all there at once, or as a
+// decoder makes them, `speed` times faster than they play from the first pull on.
 class Feed : public quavix::SoundFeed {
 public:
-    explicit Feed(std::vector<float> samples) : m_samples(std::move(samples)) {}
-    bool pull(std::vector<float>& out, std::chrono::milliseconds) override
+    explicit Feed(std::vector<float> samples, double speed = 0)
+        : m_samples(std::move(samples)), m_speed(speed)
     {
-        const std::size_t n = std::min<std::size_t>(2304, m_samples.size() - m_at);
+    }
+    bool pull(std::vector<float>& out, std::chrono::milliseconds wait) override
+    {
+        using Clock = std::chrono::steady_clock;
+        if (!m_started)
+            m_started = Clock::now();
+        auto decoded = [&] {
+            if (m_speed <= 0)
+                return m_samples.size();
+            const double played = std::chrono::duration<double>(Clock::now() - *m_started).count();
+            return std::min(m_samples.size(),
+                            2 * static_cast<std::size_t>(played * m_speed * MixRate));
+        };
+        if (decoded() <= m_at)
+            std::this_thread::sleep_for(wait);
+        const std::size_t n = std::min<std::size_t>(2304, std::max(decoded(), m_at) - m_at);
         out.insert(out.end(), m_samples.begin() + static_cast<std::ptrdiff_t>(m_at),
                    m_samples.begin() + static_cast<std::ptrdiff_t>(m_at + n));
         m_at += n;
@@ -32,6 +50,8 @@ public:
 
 private:
     std::vector<float> m_samples;
+    double m_speed;
+    std::optional<std::chrono::steady_clock::time_point> m_started;
     std::size_t m_at = 0;
 };
 
@@ -64,18 +84,23 @@ struct News {
 struct Rig {
     std::vector<News> news;
     std::vector<float> out;
-    std::vector<std::pair<std::vector<float>, SoundShape>> next; // opened in turn on Over
+    struct Next {
+        std::vector<float> samples;
+        SoundShape shape;
+        double speed = 0;
+    };
+    std::vector<Next> next; // opened in turn on Over
     SoundMixer mixer{[this](std::uint64_t item, SoundMixer::News n, double position) {
         news.push_back({item, n, position, out.size() / 2});
         if (n == SoundMixer::News::Over && !next.empty()) {
-            auto [samples, shape] = std::move(next.front());
+            Next entry = std::move(next.front());
             next.erase(next.begin());
-            mixer.add(std::make_unique<Feed>(std::move(samples)), shape);
+            mixer.add(std::make_unique<Feed>(std::move(entry.samples), entry.speed), entry.shape);
         }
     }};
-    std::uint64_t add(std::vector<float> samples, SoundShape shape = {})
+    std::uint64_t add(std::vector<float> samples, SoundShape shape = {}, double speed = 0)
     {
-        return mixer.add(std::make_unique<Feed>(std::move(samples)), shape);
+        return mixer.add(std::make_unique<Feed>(std::move(samples), speed), shape);
     }
     // Renders until `seconds` of output exist or the mixer goes quiet.
     void run(double seconds)
@@ -218,6 +243,20 @@ TEST(SoundMixer, SilenceAtTheEdgesIsSkippedAndSilenceInsideIsKept)
     ASSERT_FALSE(over.empty());
     EXPECT_NEAR(over[0].position, 3.0, 1e-6); // its last sound
     EXPECT_FLOAT_EQ(r.at(1.01), 0.25f);       // the next song right after it
+
+    // The same from decoders that run ahead of the sound but need a moment for the silence
+    // (20 ms for 2 s): the mixer waits for each song's first sound rather than fill in.
+    Rig paced;
+    std::vector<float> next = tone(3, 0.25, 0, 0, 1);
+    std::fill(next.begin() + 2 * 2 * MixRate, next.end(), 0.0f);
+    paced.next.push_back({next, shape, 100});
+    paced.add(padded, shape, 100);
+    paced.run(2.5);
+    ASSERT_GE(paced.out.size(), 2u * 2 * MixRate);
+    EXPECT_FLOAT_EQ(paced.out[0], 0.5f);
+    EXPECT_FLOAT_EQ(paced.at(1.01), 0.25f);
+    EXPECT_EQ(std::count(paced.out.begin(), paced.out.begin() + 2 * 2 * MixRate, 0.0f),
+              2 * MixRate / 2); // the silence inside, and only that
 }
 
 TEST(SoundMixer, DeadAirEndsASongAfterItsSecondsOfSilence)
