@@ -302,6 +302,26 @@ protected:
     const std::string xingMp3 = GstDriver::longFile, shortMp3 = GstDriver::shortFile;
 };
 
+TEST_F(MediaPlayerTest, SongsExpectedBeforeTheFirstOpenAreMeasuredWhileThatOnePlays)
+{
+    quavix::testing::Sandbox box; // the loudness cache goes to its XDG_CACHE_HOME
+    quavix::SoundSettings sound;
+    sound.loudness = -16;
+    player.setSound(sound);
+    // As a station hands over its list: before its first song, and so before the player's
+    // pipeline exists.
+    player.expect({shortMp3, plainMp3, wav});
+    openOk(shortMp3);
+    const std::string cache = box.path("cache/quavix/loudness.tsv");
+    EXPECT_TRUE(d.waitFor(
+        [&] {
+            const std::string text = readText(cache);
+            return text.find(plainMp3) != std::string::npos && text.find(wav) != std::string::npos;
+        },
+        20))
+        << readText(cache);
+}
+
 TEST_F(MediaPlayerTest, DurationIsKnownRightAfterOpening)
 {
     struct Case {
