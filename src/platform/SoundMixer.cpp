@@ -20,6 +20,8 @@ constexpr std::size_t MaxMarks = 512;
 // thread waits for the mixer meanwhile. A decoder that has some sound ready is not waited
 // for: the mix plays that much.
 constexpr std::chrono::milliseconds UnderrunWait{60};
+// How long the mix sleeps between looks while it waits for a decoder at an item's edge.
+constexpr std::chrono::milliseconds PullWait{5};
 // How far ahead of the mix a feed is read when the end of an item's sound is found only by
 // looking: its last seconds of silence are skipped when they fit.
 constexpr std::int64_t EdgeLookahead = 5 * MixRate;
@@ -34,23 +36,30 @@ bool loud(const float* frame, double level)
     return std::fabs(frame[0]) >= level || std::fabs(frame[1]) >= level;
 }
 
-// Four-times interpolation for the true-peak estimate: the three points between two samples
-// from eight neighbours, a Hann-windowed sinc.
+// Four-times interpolation for the true-peak estimate: the three points between the two
+// middle ones of PeakLimiter::Taps samples, a Hann-windowed sinc. Eight taps read the hit of
+// a drum (noise to 16 kHz) 0.3 dB low; 24 follow what songs hold to within a few hundredths.
 struct Interpolator {
-    static constexpr int Taps = 8;
-    std::array<std::array<double, Taps>, 3> coefficients{};
+    static constexpr int Taps = PeakLimiter::Taps;
+    std::array<std::array<float, Taps>, 3> coefficients{};
+    // The most a point can be over the largest of the samples it is made of.
+    double overshoot = 1;
     Interpolator()
     {
         for (int phase = 0; phase < 3; ++phase) {
-            const double at = 3 + (phase + 1) / 4.0; // between tap 3 and tap 4
+            const double at = Taps / 2 - 1 + (phase + 1) / 4.0;
+            double sum = 0;
             for (int j = 0; j < Taps; ++j) {
                 const double x = at - j;
                 const double sinc =
                     x == 0 ? 1 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
-                const double window = 0.5 + 0.5 * std::cos(std::numbers::pi * x / 4.5);
+                const double window = 0.5 + 0.5 * std::cos(std::numbers::pi * x / (Taps / 2 + 0.5));
+                const double c = sinc * window;
                 coefficients[static_cast<std::size_t>(phase)][static_cast<std::size_t>(j)] =
-                    sinc * window;
+                    static_cast<float>(c);
+                sum += std::fabs(c);
             }
+            overshoot = std::max(overshoot, sum);
         }
     }
 };
@@ -64,73 +73,106 @@ const Interpolator& interpolator()
 } // namespace
 
 // --- PeakLimiter ---------------------------------------------------------------------------
+//
+// Frame k comes in; the estimate of frame f = k - (Taps / 2 - 1), the points between it and
+// the frame before, is then complete; frame f goes out Lookahead frames later with the
+// least gain any frame of its look-ahead needs, averaged over the last Lookahead frames out
+// so that the gain moves smoothly, and released slowly: every frame gets at most the gain it
+// needs. The estimate is skipped where no sample of its taps is loud enough for any point
+// between them to reach the ceiling, and the gain where no frame needs one: most of a song
+// costs a copy.
 
+// Meters with other filters read a peak a few hundredths of a dB apart from this estimate:
+// the limiter aims a tenth of a dB under its ceiling, so that none of them reads it over.
 PeakLimiter::PeakLimiter(double ceilingLinear)
-    : m_ceiling(ceilingLinear), m_history(2 * Interpolator::Taps, 0.0f)
+    : m_ceiling(ceilingLinear * 0.98855), m_quiet(m_ceiling / interpolator().overshoot),
+      m_history(2 * 2 * Taps, 0.0f), m_delay(2 * Lookahead, 0.0f), m_box(Lookahead, 1.0)
 {
 }
 
-double PeakLimiter::truePeak(float left, float right)
+double PeakLimiter::truePeak() const
 {
     const auto& c = interpolator().coefficients;
-    double peak = 0;
+    float peak = 0;
     for (int ch = 0; ch < 2; ++ch) {
-        float* h = m_history.data() + ch * Interpolator::Taps;
-        std::copy(h + 1, h + Interpolator::Taps, h);
-        h[Interpolator::Taps - 1] = ch == 0 ? left : right;
-        peak = std::max(peak, static_cast<double>(std::fabs(h[4])));
-        for (const auto& phase : c) {
-            double y = 0;
-            for (int j = 0; j < Interpolator::Taps; ++j)
-                y += phase[static_cast<std::size_t>(j)] * h[j];
-            peak = std::max(peak, std::fabs(y));
+        const float* h = m_history.data() + ch * 2 * Taps + m_at; // oldest first
+        float y0 = 0, y1 = 0, y2 = 0;
+        for (std::size_t j = 0; j < static_cast<std::size_t>(Taps); ++j) {
+            y0 += c[0][j] * h[j];
+            y1 += c[1][j] * h[j];
+            y2 += c[2][j] * h[j];
         }
+        peak =
+            std::max({peak, std::fabs(h[Taps / 2]), std::fabs(y0), std::fabs(y1), std::fabs(y2)});
     }
     return peak;
 }
 
+void PeakLimiter::pushBox(double least)
+{
+    if (m_boxCount == m_box.size()) {
+        const double old = m_box[m_boxAt];
+        m_boxSum -= old;
+        m_boxBelow -= old < 1.0;
+    } else {
+        ++m_boxCount;
+    }
+    m_box[m_boxAt] = least;
+    m_boxSum += least;
+    m_boxBelow += least < 1.0;
+    m_boxAt = (m_boxAt + 1) % m_box.size();
+    if (m_boxBelow == 0)
+        m_boxSum = static_cast<double>(m_boxCount); // no drift where the gain is whole
+}
+
 void PeakLimiter::process(float* samples, std::size_t frames)
 {
-    // The estimate of a frame is ready three frames after it came in; the sound waits as long
-    // and then another Lookahead frames, over which the gain comes down ahead of a peak.
     static const double release = std::exp(-1.0 / (0.05 * MixRate));
+    constexpr std::int64_t Late = Taps / 2 - 1;
     for (std::size_t i = 0; i < frames; ++i) {
         float* frame = samples + 2 * i;
-        const double peak = truePeak(frame[0], frame[1]);
-        // The estimate belongs to the frame that entered three frames ago (history tap 4).
-        const float* h = m_history.data();
-        m_delay.push_back(h[4]);
-        m_delay.push_back(h[Interpolator::Taps + 4]);
-        const double required = peak > m_ceiling ? m_ceiling / peak : 1.0;
-        const std::int64_t index = m_in++;
-        while (!m_windowMins.empty() && m_windowMins.back().second > required)
-            m_windowMins.pop_back();
-        m_windowMins.emplace_back(index, required);
-
-        float outLeft = 0, outRight = 0; // while filling: the silence before the delayed sound
-        const std::int64_t oldest = index - Lookahead;
-        if (oldest >= 0) {
-            // The oldest waiting frame's gain: the least any frame of its look-ahead needs,
-            // averaged over the frames before it so that the gain moves smoothly. Every
-            // frame then gets at most the gain it needs.
-            while (m_windowMins.front().first < oldest)
-                m_windowMins.pop_front();
-            const double least = m_windowMins.front().second;
-            m_boxValues.push_back(least);
-            m_boxSum += least;
-            if (m_boxValues.size() > static_cast<std::size_t>(Lookahead)) {
-                m_boxSum -= m_boxValues.front();
-                m_boxValues.pop_front();
-            }
-            const double smooth = m_boxSum / static_cast<double>(m_boxValues.size());
-            m_gain = std::min(smooth, 1.0 - (1.0 - m_gain) * release);
-            outLeft = static_cast<float>(m_delay[0] * m_gain);
-            outRight = static_cast<float>(m_delay[1] * m_gain);
-            m_delay.pop_front();
-            m_delay.pop_front();
+        const std::int64_t k = m_in++;
+        if (std::fabs(frame[0]) >= m_quiet || std::fabs(frame[1]) >= m_quiet)
+            m_lastLoud = k;
+        for (int ch = 0; ch < 2; ++ch) {
+            float* h = m_history.data() + ch * 2 * Taps;
+            h[m_at] = h[m_at + Taps] = frame[ch];
         }
-        frame[0] = outLeft;
-        frame[1] = outRight;
+        m_at = (m_at + 1) % Taps;
+
+        const std::int64_t f = k - Late;
+        if (m_lastLoud > k - Taps) {
+            const double peak = truePeak();
+            if (peak > m_ceiling) {
+                const double required = m_ceiling / peak;
+                while (!m_windowMins.empty() && m_windowMins.back().second > required)
+                    m_windowMins.pop_back();
+                m_windowMins.emplace_back(f, required);
+            }
+        }
+        const float* in = m_history.data() + m_at + Taps / 2; // frame f, left; right 2 Taps on
+        // Frame f waits in the slot of the frame that goes out now, Lookahead frames before it.
+        const std::size_t slot = 2 * static_cast<std::size_t>(k % Lookahead);
+        const float outLeft = m_delay[slot], outRight = m_delay[slot + 1];
+        m_delay[slot] = in[0];
+        m_delay[slot + 1] = in[2 * Taps];
+
+        const std::int64_t out = f - Lookahead;
+        while (!m_windowMins.empty() && m_windowMins.front().first < out)
+            m_windowMins.pop_front();
+        if (m_windowMins.empty() && m_boxBelow == 0 && m_gain == 1.0) {
+            pushBox(1.0);
+            frame[0] = outLeft;
+            frame[1] = outRight;
+            continue;
+        }
+        pushBox(m_windowMins.empty() ? 1.0 : m_windowMins.front().second);
+        const double smooth = m_boxSum / static_cast<double>(m_boxCount);
+        m_gain = std::min(smooth, 1.0 - (1.0 - m_gain) * release);
+        if (smooth == 1.0 && 1.0 - m_gain < 1e-6) // whole again: the copy suffices
+            m_gain = 1.0;
+        frame[0] = static_cast<float>(outLeft * m_gain);
+        frame[1] = static_cast<float>(outRight * m_gain);
     }
 }
 
@@ -151,6 +193,9 @@ struct SoundMixer::Source {
     std::int64_t fadeInFrames = 0, fadeInDone = 0;
     std::int64_t fadeOutFrames = 0, fadeOutDone = 0;
     bool edgeTrimmed = false;
+    std::int64_t soundUntil = 0; // after the last loud frame read, while its end is looked for
+    // While the mix waits for the decoder at an edge: until when.
+    std::optional<std::chrono::steady_clock::time_point> waitUntil;
     bool overTold = false;
     std::int64_t quiet = 0; // frames below the dead-air level in a row
 
@@ -159,6 +204,8 @@ struct SoundMixer::Source {
         return static_cast<std::int64_t>((fifo.size() - head) / MixChannels);
     }
     bool playable() const { return state == State::Playing || state == State::Fading; }
+    // Where its sound ends is found by looking, and not found yet.
+    bool endUnknown() const { return shape.trimLevel > 0 && !shape.end && endFrame == LLONG_MAX; }
     bool finished() const { return frame >= endFrame || (feedEnded && ready() == 0); }
     double position() const { return static_cast<double>(frame) / MixRate; }
 };
@@ -308,6 +355,11 @@ bool SoundMixer::prepare(Source& s, std::size_t frames)
         const std::size_t before = s.fifo.size();
         if (!s.feed->pull(s.fifo, s.ready() > 0 ? std::chrono::milliseconds(0) : UnderrunWait))
             s.feedEnded = true;
+        if (lookForEnd)
+            for (std::size_t at = before; at < s.fifo.size(); at += MixChannels)
+                if (loud(s.fifo.data() + at, s.shape.trimLevel))
+                    s.soundUntil =
+                        s.frame + static_cast<std::int64_t>((at - s.head) / MixChannels) + 1;
         if (s.fifo.size() == before && !s.feedEnded)
             break; // nothing more now: the look-ahead waits, an underrun plays silence
     }
@@ -336,6 +388,23 @@ bool SoundMixer::prepare(Source& s, std::size_t frames)
     return !s.finished();
 }
 
+// Whether the mix waits for the decoder of `s` now. Its decoder runs ahead of the sound,
+// but seconds of silence at an edge take it a moment: rather than fill in silence that is to
+// be skipped, or play what may be the silence after the last sound, the mix waits for the
+// first sound, the next loud frame or the end, for as long as the output's look-ahead lasts.
+bool SoundMixer::waitsForDecoder(Source& s, Clock::time_point now)
+{
+    const bool start = !s.edgeTrimmed && s.ready() == 0;
+    const bool end = s.endUnknown() && s.frame >= s.soundUntil && s.ready() < EdgeLookahead;
+    if (s.feedEnded || m_interrupted || !(start || end)) {
+        s.waitUntil.reset();
+        return false;
+    }
+    if (!s.waitUntil)
+        s.waitUntil = now + Grace;
+    return now < *s.waitUntil;
+}
+
 // Frames of `s` that can be mixed before something happens to it (its end, the point where
 // the next item is due, the end of its fade), and no more than its decoder has ready. One
 // the decoder has nothing for at all (a stream that stalls) still counts in full: the mix
@@ -346,6 +415,8 @@ std::size_t SoundMixer::available(const Source& s, std::size_t frames) const
     if (s.feedEnded || s.ready() > 0)
         n = std::min(n, s.ready());
     n = std::min(n, s.endFrame - s.frame);
+    if (s.endUnknown() && !s.feedEnded && s.frame < s.soundUntil)
+        n = std::min(n, s.soundUntil - s.frame); // what follows may be the silence at its end
     if (s.state == Source::State::Playing && !s.overTold)
         n = std::min(n, s.overFrame - s.frame);
     if (s.state == Source::State::Fading)
@@ -448,17 +519,22 @@ std::size_t SoundMixer::render(float* out, std::size_t frames)
             }
 
             std::size_t n = frames;
-            bool ended = false;
+            bool ended = false, looking = false;
             for (auto& s : m_sources)
                 if (s->playable()) {
                     if (!prepare(*s, frames)) {
                         ended = true;
                         continue;
                     }
+                    looking = waitsForDecoder(*s, now) || looking;
                     n = std::min(n, available(*s, frames));
                 }
             if (ended)
                 continue; // told and dropped first; the next may follow at once
+            if (looking) {
+                m_arrived.wait_for(lock, PullWait);
+                continue;
+            }
             if (n == 0) {
                 // Something happens right here: a song reached the point where the next
                 // is due.

@@ -52,26 +52,34 @@ struct SoundShape {
 };
 
 // The peak limiter behind a loudness gain: keeps the true peak (estimated at four times the
-// rate) at or below a ceiling, looking a few milliseconds ahead; the sound comes out Delay
-// frames late.
+// rate from Taps neighbours, as a meter reads it) at or below a ceiling, looking a few
+// milliseconds ahead; the sound comes out Delay frames late. Sound that nothing brings near
+// the ceiling passes unchanged, sample for sample, at the cost of a copy.
 class PeakLimiter {
 public:
     static constexpr int Lookahead = 128;
-    static constexpr int Delay = Lookahead + 3;
+    static constexpr int Taps = 24;
+    static constexpr int Delay = Lookahead + Taps / 2 - 1;
     explicit PeakLimiter(double ceilingLinear);
     // In place, frames of interleaved stereo.
     void process(float* samples, std::size_t frames);
 
 private:
-    double truePeak(float left, float right);
-    double m_ceiling;
-    std::vector<float> m_history; // the last taps of input, per channel, for the estimate
-    std::deque<float> m_delay;    // input waiting for its gain (interleaved)
-    std::int64_t m_in = 0;        // frames estimated so far
-    // The gains the frames of the look-ahead need: (frame, gain), gains rising, so that the
-    // front is the least.
+    double truePeak() const;
+    void pushBox(double least);
+
+    const double m_ceiling;
+    double m_quiet = 0;           // below it everywhere in the taps, nothing can reach the ceiling
+    std::vector<float> m_history; // the last Taps frames of input per channel, twice over
+    int m_at = 0;                 // where in m_history the next frame goes
+    std::vector<float> m_delay;   // frames waiting for their gain (interleaved, a ring)
+    std::int64_t m_in = 0;        // frames come in so far
+    std::int64_t m_lastLoud = -Taps; // the last frame at or over m_quiet
+    // The gains that the frames of the look-ahead need, where less than 1: (frame, gain),
+    // gains rising, so that the front is the least.
     std::deque<std::pair<std::int64_t, double>> m_windowMins;
-    std::deque<double> m_boxValues; // the minima averaged over the last Lookahead frames
+    std::vector<double> m_box; // the least gains of the last Lookahead frames out (a ring)
+    std::size_t m_boxAt = 0, m_boxCount = 0, m_boxBelow = 0;
     double m_boxSum = 0;
     double m_gain = 1;
 };
@@ -140,6 +148,7 @@ private:
     };
 
     bool prepare(Source& s, std::size_t frames);
+    bool waitsForDecoder(Source& s, std::chrono::steady_clock::time_point now);
     std::size_t available(const Source& s, std::size_t frames) const;
     void mix(Source& s, float* out, std::size_t frames, std::vector<Told>& told);
     void startNext();

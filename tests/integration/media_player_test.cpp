@@ -9,6 +9,7 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <chrono>
 #include <cmath>
 #include <fstream>
 #include <functional>
@@ -301,6 +302,54 @@ protected:
     GstMediaPlayer& player = d.player;
     const std::string xingMp3 = GstDriver::longFile, shortMp3 = GstDriver::shortFile;
 };
+
+TEST_F(MediaPlayerTest, SongsExpectedBeforeTheFirstOpenAreMeasuredWhileThatOnePlays)
+{
+    quavix::testing::Sandbox box; // the loudness cache goes to its XDG_CACHE_HOME
+    quavix::SoundSettings sound;
+    sound.loudness = -16;
+    player.setSound(sound);
+    // As a station hands over its list: before its first song, and so before the player's
+    // pipeline exists.
+    player.expect({shortMp3, plainMp3, wav});
+    openOk(shortMp3);
+    const std::string cache = box.path("cache/quavix/loudness.tsv");
+    EXPECT_TRUE(d.waitFor(
+        [&] {
+            const std::string text = readText(cache);
+            return text.find(plainMp3) != std::string::npos && text.find(wav) != std::string::npos;
+        },
+        20))
+        << readText(cache);
+}
+
+TEST_F(MediaPlayerTest, AMeasureUnderWayDoesNotHoldUpTheEnd)
+{
+    quavix::testing::Sandbox box;
+    ::setenv("XDG_DATA_DIRS", "/usr/local/share:/usr/share", 1); // the synthesiser's soundfont
+    // A piano note held for half an hour: a few bytes that take seconds to synthesise, so
+    // that its measure goes on behind the song, which plays at once.
+    auto vlq = [](std::uint32_t n) {
+        std::string out(1, static_cast<char>(n & 0x7f));
+        for (n >>= 7; n; n >>= 7)
+            out.insert(out.begin(), static_cast<char>(0x80 | (n & 0x7f)));
+        return out;
+    };
+    const std::string track = std::string("\x00\x90\x3c\x64", 4) + vlq(1800 * 2 * 96) +
+                              std::string("\x80\x3c\x40\x00\xff\x2f\x00", 7);
+    const std::string midi =
+        box.write("note.mid", std::string("MThd\0\0\0\x06\0\0\0\x01\0\x60MTrk\0\0\0", 21) +
+                                  static_cast<char>(track.size()) + track);
+    auto media = std::make_unique<GstMediaPlayer>();
+    quavix::SoundSettings sound;
+    sound.loudness = -16;
+    media->setSound(sound);
+    media->setFileName(midi);
+    ASSERT_EQ(media->playState(), MediaPlayer::Playing) << media->errorDescription();
+    const auto ending = std::chrono::steady_clock::now();
+    media.reset(); // as a station's player goes on SIGTERM
+    EXPECT_LT(std::chrono::steady_clock::now() - ending, std::chrono::seconds(1));
+}
 
 TEST_F(MediaPlayerTest, DurationIsKnownRightAfterOpening)
 {

@@ -64,6 +64,7 @@ public:
         for (auto [name, sub] : {std::pair{"XDG_CONFIG_HOME", "config"},
                                  {"XDG_DATA_HOME", "data"},
                                  {"XDG_STATE_HOME", "state"},
+                                 {"XDG_CACHE_HOME", "cache"},
                                  {"XDG_RUNTIME_DIR", "runtime"},
                                  {"XDG_CONFIG_DIRS", "etc-xdg"},
                                  {"XDG_DATA_DIRS", "usr-share"}}) {

@@ -34,6 +34,7 @@
 #include <optional>
 #include <set>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 // GIO names a struct member "signals", which the toolkit defines as a keyword.
 #pragma push_macro("signals")
@@ -270,6 +271,7 @@ private:
     SoundSettings m_sound;
     std::unique_ptr<LoudnessCache> m_cache;
     std::unique_ptr<GstLoudness> m_loudness;
+    std::vector<std::string> m_expected; // until m_loudness exists
 
     std::optional<BroadcastSettings> m_broadcastSettings;
     std::function<std::string(const std::string&)> m_conventionTitle;
@@ -357,6 +359,7 @@ bool GstAudioPlayer::ensurePipeline()
         m_cache = std::make_unique<LoudnessCache>(xdg::loudnessCachePath());
         m_cache->load();
         m_loudness = std::make_unique<GstLoudness>(*m_cache, m_sound.trimSilence.value_or(-50));
+        m_loudness->expect(std::exchange(m_expected, {}));
     }
     m_output = std::make_unique<GstOutput>(*m_mixer);
     GstElement* sink = makeLocalSink();
@@ -1077,6 +1080,8 @@ void GstAudioPlayer::expect(const std::vector<std::string>& names)
 {
     if (m_loudness)
         m_loudness->expect(names);
+    else
+        m_expected = names; // a station's list comes before its first song: kept till then
 }
 
 void GstAudioPlayer::setBroadcast(const BroadcastSettings& settings,

@@ -33,7 +33,8 @@ GstBusSyncReply lowerThreads(GstBus*, GstMessage* msg, gpointer)
 
 } // namespace
 
-std::optional<SongMeasure> GstLoudness::measure(const std::string& file, double trimLevel)
+std::optional<SongMeasure> GstLoudness::measure(const std::string& file, double trimLevel,
+                                                const std::atomic<bool>* cancel)
 {
     const std::string uri = fileUriOf(file);
     GstElement* pipeline = gst_pipeline_new("loudness");
@@ -82,6 +83,10 @@ std::optional<SongMeasure> GstLoudness::measure(const std::string& file, double 
     const auto deadline = std::chrono::steady_clock::now() + MeasureDeadline;
     auto* appsink = GST_APP_SINK(sink);
     while (!failed) {
+        if (cancel && cancel->load()) {
+            failed = true;
+            break;
+        }
         if (GstMessage* msg = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR)) {
             gst_message_unref(msg);
             failed = true;
@@ -159,6 +164,8 @@ GstLoudness::~GstLoudness()
         std::lock_guard lock(m_mutex);
         m_stop = true;
     }
+    // A long song may take seconds to measure: a station ends at once all the same.
+    m_cancel = true;
     m_wake.notify_all();
     m_thread.join();
 }
@@ -242,12 +249,14 @@ void GstLoudness::run()
         m_measuring = file;
         lock.unlock();
         const auto started = std::chrono::steady_clock::now();
-        const auto m = measure(file, m_trimLevel);
+        const auto m = measure(file, m_trimLevel, &m_cancel);
         if (m)
             m_cache.store(file, *m);
         const auto took = std::chrono::steady_clock::now() - started;
         lock.lock();
         m_measuring.clear();
+        if (m_stop)
+            return; // given up, not failed
         if (!m)
             m_failed.push_back(file);
         checked = 0;

@@ -13,6 +13,7 @@
 // threads of its decoding pipeline.
 #include "platform/posix/LoudnessCache.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -42,8 +43,9 @@ public:
     void playing(const std::string& file);
 
     // Measures one file on the calling thread (also for the benchmarks); nullopt when it
-    // cannot be decoded.
-    static std::optional<SongMeasure> measure(const std::string& file, double trimLevel);
+    // cannot be decoded, or when `cancel` turned true meanwhile (seen within 100 ms).
+    static std::optional<SongMeasure> measure(const std::string& file, double trimLevel,
+                                              const std::atomic<bool>* cancel = nullptr);
 
 private:
     void run();
@@ -59,6 +61,7 @@ private:
     std::vector<std::string> m_failed; // measured once, not measurable
     std::string m_measuring;
     bool m_stop = false;
+    std::atomic<bool> m_cancel{false}; // the measure under way is given up: the player ends
     std::thread m_thread;
 };
 

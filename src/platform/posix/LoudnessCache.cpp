@@ -60,8 +60,10 @@ std::string number(double v)
 {
     if (std::isinf(v))
         return v < 0 ? "-inf" : "inf";
+    // Every digit a double needs to come back as it was: a trim level read back other than
+    // the one asked for would have every song measured anew on every start.
     char text[32];
-    std::snprintf(text, sizeof text, "%.6f", v);
+    std::snprintf(text, sizeof text, "%.17g", v);
     return text;
 }
 
