@@ -11,7 +11,11 @@
 // (mnuX_Click) sees the check mark as it was before the click and changes it itself, so
 // triggering the action and calling the handler are the same thing.
 //
-// Handlers other parts fill in live in Form1Commands.cpp.
+// Form1.cpp makes the strip and wires its controls, menu and timers, and holds its layout,
+// mouse and timer handlers; Form1Lifecycle.cpp the load (start-up) and the unload (the end);
+// Form1Port.cpp what the rest of the program asks of it (MainWindowPort); Form1Commands.cpp
+// the commands that open another window or go to the play-list player; Form1Tray.cpp,
+// Form1Placement.cpp, Form1Help.cpp and ProgramIcon.cpp one concern each.
 #include "mainwindow/IconImage.h"
 #include "platform/Tray.h"
 #include "platform/WindowSystem.h"
@@ -167,7 +171,8 @@ public:
     void Slider1_Click();
     void MMControl1_EjectClick();
 
-    // Filled in by other parts (Form1Commands.cpp); empty until then.
+    // Commands that open another window or go to the play-list player (Form1Commands.cpp),
+    // the tray's (Form1Tray.cpp) and help's (Form1Help.cpp).
     void mnuPlayFile_Click();
     void mnuPlayLocation_Click();
     void mnuPlayListEditor_Click();

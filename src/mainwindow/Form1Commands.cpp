@@ -1,6 +1,5 @@
-// Form1's commands that other parts of the program fill in: the play commands, the
-// dialogs, the tray commands, help and the media event. Each is connected to its menu item,
-// button or event already.
+// Form1's commands that hand over to another part of the program: playing a file, the
+// dialogs, the transport buttons and the media event (the play-list player does the work).
 #include "Form1.h"
 #include "engine/PlayCommands.h"
 #include "engine/PlayListPlayer.h"

@@ -2,6 +2,7 @@
 #include "support/Rig.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -138,4 +139,12 @@ TEST(IniOptionsStore, UnparseableFileIsKeptAsideBeforeTheFirstSave)
     IniOptionsStore blocked(box.path("blocker/options.ini"));
     EXPECT_FALSE(blocked.save("Quavix", "Options", "Volume", "1"));
     EXPECT_EQ(blocked.get("Quavix", "Options", "Volume", "0"), "0");
+
+    // A FIFO in the store's place is neither waited for nor replaced.
+    const std::string fifo = box.path("fifo.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    IniOptionsStore piped(fifo);
+    EXPECT_EQ(piped.get("Quavix", "Options", "Volume", "0"), "0");
+    EXPECT_FALSE(piped.save("Quavix", "Options", "Volume", "1"));
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }

@@ -8,6 +8,10 @@
 // can hold it for seconds). The activation itself is queued: onActivate runs on the thread
 // that owns the server when that thread next runs its events. The launcher has written the
 // play list line before it asks, so nothing but the window's activation waits.
+//
+// listen() may run on another thread than the owner's, before the owner's thread uses the
+// server and ordered before its first use (a join): the strip's start-up takes the socket on
+// its early thread (EarlyStart.h). Everything else runs on the owner's thread.
 #include <QObject>
 #include <atomic>
 #include <functional>

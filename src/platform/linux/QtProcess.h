@@ -4,7 +4,8 @@
 // previousInstance() asks the socket only when this process could not take it.
 //
 // endProgram runs the hook set with setBeforeEnd first, once: what must be closed rather
-// than dropped when the process goes (the station's broadcast connection).
+// than dropped when the process goes (the KWin script of the strip, the station's broadcast
+// connection).
 #include "platform/posix/PosixProcess.h"
 
 #include <functional>

@@ -1,11 +1,10 @@
 #include "DesktopFiles.h"
 
+#include "WholeFile.h"
 #include "XdgPaths.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,36 +13,12 @@ namespace quavix::desktop {
 
 std::optional<std::vector<std::string>> readLines(const std::string& path, std::size_t maxBytes)
 {
-    // O_NONBLOCK: opening a FIFO must not wait for a writer; fstat then tells what it is.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return errno == ENOENT || errno == ENOTDIR
-                   ? std::optional<std::vector<std::string>>(std::vector<std::string>{})
-                   : std::nullopt;
-    struct stat st {};
-    std::string text;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-              static_cast<std::size_t>(st.st_size) <= maxBytes;
-    if (ok) {
-        char buffer[16384];
-        for (;;) {
-            ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                ok = n == 0;
-                break;
-            }
-            text.append(buffer, static_cast<std::size_t>(n));
-            if (text.size() > maxBytes) { // grew while we read
-                ok = false;
-                break;
-            }
-        }
-    }
-    ::close(fd);
-    if (!ok)
+    const files::WholeFile file = files::readWholeFile(path, maxBytes);
+    if (file.state == files::WholeFile::State::Missing)
+        return std::vector<std::string>{};
+    if (!file.read() || file.cut)
         return std::nullopt;
+    const std::string& text = file.text;
     std::vector<std::string> lines;
     for (std::size_t start = 0; start < text.size();) {
         std::size_t end = text.find('\n', start);

@@ -1,5 +1,6 @@
 #include "IniOptionsStore.h"
 
+#include "WholeFile.h"
 #include "XdgPaths.h"
 #include "platform/FileReplace.h"
 #include "platform/TextFiles.h"
@@ -94,40 +95,6 @@ IniOptionsStore::Section* findSection(IniOptionsStore::Contents& c, std::string_
         if (sameName(s.name, name))
             return &s;
     return nullptr;
-}
-
-// Reads the whole file; false on any error but "missing" (which gives empty text), and for
-// anything that is not a plain file.
-bool readFile(const std::string& path, std::string& text, struct stat* st = nullptr)
-{
-    text.clear();
-    // Non-blocking, so that a FIFO in its place cannot hold the program up; anything but a
-    // plain file counts as unreadable.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return errno == ENOENT;
-    struct stat own {};
-    if (!st)
-        st = &own;
-    if (::fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    char buf[16384];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            ::close(fd);
-            return false;
-        }
-        if (n == 0)
-            break;
-        text.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return true;
 }
 
 bool copyAside(const std::string& path, const std::string& text)
@@ -248,14 +215,14 @@ IniOptionsStore::Contents& IniOptionsStore::current()
     if (m_cacheValid && st.st_dev == m_dev && st.st_ino == m_ino && mtime == m_mtimeNs &&
         st.st_size == m_size)
         return m_cache;
-    std::string text;
-    struct stat opened {};
-    if (!readFile(m_path, text, &opened)) {
+    const files::WholeFile file = files::readWholeFile(m_path);
+    if (file.state == files::WholeFile::State::Unreadable) {
         m_cache = {};
         m_cacheValid = false;
         return m_cache;
     }
-    m_cache = parse(text);
+    const struct stat& opened = file.status;
+    m_cache = parse(file.text);
     m_cacheValid = true;
     m_dev = opened.st_dev;
     m_ino = opened.st_ino;
@@ -316,9 +283,10 @@ bool IniOptionsStore::saveAll(const std::string& /*app*/, const std::vector<Opti
     if (!lock.held())
         return false;
 
-    std::string text;
-    if (!readFile(m_path, text))
-        return false; // unreadable: writing now would throw its contents away
+    const files::WholeFile file = files::readWholeFile(m_path);
+    if (file.state == files::WholeFile::State::Unreadable)
+        return false; // writing now would throw its contents away
+    const std::string& text = file.text;
     Contents c = parse(text);
     if (c.damaged && !copyAside(m_path, text))
         return false;

@@ -15,6 +15,10 @@
 // writers in other processes therefore never lose a key. A file with lines it cannot parse (or
 // binary bytes) is copied to "<file>.bad-<yyyymmdd-hhmmss>" before the save rewrites it; the
 // entries it could parse are kept. Reads take no lock: a rename replaces the file whole.
+//
+// Not thread-safe: one thread at a time (the store keeps what it read). A thread may use it
+// first and hand it over to another once it is done (a join orders the two): the strip's
+// start-up reads the options on its early thread (platform/linux/EarlyStart.h).
 #include "platform/OptionsStore.h"
 
 #include <string_view>

@@ -1,15 +1,14 @@
 #include "IniProfile.h"
 
 #include "LineWriter.h"
+#include "WholeFile.h"
 #include "XdgPaths.h"
 #include "platform/TextFiles.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
-#include <unistd.h>
 
 namespace quavix {
 
@@ -62,36 +61,27 @@ const std::string& IniProfile::readHead(const std::string& path)
         return m_cached.text;
     m_cached = {};
     m_cached.path = path;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    files::WholeFile file = files::readWholeFile(path, MaxProfileBytes);
+    if (!file.read())
         return m_cached.text;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        char buf[65536];
-        std::string& text = m_cached.text;
-        while (text.size() < MaxProfileBytes) {
-            ssize_t n = ::read(fd, buf, std::min(sizeof buf, MaxProfileBytes - text.size()));
-            if (n <= 0)
-                break;
-            text.append(buf, static_cast<std::size_t>(n));
-        }
-        if (text.size() >= MaxProfileBytes && m_warnedPath != path) {
-            m_warnedPath = path; // once, not at every song of the station
-            const std::string mib = std::to_string(MaxProfileBytes >> 20);
-            errorLine("quavix: the profile \"" + path + "\" is larger than " + mib +
-                      " MiB; only its first " + mib + " MiB are read");
-        }
-        // A file changed in the tick it was read in could change again with the same size
-        // and time stamp: only text older than any time stamp granularity is kept.
-        timespec now{};
-        ::clock_gettime(CLOCK_REALTIME, &now);
-        m_cached.valid =
-            now.tv_sec - st.st_mtim.tv_sec > UnsettledSeconds && text.size() <= MaxKeptBytes;
-        m_cached.dev = st.st_dev;
-        m_cached.ino = st.st_ino;
-        m_cached.size = st.st_size;
-        m_cached.mtime = mtimeNs(st);
+    if (file.cut && m_warnedPath != path) {
+        m_warnedPath = path; // once, not at every song of the station
+        const std::string mib = std::to_string(MaxProfileBytes >> 20);
+        errorLine("quavix: the profile \"" + path + "\" is larger than " + mib +
+                  " MiB; only its first " + mib + " MiB are read");
     }
-    ::close(fd);
+    m_cached.text = std::move(file.text);
+    // A file changed in the tick it was read in could change again with the same size
+    // and time stamp: only text older than any time stamp granularity is kept.
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    st = file.status;
+    m_cached.valid =
+        now.tv_sec - st.st_mtim.tv_sec > UnsettledSeconds && m_cached.text.size() <= MaxKeptBytes;
+    m_cached.dev = st.st_dev;
+    m_cached.ino = st.st_ino;
+    m_cached.size = st.st_size;
+    m_cached.mtime = mtimeNs(st);
     return m_cached.text;
 }
 

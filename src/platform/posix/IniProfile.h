@@ -7,7 +7,9 @@
 // line they are on unusable. The 254-character cut counts UTF-8 characters (a well-formed
 // sequence or any other single byte), so a cut never splits a character.
 //
-// Not thread-safe: one thread at a time (the reader keeps the last file's text).
+// Not thread-safe: one thread at a time (the reader keeps the last file's text). A thread may
+// use it first and hand it over to another once it is done (a join orders the two): the
+// strip's start-up reads the profile on its early thread (platform/linux/EarlyStart.h).
 #include "platform/Profile.h"
 
 #include <sys/stat.h>
