@@ -30,8 +30,9 @@ void FakeMediaPlayer::setFileName(const std::string& name)
     }
     auto it = m_items.find(name);
     if (it == m_items.end()) {
+        auto failure = m_failures.find(name);
         m_duration = 0;
-        m_error = 1;
+        m_error = failure == m_failures.end() ? 1 : failure->second.first;
         return;
     }
     m_duration = it->second;

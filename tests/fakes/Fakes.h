@@ -32,6 +32,11 @@ public:
     void addItem(const std::string& name, double duration) { m_items[name] = duration; }
     // The item cannot be opened any more (its file went away).
     void removeItem(const std::string& name) { m_items.erase(name); }
+    // An item whose open fails with `code`, told as the real player tells it.
+    void addFailure(const std::string& name, long code, const std::string& why)
+    {
+        m_failures[name] = {code, "Cannot play \"" + name + "\": " + why};
+    }
     // Plays on by the given seconds; an item reaching its end stops with position == duration.
     void advance(double seconds);
     // Delivers the play-state events queued since the last call.
@@ -47,7 +52,13 @@ public:
     void setCurrentPosition(double seconds) override;
     int playState() override { return m_state; }
     long errorCode() override { return m_error; }
-    std::string errorDescription() override { return m_error ? "cannot open " + m_name : ""; }
+    std::string errorDescription() override
+    {
+        if (!m_error)
+            return "";
+        auto it = m_failures.find(m_name);
+        return it == m_failures.end() ? "cannot open " + m_name : it->second.second;
+    }
     int volume() const override { return m_volume; }
     void setVolume(int v) override { m_volume = std::clamp(v, -10000, 0); }
     void pause() override;
@@ -57,6 +68,7 @@ public:
 private:
     void changeState(int newState);
     std::map<std::string, double> m_items;
+    std::map<std::string, std::pair<long, std::string>> m_failures;
     std::deque<PlayStateEvent> m_pending;
     std::string m_name;
     double m_duration = 0, m_position = 0;

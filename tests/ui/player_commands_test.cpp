@@ -1,8 +1,10 @@
 // The player's commands on the real main window: files dropped on the icon, the transport
 // buttons and menu items while a list plays (the real timerPlay re-armed inside its own run),
-// the slider held by the user, Play File and Play Location from the menu.
+// the slider held by the user, Play File and Play Location from the menu, and what the user
+// is told when something does not play.
 #include "mpris/MprisService.h"
 #include "openlocation/frmOpenLocation.h"
+#include "startup/widgets/StatusDisplay.h"
 #include "support/FormRig.h"
 
 #include <QApplication>
@@ -218,6 +220,71 @@ TEST_F(PlayerCommands, PlayLocationHoldsTimer1UntilTheDialogPlays)
     QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
     EXPECT_TRUE(form->Timer1->isActive());
     EXPECT_EQ(h.media.opened, std::vector<std::string>{"http://radio.example.net/live"});
+}
+
+// Why something did not play, in the player's words: a box of its own when it was the one
+// thing the user opened; for an entry of a longer list the status display says it, and keeps
+// saying it while the list goes on with its next entry; Play Location keeps its own box and
+// puts the reason in the status display.
+TEST_F(PlayerCommands, AFailedOpenIsToldInABoxAloneAndInTheStatusDisplayInAList)
+{
+    auto* display = static_cast<StatusDisplay*>(form->MediaPlayer1View);
+    const std::string next = h.song("next.mp3");
+    struct Kind {
+        std::string name, why;
+        long code; // 0: not on disk, the player is not asked
+    };
+    const Kind kinds[] = {
+        {h.box.path("gone.mp3"), "the file does not exist.", 0},
+        {h.box.write("locked.mp3", "x"), "it cannot be read (permission denied).", 1},
+        {h.box.write("notes.mp3", "x"),
+         "it is not a sound file (nothing in it is of a kind Quavix can play).", 2},
+        {h.box.write("empty.pls", "[playlist]\n"), "the list names nothing to play.", 2},
+        {"mms://radio.example.net/live", "no source for \"mms\" addresses is installed.", 4},
+        {"http://127.0.0.1:1/live.mp3", "the server cannot be reached (Connection refused).", 3},
+    };
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(k.name);
+        if (k.code)
+            h.media.addFailure(k.name, k.code, k.why);
+        const std::string told = "Cannot play \"" + k.name + "\": " + k.why;
+        const std::size_t opened = h.media.opened.size();
+        h.dialogs.boxes.clear();
+        if (k.name.rfind("/", 0) == 0) {
+            h.dialogs.fileAnswers = {k.name};
+            form->mnuPlayFile->trigger();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !h.dialogs.boxes.empty(); }));
+            ASSERT_EQ(h.dialogs.boxes.size(), 1u);
+            EXPECT_EQ(h.dialogs.boxes[0].text, told);
+            EXPECT_EQ(h.dialogs.boxes[0].icon, MsgIcon::Exclamation);
+        } else {
+            form->mnuPlayLocation->trigger();
+            frmOpenLocation* dialog = frmOpenLocation::loaded();
+            ASSERT_NE(dialog, nullptr);
+            dialog->txtLocation->setText(QString::fromStdString(k.name));
+            QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
+            ASSERT_EQ(h.dialogs.boxes.size(), 1u);
+            EXPECT_EQ(h.dialogs.boxes[0].title, "URL Not Loaded");
+            EXPECT_EQ(h.dialogs.boxes[0].text, "An error occured loading the requested URL.\r\n\r\n"
+                                               "Check the source URL to ensure that it is correct "
+                                               "and active.");
+            EXPECT_EQ(display->messageText().toStdString(), told);
+            dialog->cmdCancel_Click();
+        }
+        EXPECT_EQ(h.media.opened.size(), opened + (k.code ? 1 : 0));
+
+        h.dialogs.boxes.clear();
+        h.writeList({k.name, next});
+        globals().gCurrentFileName.clear();
+        globals().gPlayingPlayList = true;
+        form->mnuPlay->trigger();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return !h.media.opened.empty() && h.media.opened.back() == next; }));
+        EXPECT_TRUE(h.dialogs.boxes.empty()) << h.dialogs.boxes[0].text;
+        EXPECT_EQ(display->messageText().toStdString(), told) << "gone while the list went on";
+        form->mnuStop->trigger();
+        waitForPlayerIdle(0);
+    }
 }
 
 // The desktop's media controls open a file by its URI: escapes decode to the name's bytes.

@@ -56,3 +56,25 @@ TEST(StatusDisplayWidget, FollowsThePlayer)
     EXPECT_EQ(display.stateText(), "Stopped");
     EXPECT_EQ(display.timeText(), "3:45 / 3:45");
 }
+
+// Why an entry did not play stands while the list goes on with the next one, and gives way to
+// that one once its time is over; with nothing changed it stays.
+TEST(StatusDisplayWidget, AMessageStandsItsTimeThenGivesWayToWhatPlays)
+{
+    FakeMediaPlayer player;
+    player.addItem("/music/next.mp3", 60);
+    StatusDisplay display(player);
+    display.show();
+    display.setMessageHold(std::chrono::milliseconds(0));
+    display.showMessage("Cannot play \"/music/gone.mp3\": the file does not exist.");
+    display.refresh();
+    EXPECT_FALSE(display.messageText().isEmpty()) << "nothing changed: it stays";
+
+    display.setMessageHold(std::chrono::milliseconds(300));
+    display.showMessage("Cannot play \"/music/gone.mp3\": the file does not exist.");
+    player.setFileName("/music/next.mp3");
+    display.refresh();
+    EXPECT_FALSE(display.messageText().isEmpty()) << "the next entry wiped it out at once";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return display.messageText().isEmpty(); }, 3000));
+    EXPECT_EQ(display.nameText(), "next.mp3");
+}

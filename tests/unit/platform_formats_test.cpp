@@ -1,5 +1,6 @@
-// The platform pieces' text formats: file dialog filters, desktop Exec lines, and stream
-// addresses.
+// The platform pieces' text formats: file dialog filters, desktop Exec lines, stream
+// addresses, and the titles a stream's server puts between its bytes.
+#include "platform/IcyMetadata.h"
 #include "platform/MediaAddress.h"
 #include "platform/linux/QtDialogs.h"
 #include "platform/linux/XdgBrowser.h"
@@ -91,4 +92,37 @@ TEST(FileUri, DecodesToTheFileSystemsOwnBytes)
     for (const char* refused : {"file://host/a.mp3", "file:a.mp3", "http://a/b.mp3",
                                 "file:///a%00b.mp3", "file://localhostx/a"})
         EXPECT_EQ(localFileOfUri(refused), std::nullopt) << refused;
+}
+
+// A server's stream as it arrives, cut anywhere: every title block is found, in order, and
+// the sound around the blocks is never taken for one.
+TEST(StreamTitles, BlocksBetweenTheSoundInAnyPieces)
+{
+    constexpr std::size_t interval = 16;
+    const auto block = [](std::string text) {
+        text.resize((text.size() + 15) / 16 * 16, '\0');
+        return std::string(1, static_cast<char>(text.size() / 16)) + text;
+    };
+    // Sound bytes that look like a length and a title must stay sound.
+    const std::string sound(interval, '\x05'), fake = "StreamTitle='x';";
+    std::string stream = sound + block("StreamTitle='Band - First';StreamUrl='';") + fake +
+                         block("") + sound + block("StreamUrl='http://band.example';") + sound +
+                         block("StreamTitle='It's Over';") + sound + block("StreamTitle='';") +
+                         sound + block("StreamTitle='Mot\xf6rhead \x01- Ace';") +
+                         sound.substr(0, 3);
+    const std::vector<std::string> titles = {"Band - First", "It's Over", "", "Motörhead - Ace"};
+    for (std::size_t piece :
+         {std::size_t{1}, std::size_t{7}, std::size_t{16}, std::size_t{17}, stream.size()}) {
+        SCOPED_TRACE(piece);
+        IcyMetadataReader reader(interval);
+        std::vector<std::string> seen;
+        const auto* bytes = reinterpret_cast<const unsigned char*>(stream.data());
+        for (std::size_t at = 0; at < stream.size(); at += piece)
+            if (auto t = reader.feed(bytes + at, std::min(piece, stream.size() - at)))
+                seen.push_back(*t);
+        if (piece == stream.size())
+            EXPECT_EQ(seen, std::vector<std::string>{titles.back()}) << "the last one counts";
+        else
+            EXPECT_EQ(seen, titles);
+    }
 }

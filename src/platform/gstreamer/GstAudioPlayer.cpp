@@ -222,6 +222,7 @@ private:
         bool seekable = true;
         double position = 0;
         MediaTags tags;                   // the entry's own
+        bool serverTitles = false;        // its server sends titles, read as they arrive
         std::optional<double> replayGain; // its track gain tag, dB
         SoundShape shape;
     };
@@ -234,6 +235,7 @@ private:
     void onOutputMessages();
     void onNews(std::uint64_t id, SoundMixer::News news, double position);
     void noteTags(GstMessage* msg);
+    void noteStreamTitle(GstMessage* msg);
     void noteHttpHeaders(GstDecoder& decoder, const GstStructure* s);
     void checkSilentOutput();
     void updateStreamTitle();
@@ -469,6 +471,9 @@ void GstAudioPlayer::onDecoderMessage(GstDecoder& decoder, GstMessage* msg)
     case GST_MESSAGE_TAG:
         noteTags(msg);
         break;
+    case GST_MESSAGE_APPLICATION:
+        noteStreamTitle(msg);
+        break;
     case GST_MESSAGE_DURATION_CHANGED:
         m_item.durationExact = false;
         break;
@@ -491,6 +496,10 @@ void GstAudioPlayer::noteTags(GstMessage* msg)
     for (auto [tag, field] : {std::pair{GST_TAG_TITLE, &t.title},
                               {GST_TAG_ARTIST, &t.artist},
                               {GST_TAG_ALBUM, &t.album}}) {
+        // The same titles come here too, seconds after they were read off the stream: taken
+        // again, the title would go back to the one before for that long.
+        if (field == &t.title && m_item.serverTitles)
+            continue;
         gchar* value = nullptr;
         if (gst_tag_list_get_string(list, tag, &value) && value && *value)
             *field = value;
@@ -502,6 +511,22 @@ void GstAudioPlayer::noteTags(GstMessage* msg)
     gst_tag_list_unref(list);
     if (t != before && (m_state == Playing || m_state == Paused))
         updateStreamTitle(); // a stream tells its titles as it plays
+}
+
+void GstAudioPlayer::noteStreamTitle(GstMessage* msg)
+{
+    const GstStructure* s = gst_message_get_structure(msg);
+    const char* title = s && gst_structure_has_name(s, StreamTitleMessage)
+                            ? gst_structure_get_string(s, "title")
+                            : nullptr;
+    if (!title)
+        return;
+    m_item.serverTitles = true;
+    if (m_item.tags.title == title)
+        return;
+    m_item.tags.title = title;
+    if (m_state == Playing || m_state == Paused)
+        updateStreamTitle();
 }
 
 void GstAudioPlayer::noteHttpHeaders(GstDecoder& decoder, const GstStructure* s)
@@ -793,6 +818,7 @@ std::optional<OpenFailure> GstAudioPlayer::openFrom(std::size_t from, std::size_
     for (std::size_t i = from; i < m_item.entries.size();) {
         // A new entry starts with nothing known of it.
         m_item.tags = {};
+        m_item.serverTitles = false;
         m_item.replayGain.reset();
         bool expanded = false;
         auto failed = openEntry(i, expanded);

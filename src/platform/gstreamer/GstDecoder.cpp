@@ -1,6 +1,7 @@
 #include "GstDecoder.h"
 
 #include "GstPlayer.h"
+#include "platform/IcyMetadata.h"
 
 #include <QSocketNotifier>
 #include <algorithm>
@@ -71,6 +72,61 @@ private:
     std::shared_ptr<std::atomic<bool>> m_inUse;
     std::shared_ptr<std::atomic<bool>> m_broken;
 };
+
+// What reads a stream's titles off its bytes as they leave the http source: after the source
+// sit seconds of sound (the server's burst on connecting, the player's buffers), and the
+// demuxer would tell a title only when the sound around it is decoded.
+struct TitleTap {
+    GstElement* playbin; // the decoder's; it outlives its source, and with it this tap
+    std::optional<IcyMetadataReader> reader;
+};
+
+GstPadProbeReturn onSourceData(GstPad*, GstPadProbeInfo* info, gpointer data)
+{
+    auto* tap = static_cast<TitleTap*>(data);
+    if (info->type & (GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_EVENT_FLUSH)) {
+        GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS) {
+            GstCaps* caps = nullptr;
+            gst_event_parse_caps(event, &caps);
+            const GstStructure* s = caps ? gst_caps_get_structure(caps, 0) : nullptr;
+            gint interval = 0;
+            if (s && gst_structure_has_name(s, "application/x-icy") &&
+                gst_structure_get_int(s, "metadata-interval", &interval) && interval > 0)
+                tap->reader.emplace(static_cast<std::size_t>(interval));
+            else
+                tap->reader.reset();
+        } else if (GST_EVENT_TYPE(event) == GST_EVENT_FLUSH_STOP) {
+            tap->reader.reset(); // where the next block starts is not known after a seek
+        }
+        return GST_PAD_PROBE_OK;
+    }
+    if (!tap->reader)
+        return GST_PAD_PROBE_OK;
+    std::optional<std::string> title;
+    auto read = [&](GstBuffer* buffer) {
+        GstMapInfo map;
+        if (!gst_buffer_map(buffer, &map, GST_MAP_READ))
+            return;
+        if (auto t = tap->reader->feed(map.data, map.size))
+            title = std::move(t);
+        gst_buffer_unmap(buffer, &map);
+    };
+    if (info->type & GST_PAD_PROBE_TYPE_BUFFER) {
+        read(GST_PAD_PROBE_INFO_BUFFER(info));
+    } else if (info->type & GST_PAD_PROBE_TYPE_BUFFER_LIST) {
+        GstBufferList* list = GST_PAD_PROBE_INFO_BUFFER_LIST(info);
+        for (guint i = 0, n = gst_buffer_list_length(list); i < n; ++i)
+            read(gst_buffer_list_get(list, i));
+    }
+    if (title)
+        gst_element_post_message(
+            tap->playbin,
+            gst_message_new_application(GST_OBJECT(tap->playbin),
+                                        gst_structure_new(StreamTitleMessage, "title",
+                                                          G_TYPE_STRING, title->c_str(), nullptr)));
+    return GST_PAD_PROBE_OK;
+}
 
 // The last part of an installer detail ("gstreamer|1.0|app|desc|decoder-audio/x-wma, ..."):
 // what kind of element is missing and for what.
@@ -215,6 +271,25 @@ GstDecoder::GstDecoder(std::function<void(GstDecoder&, GstMessage*)> onMessage)
                              g_object_set(element, "synth-gain", MidiSynthGain, nullptr);
                      }),
                      nullptr);
+    // Called as each item's source is made: an http source that asks for titles gets a tap.
+    g_signal_connect(
+        m_playbin, "source-setup",
+        G_CALLBACK(+[](GstElement* playbin, GstElement* source, gpointer) {
+            if (!g_object_class_find_property(G_OBJECT_GET_CLASS(source), "iradio-mode"))
+                return;
+            GstPad* pad = gst_element_get_static_pad(source, "src");
+            if (!pad)
+                return;
+            gst_pad_add_probe(pad,
+                              static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
+                                                           GST_PAD_PROBE_TYPE_BUFFER_LIST |
+                                                           GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM |
+                                                           GST_PAD_PROBE_TYPE_EVENT_FLUSH),
+                              onSourceData, new TitleTap{playbin, std::nullopt},
+                              [](gpointer tap) { delete static_cast<TitleTap*>(tap); });
+            gst_object_unref(pad);
+        }),
+        nullptr);
     m_bus = gst_element_get_bus(m_playbin);
     GPollFD pfd{};
     gst_bus_get_pollfd(m_bus, &pfd);

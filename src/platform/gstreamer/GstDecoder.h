@@ -25,6 +25,11 @@ class QSocketNotifier;
 
 namespace quavix {
 
+// The application message a decoder posts when an http stream's server sends a title
+// (field "title", a UTF-8 string, "" when the server cleared it). It comes as the bytes
+// arrive, before the sound they go with is decoded; tag messages bring the same title later.
+inline constexpr const char* StreamTitleMessage = "quavix-stream-title";
+
 // Why an open failed: the player's error code and the reason in a user's words.
 struct OpenFailure {
     long code = 0;

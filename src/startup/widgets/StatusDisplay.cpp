@@ -42,7 +42,7 @@ StatusDisplay::StatusDisplay(MediaPlayer& player, QWidget* parent)
     f.setPixelSize(TextPixelSize);
     setFont(f);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    m_timer.setInterval(1000);
+    m_timer.setInterval(250);
     connect(&m_timer, &QTimer::timeout, this, &StatusDisplay::refresh);
     refresh();
 }
@@ -79,9 +79,11 @@ void StatusDisplay::refresh()
         if (length > 0)
             time += QStringLiteral(" / ") + formatMediaTime(length);
     }
-    // A message stands while the player is where it was when the message came.
+    // A message stands for its hold, and then while the player is where it was when the
+    // message came.
     const bool keepMessage =
-        !m_message.isEmpty() && state == m_messageState && name == m_messageName;
+        !m_message.isEmpty() && ((state == m_messageState && name == m_messageName) ||
+                                 m_messageAge.elapsed() < m_messageHold.count());
     if (!keepMessage && !m_message.isEmpty()) {
         m_message.clear();
         m_state.clear(); // drawn anew below
@@ -106,6 +108,7 @@ void StatusDisplay::showMessage(const QString& text)
     m_message = text;
     m_messageState = m_state;
     m_messageName = m_name;
+    m_messageAge.start();
     update();
     emit changed();
     if (QAccessible::isActive()) {

@@ -3,16 +3,21 @@
 // "Stopped", "Opening"), the item's name (what the item calls itself: a stream's title, a
 // file's "artist - title"; else a file's name without its folder, an address as it is) and
 // "position / duration" as m:ss. A message (why something did not play) takes the line's
-// place until the player's state or item changes.
+// place for at least messageHold() (5 s), and after that until the player's state or item
+// changes: a list that goes on with its next entry at once must not wipe out why the entry
+// before did not play.
 //
-// It reads the player once a second while it is visible, and whenever refresh() is called
-// (its owner forwards the player's play-state events there). It is drawn for a height of
+// It reads the player four times a second while it is visible (a stream's title changes
+// while it plays, and nothing else tells of it), and whenever refresh() is called (its
+// owner forwards the player's play-state events there). It is drawn for a height of
 // 20 logical pixels of which only the middle 16 may show: the strip places it 2 pixels above
 // its own top edge and cuts off what overhangs.
 #include "platform/MediaPlayer.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
+#include <chrono>
 #include <string>
 
 namespace quavix {
@@ -34,6 +39,9 @@ public:
     QString nameText() const { return m_name; }
     QString timeText() const { return m_time; }
     QString messageText() const { return m_message; }
+    std::chrono::milliseconds messageHold() const { return m_messageHold; }
+    // How long a message stands at least; shorter only where waiting 5 s helps nobody (tests).
+    void setMessageHold(std::chrono::milliseconds hold) { m_messageHold = hold; }
 
 signals:
     // The text changed (state, item or time).
@@ -55,6 +63,8 @@ private:
     QString m_state, m_name, m_time;
     QString m_message;
     QString m_messageState, m_messageName; // what the line said when the message came
+    QElapsedTimer m_messageAge;
+    std::chrono::milliseconds m_messageHold{5000};
 };
 
 } // namespace quavix
