@@ -421,6 +421,20 @@ std::size_t SoundMixer::available(const Source& s, std::size_t frames) const
         n = std::min(n, s.overFrame - s.frame);
     if (s.state == Source::State::Fading)
         n = std::min(n, s.fadeOutFrames - s.fadeOutDone);
+    if (s.shape.deadAir > 0 && n > 0) {
+        // Up to the frame where its silence becomes dead air (mix ends it there): the next
+        // item then follows in the very next piece, not after silence filling this one.
+        const std::int64_t deadAirFrames = framesOf(s.shape.deadAir);
+        std::int64_t quiet = s.quiet;
+        const float* f = s.fifo.data() + s.head;
+        for (std::int64_t i = 0; i < std::min(n, s.ready()); ++i, f += MixChannels) {
+            quiet = loud(f, s.shape.deadAirLevel) ? 0 : quiet + 1;
+            if (quiet >= deadAirFrames) {
+                n = i + 1;
+                break;
+            }
+        }
+    }
     return static_cast<std::size_t>(std::max<std::int64_t>(n, 0));
 }
 

@@ -273,6 +273,11 @@ TEST(SoundMixer, DeadAirEndsASongAfterItsSecondsOfSilence)
     const auto over = r.told(SoundMixer::News::Over);
     ASSERT_FALSE(over.empty());
     EXPECT_NEAR(over[0].position, 8.0, 0.03);
+    // The next song follows at once, not after the rest of the piece being rendered.
+    std::size_t next = 3 * MixRate;
+    while (next * 2 < r.out.size() && r.out[next * 2] == 0.0f)
+        ++next;
+    EXPECT_NEAR(static_cast<double>(next), 8.0 * MixRate, 1.0);
     EXPECT_FLOAT_EQ(r.at(8.1), 0.25f);
 }
 
