@@ -7,11 +7,18 @@
 #include "startup/Services.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <gst/gst.h>
 #include <map>
+#include <netinet/in.h>
 #include <string>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace bench {
@@ -106,6 +113,59 @@ inline void generateMp3(const std::string& path, int tenths, const char* wave = 
     gst_object_unref(bus);
     gst_element_set_state(pipeline, GST_STATE_NULL);
     gst_object_unref(pipeline);
+}
+
+// A loopback TCP port nobody listens on now (taken and let go).
+inline int freePort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    close(fd);
+    return ntohs(a.sin_port);
+}
+
+// Whether something listens on the loopback port within `ms` milliseconds.
+inline bool waitForPort(int port, int ms)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    do {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(static_cast<uint16_t>(port));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const bool up = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        close(fd);
+        if (up)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (std::chrono::steady_clock::now() < end);
+    return false;
+}
+
+// A fresh folder /tmp/quavix-bench-<name>-XXXXXX with the XDG folders of its own, set in the
+// environment; empty when it cannot be made.
+inline std::filesystem::path sandbox(const std::string& name)
+{
+    std::string pattern = "/tmp/quavix-bench-" + name + "-XXXXXX";
+    if (!::mkdtemp(pattern.data()))
+        return {};
+    const std::filesystem::path root = pattern;
+    for (auto [key, sub] : {std::pair{"XDG_CONFIG_HOME", "config"},
+                            {"XDG_DATA_HOME", "data"},
+                            {"XDG_STATE_HOME", "state"},
+                            {"XDG_CACHE_HOME", "cache"},
+                            {"XDG_RUNTIME_DIR", "runtime"}}) {
+        std::filesystem::create_directories(root / sub);
+        ::setenv(key, (root / sub).c_str(), 1);
+    }
+    std::filesystem::permissions(root / "runtime", std::filesystem::perms::owner_all);
+    return root;
 }
 
 } // namespace bench

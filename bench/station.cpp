@@ -255,19 +255,9 @@ int main(int argc, char** argv)
         Songs = std::atoi(argv[1]);
         From = Songs / 10;
     }
-    char pattern[] = "/tmp/quavix-bench-station-XXXXXX";
-    if (!::mkdtemp(pattern))
+    const fs::path root = bench::sandbox("station");
+    if (root.empty())
         return 1;
-    const fs::path root = pattern;
-    for (auto [name, sub] : {std::pair{"XDG_CONFIG_HOME", "config"},
-                             {"XDG_DATA_HOME", "data"},
-                             {"XDG_STATE_HOME", "state"},
-                             {"XDG_CACHE_HOME", "cache"},
-                             {"XDG_RUNTIME_DIR", "runtime"}}) {
-        fs::create_directories(root / sub);
-        ::setenv(name, (root / sub).c_str(), 1);
-    }
-    fs::permissions(root / "runtime", fs::perms::owner_all);
 
     if (goneOnly) {
         const bool ok = songsGone(root);

@@ -19,13 +19,7 @@ for tool in icecast2 curl gst-launch-1.0 playerctl; do
     command -v $tool >/dev/null || fail "$tool is not installed (scripts/install-deps)"
 done
 
-E2E_DIR=$(mktemp -d /tmp/quavix-e2e.XXXXXX)
-trap stop_session EXIT
-export XDG_CONFIG_HOME=$E2E_DIR/config XDG_DATA_HOME=$E2E_DIR/data XDG_STATE_HOME=$E2E_DIR/state
-export XDG_CACHE_HOME=$E2E_DIR/cache XDG_RUNTIME_DIR=$E2E_DIR/runtime
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_STATE_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+start_headless_session
 export QUAVIX_AUDIO_SINK="fakesink sync=true"
 export QUAVIX_INSTANCE_NAME="quavix-e2e-service-$$"
 start_icecast ${E2E_ICECAST_PORT:-} # a free port unless told

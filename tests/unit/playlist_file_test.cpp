@@ -92,8 +92,8 @@ TEST(PlayListFile, ReplacesSafely)
     for (const auto& e : fs::recursive_directory_iterator(box.root()))
         left.push_back(e.path().filename().string());
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (Strings{"config", "data", "etc-xdg", "folder.m3u", "fresh.m3u", "runtime",
-                             "state", "usr-share"}));
+    EXPECT_EQ(left, (Strings{"cache", "config", "data", "etc-xdg", "folder.m3u", "fresh.m3u",
+                             "runtime", "state", "usr-share"}));
 }
 
 TEST(PlayListOrder, SortsAlphabeticallyWithoutRegardToCaseAndStably)

@@ -3,6 +3,7 @@
 #
 #   start_session            sets DISPLAY, E2E_DIR, E2E_XVFB_PID and
 #                            XDG_{CONFIG,DATA,STATE,RUNTIME,CACHE}_HOME
+#   start_headless_session   the same folders, no display at all (a station)
 #   wait_for_window NAME [S] prints the id of a mapped window whose name is NAME (regex)
 #   wait_for PID_OR_CMD [S]  waits until the command succeeds (deadline in seconds)
 #   fail MESSAGE             prints the message and exits 1 (the trap cleans up)
@@ -42,7 +43,8 @@ wait_for() {
     done
 }
 
-start_session() {
+# A sandbox folder E2E_DIR with the XDG folders of its own, removed at the end; no display.
+start_headless_session() {
     E2E_DIR=$(mktemp -d /tmp/quavix-e2e.XXXXXX)
     export XDG_CONFIG_HOME=$E2E_DIR/config XDG_DATA_HOME=$E2E_DIR/data
     export XDG_STATE_HOME=$E2E_DIR/state XDG_CACHE_HOME=$E2E_DIR/cache
@@ -51,6 +53,12 @@ start_session() {
         "$XDG_RUNTIME_DIR"
     chmod 700 "$XDG_RUNTIME_DIR"
     trap stop_session EXIT
+    unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+}
+
+# The same sandbox with a private X server and a window manager on DISPLAY.
+start_session() {
+    start_headless_session
 
     # Xvfb picks a free display itself and tells us which; E2E_DISPLAY names one instead
     # (on a machine shared with other test runs that start their own servers).
