@@ -5,6 +5,7 @@
 //   bench_media                    run everything, print RESULT lines
 //   bench_media open <file>        child: one first open and several warm ones
 //   bench_media play <file>        child: play the file to its end
+//   bench_media link <url> <pls>   child: opens of a stream directly and through a PLS link
 #include "BenchSupport.h"
 #include "platform/linux/GstMediaPlayer.h"
 #include "startup/widgets/StatusDisplay.h"
@@ -134,6 +135,29 @@ int childPlay(int argc, char** argv, const std::string& file)
     return 0;
 }
 
+// The same stream opened by its address and through a PLS link to it, in turns, once the
+// media framework is up: what the link costs until the first sound is ready.
+int childLink(int argc, char** argv, const std::string& url, const std::string& pls)
+{
+    prepareDisplay();
+    QApplication app(argc, argv);
+    quavix::GstMediaPlayer player;
+    player.setFileName(url);
+    for (int i = 0; i < WarmOpens; ++i)
+        for (const std::string* what : {&url, &pls}) {
+            QElapsedTimer t;
+            t.start();
+            player.setFileName(*what);
+            const double ms = t.nsecsElapsed() / 1e6;
+            if (player.playState() != quavix::MediaPlayer::Playing) {
+                std::fprintf(stderr, "open failed: %s\n", player.errorDescription().c_str());
+                return 1;
+            }
+            std::printf("%s %.2f\n", what == &url ? "DIRECT" : "LINK", ms);
+        }
+    return 0;
+}
+
 // Lines "KEY value" of a child's output.
 std::multimap<std::string, std::string> parse(const QByteArray& out)
 {
@@ -252,6 +276,38 @@ void measureMpv(const std::string& mpv, const std::string& longFile, bool realSi
     std::printf("PEER mpv media_rss_playing %.1f MB\n", bench::median(rss));
 }
 
+// A PLS link served by a local web server beside the stream it names.
+void measureLink(const QString& folder, const QProcessEnvironment& env)
+{
+    const int port = bench::freePort();
+    const QString base = QStringLiteral("http://127.0.0.1:%1/").arg(port);
+    {
+        std::ofstream pls((folder + "/radio.pls").toStdString());
+        pls << "[playlist]\nNumberOfEntries=1\nFile1=" << base.toStdString()
+            << "long.mp3\nTitle1=Radio\nVersion=2\n";
+    }
+    QProcess server;
+    server.start(QStringLiteral("python3"), {"-m", "http.server", "--bind", "127.0.0.1",
+                                             "--directory", folder, QString::number(port)});
+    if (!server.waitForStarted() || !bench::waitForPort(port, 10000)) {
+        std::fprintf(stderr, "bench_media: no local web server, no link figures\n");
+        return;
+    }
+    std::vector<double> direct, link;
+    for (const auto& out :
+         runChildren({"link", base + "long.mp3", base + "radio.pls"}, env, Runs, false))
+        for (auto& [k, v] : parse(out))
+            (k == "DIRECT" ? direct : link).push_back(std::stod(v));
+    server.terminate();
+    server.waitForFinished(5000);
+    if (direct.empty() || link.empty())
+        return;
+    std::printf("RESULT media_stream_open %.1f ms\n", bench::median(direct));
+    std::printf("RESULT media_pls_link_open %.1f ms\n", bench::median(link));
+    std::printf("RESULT media_pls_link_extra %.1f ms\n",
+                bench::median(link) - bench::median(direct));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -260,6 +316,8 @@ int main(int argc, char** argv)
         return childOpen(argc, argv, argv[2]);
     if (argc == 3 && std::string(argv[1]) == "play")
         return childPlay(argc, argv, argv[2]);
+    if (argc == 4 && std::string(argv[1]) == "link")
+        return childLink(argc, argv, argv[2], argv[3]);
 
     QCoreApplication app(argc, argv);
     gst_init(&argc, &argv);
@@ -297,6 +355,8 @@ int main(int argc, char** argv)
     std::printf("RESULT media_libav_warm_open %.1f ms\n", other.warm);
     std::printf("RESULT media_libav_rss_playing %.1f MB\n", other.rss);
     std::printf("RESULT media_libav_cpu_per_20s %.3f s\n", other.cpu);
+
+    measureLink(dir.path(), env);
 
     std::string mpv = QStandardPaths::findExecutable(QStringLiteral("mpv")).toStdString();
     if (!mpv.empty())
