@@ -24,7 +24,7 @@ constexpr std::chrono::milliseconds UnderrunWait{60};
 constexpr std::chrono::milliseconds PullWait{5};
 // How far ahead of the mix a feed is read when the end of an item's sound is found only by
 // looking: its last seconds of silence are skipped when they fit.
-constexpr std::int64_t EdgeLookahead = 5 * MixRate;
+constexpr std::int64_t EdgeLookahead = std::int64_t{5} * MixRate;
 
 std::int64_t framesOf(double seconds)
 {
@@ -41,19 +41,20 @@ bool loud(const float* frame, double level)
 // a drum (noise to 16 kHz) 0.3 dB low; 24 follow what songs hold to within a few hundredths.
 struct Interpolator {
     static constexpr int Taps = PeakLimiter::Taps;
+    static constexpr int HalfTaps = Taps / 2;
     std::array<std::array<float, Taps>, 3> coefficients{};
     // The most a point can be over the largest of the samples it is made of.
     double overshoot = 1;
     Interpolator()
     {
         for (int phase = 0; phase < 3; ++phase) {
-            const double at = Taps / 2 - 1 + (phase + 1) / 4.0;
+            const double at = HalfTaps - 1 + (phase + 1) / 4.0;
             double sum = 0;
             for (int j = 0; j < Taps; ++j) {
                 const double x = at - j;
                 const double sinc =
                     x == 0 ? 1 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
-                const double window = 0.5 + 0.5 * std::cos(std::numbers::pi * x / (Taps / 2 + 0.5));
+                const double window = 0.5 + 0.5 * std::cos(std::numbers::pi * x / (HalfTaps + 0.5));
                 const double c = sinc * window;
                 coefficients[static_cast<std::size_t>(phase)][static_cast<std::size_t>(j)] =
                     static_cast<float>(c);
@@ -86,7 +87,8 @@ const Interpolator& interpolator()
 // the limiter aims a tenth of a dB under its ceiling, so that none of them reads it over.
 PeakLimiter::PeakLimiter(double ceilingLinear)
     : m_ceiling(ceilingLinear * 0.98855), m_quiet(m_ceiling / interpolator().overshoot),
-      m_history(2 * 2 * Taps, 0.0f), m_delay(2 * Lookahead, 0.0f), m_box(Lookahead, 1.0)
+      m_history(std::size_t{4} * Taps, 0.0f), m_delay(std::size_t{2} * Lookahead, 0.0f),
+      m_box(Lookahead, 1.0)
 {
 }
 
@@ -95,7 +97,7 @@ double PeakLimiter::truePeak() const
     const auto& c = interpolator().coefficients;
     float peak = 0;
     for (int ch = 0; ch < 2; ++ch) {
-        const float* h = m_history.data() + ch * 2 * Taps + m_at; // oldest first
+        const float* h = m_history.data() + std::ptrdiff_t{2} * Taps * ch + m_at; // oldest first
         float y0 = 0, y1 = 0, y2 = 0;
         for (std::size_t j = 0; j < static_cast<std::size_t>(Taps); ++j) {
             y0 += c[0][j] * h[j];
@@ -135,7 +137,7 @@ void PeakLimiter::process(float* samples, std::size_t frames)
         if (std::fabs(frame[0]) >= m_quiet || std::fabs(frame[1]) >= m_quiet)
             m_lastLoud = k;
         for (int ch = 0; ch < 2; ++ch) {
-            float* h = m_history.data() + ch * 2 * Taps;
+            float* h = m_history.data() + std::ptrdiff_t{2} * Taps * ch;
             h[m_at] = h[m_at + Taps] = frame[ch];
         }
         m_at = (m_at + 1) % Taps;
@@ -155,7 +157,7 @@ void PeakLimiter::process(float* samples, std::size_t frames)
         const std::size_t slot = 2 * static_cast<std::size_t>(k % Lookahead);
         const float outLeft = m_delay[slot], outRight = m_delay[slot + 1];
         m_delay[slot] = in[0];
-        m_delay[slot + 1] = in[2 * Taps];
+        m_delay[slot + 1] = in[std::ptrdiff_t{2} * Taps];
 
         const std::int64_t out = f - Lookahead;
         while (!m_windowMins.empty() && m_windowMins.front().first < out)

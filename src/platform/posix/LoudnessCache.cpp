@@ -161,7 +161,7 @@ void LoudnessCache::load()
         std::optional<double> values[5];
         if (fields.size() == 9)
             for (int i = 0; i < 5; ++i)
-                values[i] = numberOf(fields[static_cast<std::size_t>(3 + i)]);
+                values[i] = numberOf(fields[3 + static_cast<std::size_t>(i)]);
         if (fields.size() == 9)
             path = unescaped(fields[8]);
         if (fields.size() != 9 || fields[0] != Version || !size || !modified || !path ||
