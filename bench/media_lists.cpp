@@ -55,6 +55,8 @@ void openList(benchmark::State& state, const std::string& path, quavix::ListForm
 // Keeps each benchmark's median as its result, besides the usual table.
 class MedianReporter : public benchmark::ConsoleReporter {
 public:
+    // Without colours: their escape codes would stick to the RESULT line that follows.
+    MedianReporter() : ConsoleReporter(OO_Tabular) {}
     std::map<std::string, double> medians;
     void ReportRuns(const std::vector<Run>& runs) override
     {
