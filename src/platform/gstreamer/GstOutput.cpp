@@ -116,16 +116,23 @@ void GstOutput::play()
     gst_element_set_state(m_pipeline, GST_STATE_PLAYING);
 }
 
-void GstOutput::restart()
+void GstOutput::halt()
 {
-    if (!m_pipeline)
-        return;
+    // A mixer waiting for the next item would hold the streaming thread, and with it the
+    // change of state.
     m_mixer.interrupt();
     gst_element_set_state(m_pipeline, GST_STATE_READY);
     gst_bus_set_flushing(m_bus, TRUE); // the end of the last stream is no news
     gst_bus_set_flushing(m_bus, FALSE);
-    m_mixer.restartTimeline();
     m_state = State::Stopped;
+}
+
+void GstOutput::restart()
+{
+    if (!m_pipeline)
+        return;
+    halt();
+    m_mixer.restartTimeline();
     play();
 }
 
@@ -142,14 +149,8 @@ void GstOutput::stop()
 {
     if (!m_pipeline)
         return;
-    // A mixer waiting for the next item would hold the streaming thread, and with it the
-    // change of state.
-    m_mixer.interrupt();
-    gst_element_set_state(m_pipeline, GST_STATE_READY);
-    gst_bus_set_flushing(m_bus, TRUE);
-    gst_bus_set_flushing(m_bus, FALSE);
+    halt();
     m_mixer.clear();
-    m_state = State::Stopped;
     m_lastHeard = 0;
 }
 

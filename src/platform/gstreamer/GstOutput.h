@@ -56,6 +56,8 @@ public:
 private:
     enum class State { Stopped, Playing, Paused };
     static void needData(GstElement* appsrc, guint length, gpointer self);
+    // The pipeline back to READY and what it said of its last stream forgotten.
+    void halt();
 
     SoundMixer& m_mixer;
     GstElement* m_pipeline = nullptr;
